@@ -1,0 +1,52 @@
+# The two commands of the README:
+#   make run    install what is missing, build, start the program
+#   make test   install what is missing, build, run every test
+# Both work on a fresh Debian 12 machine.
+
+BUILD    ?= build
+JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
+WERROR   ?= OFF
+CMAKEFLAGS ?=
+ARGS     ?=
+
+.PHONY: all deps configure build run test bench format format-check fuzz clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD) -DCHRONARA_WERROR=$(WERROR) $(CMAKEFLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/bin/chronara $(ARGS)
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+format-check:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+
+# libFuzzer targets, built with clang in a build folder of their own.
+# Run one with: make fuzz FUZZ=fuzz_kivdata  (corpus in fuzz-corpus/)
+FUZZ ?= fuzz_kivdata
+fuzz:
+	@scripts/install-deps.sh --fuzz
+	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCHRONARA_FUZZ=ON -DCHRONARA_TESTS=OFF \
+	    -DCHRONARA_BENCH=OFF >/dev/null
+	@cmake --build build-fuzz -j $(JOBS) --target $(FUZZ)
+	@mkdir -p fuzz-corpus/$(FUZZ)
+	build-fuzz/bin/$(FUZZ) -max_total_time=60 fuzz-corpus/$(FUZZ)
+
+clean:
+	rm -rf $(BUILD) build-fuzz

@@ -1,0 +1,216 @@
+#include "kiv/KivStream.h"
+
+#include "kiv/KivErrors.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace kiv {
+
+std::size_t TMemoryStream::Write(const void* data, std::size_t count) {
+    if (count == 0) {
+        return 0;
+    }
+    if (Position + count > Bytes.size()) {
+        Bytes.resize(Position + count);
+    }
+    std::memcpy(Bytes.data() + Position, data, count);
+    Position += count;
+    return count;
+}
+
+std::size_t TMemoryStream::Read(void* data, std::size_t count) {
+    if (Position >= Bytes.size()) {
+        return 0;
+    }
+    const std::size_t n = std::min(count, Bytes.size() - Position);
+    std::memcpy(data, Bytes.data() + Position, n);
+    Position += n;
+    return n;
+}
+
+std::uint32_t NameSeed(std::string_view fileName) {
+    const auto cut = fileName.find_last_of("\\/:");
+    if (cut != std::string_view::npos) {
+        fileName.remove_prefix(cut + 1);
+    }
+    std::uint32_t seed = 0;
+    for (const char c : fileName) {
+        seed += static_cast<unsigned char>(c);
+    }
+    return seed;
+}
+
+void ScrambleBytes(std::uint8_t* data, std::size_t size, std::uint32_t seed) {
+    std::uint32_t s = seed;
+    for (std::size_t k = 0; k < size; ++k) {
+        s = s * 134775813u + 1u;
+        const auto key = static_cast<std::uint8_t>((std::uint64_t{s} * 255u) >> 32);
+        data[k] ^= key;
+    }
+}
+
+void ScrambleStream(TMemoryStream& stream, std::uint32_t seed) {
+    ScrambleBytes(stream.Data(), stream.Size(), seed);
+}
+
+namespace {
+
+// Inflater input is drawn from memory in blocks of at most this size.
+constexpr std::size_t kInflateBlock = 65536;
+// The inflated text is moved to the destination in pieces of this size.
+constexpr std::size_t kInflatePiece = 256;
+
+int ZlibLevel(int level) {
+    switch (level) {
+    case klFastest:
+        return Z_BEST_SPEED;
+    case klDefault:
+        return Z_DEFAULT_COMPRESSION;
+    case klMax:
+        return Z_BEST_COMPRESSION;
+    default:
+        throw EKivError("Invalid compression level " + std::to_string(level));
+    }
+}
+
+std::string ZlibMessage(const z_stream& z, int code) {
+    if (z.msg != nullptr) {
+        return z.msg;
+    }
+    return zError(code);
+}
+
+} // namespace
+
+void InflateInto(TMemoryStream& dest, const std::uint8_t* data, std::size_t size,
+                 const std::string& what) {
+    dest.Clear();
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) {
+        throw EZlibError("Cannot start decompression of " + what);
+    }
+    std::size_t consumed = 0;
+    std::uint8_t piece[kInflatePiece];
+    int rc = Z_OK;
+    while (rc != Z_STREAM_END) {
+        if (z.avail_in == 0) {
+            if (consumed >= size) {
+                inflateEnd(&z);
+                throw EZlibError("Compressed data is incomplete in " + what);
+            }
+            const std::size_t block = std::min(kInflateBlock, size - consumed);
+            z.next_in = const_cast<Bytef*>(data + consumed);
+            z.avail_in = static_cast<uInt>(block);
+            consumed += block;
+        }
+        z.next_out = piece;
+        z.avail_out = sizeof piece;
+        rc = inflate(&z, Z_NO_FLUSH);
+        if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) {
+            const std::string msg = ZlibMessage(z, rc);
+            inflateEnd(&z);
+            throw EZlibError("Compressed data is corrupt in " + what + " (" + msg + ")");
+        }
+        dest.Write(piece, sizeof piece - z.avail_out);
+    }
+    inflateEnd(&z);
+    dest.Position = 0;
+}
+
+std::vector<std::uint8_t> DeflateBytes(const std::uint8_t* data, std::size_t size, int level) {
+    z_stream z{};
+    if (deflateInit(&z, ZlibLevel(level)) != Z_OK) {
+        throw EZlibError("Cannot start compression");
+    }
+    std::vector<std::uint8_t> out(deflateBound(&z, static_cast<uLong>(size)));
+    z.next_in = const_cast<Bytef*>(data);
+    z.avail_in = static_cast<uInt>(size);
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    const int rc = deflate(&z, Z_FINISH);
+    deflateEnd(&z);
+    if (rc != Z_STREAM_END) {
+        throw EZlibError("Compression failed");
+    }
+    out.resize(z.total_out);
+    return out;
+}
+
+std::vector<std::uint8_t> ReadWholeFile(const std::string& fileName) {
+    std::ifstream in(fileName, std::ios::binary);
+    if (!in) {
+        throw EFOpenError("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
+    }
+    std::vector<std::uint8_t> bytes;
+    in.seekg(0, std::ios::end);
+    const std::streamoff end = in.tellg();
+    if (end > 0) {
+        bytes.resize(static_cast<std::size_t>(end));
+        in.seekg(0, std::ios::beg);
+        in.read(reinterpret_cast<char*>(bytes.data()), end);
+    }
+    if (in.bad() || (end > 0 && in.gcount() != end) || end < 0) {
+        throw EFOpenError("Cannot read file \"" + fileName + "\"");
+    }
+    return bytes;
+}
+
+void WriteWholeFile(const std::string& fileName, const std::uint8_t* data, std::size_t size) {
+    namespace fs = std::filesystem;
+    const fs::path target(fileName);
+    fs::path temp = target;
+    temp += ".tmp";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (!out) {
+            throw EFOpenError("Cannot create file \"" + fileName + "\". " + std::strerror(errno));
+        }
+        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+        out.flush();
+        if (!out) {
+            out.close();
+            std::error_code ignored;
+            fs::remove(temp, ignored);
+            throw EFOpenError("Cannot write file \"" + fileName + "\"");
+        }
+    }
+    std::error_code ec;
+    fs::rename(temp, target, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(temp, ignored);
+        throw EFOpenError("Cannot write file \"" + fileName + "\". " + ec.message());
+    }
+}
+
+void LoadFileStream(TMemoryStream& dest, const std::string& fileName, bool decode) {
+    std::vector<std::uint8_t> buffer = ReadWholeFile(fileName);
+    if (decode) {
+        ScrambleBytes(buffer.data(), buffer.size(), NameSeed(fileName));
+        InflateInto(dest, buffer.data(), buffer.size(), "\"" + fileName + "\"");
+    } else {
+        dest.Bytes = std::move(buffer);
+    }
+    dest.Position = 0;
+}
+
+void SaveFileStream(TMemoryStream& source, const std::string& fileName, int level) {
+    if (level == klNone) {
+        WriteWholeFile(fileName, source.Data(), source.Size());
+    } else {
+        std::vector<std::uint8_t> packed = DeflateBytes(source.Data(), source.Size(), level);
+        ScrambleBytes(packed.data(), packed.size(), NameSeed(fileName));
+        WriteWholeFile(fileName, packed.data(), packed.size());
+    }
+    source.Position = 0;
+}
+
+} // namespace kiv
