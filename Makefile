@@ -40,13 +40,14 @@ format-check:
 # libFuzzer targets, built with clang in a build folder of their own.
 # Run one with: make fuzz FUZZ=fuzz_kivdata  (corpus in fuzz-corpus/)
 FUZZ ?= fuzz_kivdata
+FUZZ_SECONDS ?= 60
 fuzz:
 	@scripts/install-deps.sh --fuzz
 	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCHRONARA_FUZZ=ON -DCHRONARA_TESTS=OFF \
 	    -DCHRONARA_BENCH=OFF >/dev/null
 	@cmake --build build-fuzz -j $(JOBS) --target $(FUZZ)
 	@mkdir -p fuzz-corpus/$(FUZZ)
-	build-fuzz/bin/$(FUZZ) -max_total_time=60 fuzz-corpus/$(FUZZ)
+	build-fuzz/bin/$(FUZZ) -max_total_time=$(FUZZ_SECONDS) fuzz-corpus/$(FUZZ)
 
 clean:
 	rm -rf $(BUILD) build-fuzz
