@@ -1,0 +1,111 @@
+#include "kiv/KivClock.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <ctime>
+
+namespace kiv {
+
+namespace {
+
+std::time_t ToTimeT(TDateTime utc) {
+    return static_cast<std::time_t>(
+        std::floor((utc - UnixDateDelta) * static_cast<double>(SecsPerDay)));
+}
+
+// The offset east of UTC, in seconds, of the machine's local time at a moment.
+long LocalOffsetSeconds(std::time_t when) {
+#if defined(_WIN32)
+    std::tm local{};
+    if (localtime_s(&local, &when) != 0) {
+        return 0;
+    }
+    // _mkgmtime reads the broken-down local time as if it were UTC; the
+    // difference to the real instant is the offset.
+    return static_cast<long>(_mkgmtime(&local) - when);
+#else
+    std::tm local{};
+    if (localtime_r(&when, &local) == nullptr) {
+        return 0;
+    }
+    return local.tm_gmtoff;
+#endif
+}
+
+int SecondsToMinutes(long seconds) {
+    return static_cast<int>(RoundHalfEven(static_cast<double>(seconds) / 60.0));
+}
+
+std::atomic<TClock*> CurrentClockPtr{nullptr};
+
+} // namespace
+
+TDateTime TClock::LocalNow() const {
+    const TDateTime utc = UtcNow();
+    return IncMinute(utc, OffsetMinutesAt(utc));
+}
+
+TDateTime TSystemClock::UtcNow() const {
+    const auto since = std::chrono::system_clock::now().time_since_epoch();
+    const auto ms = std::chrono::floor<std::chrono::milliseconds>(since).count();
+    return MSecsToDateTime(static_cast<std::int64_t>(UnixDateDelta) * MSecsPerDay +
+                           static_cast<std::int64_t>(ms));
+}
+
+int TSystemClock::OffsetMinutesAt(TDateTime utc) const {
+    return SecondsToMinutes(LocalOffsetSeconds(ToTimeT(utc)));
+}
+
+int TSystemClock::StandardOffsetMinutes() const {
+    const int year = LocalYear();
+    TDateTime january = 0, july = 0;
+    if (!TryEncodeDate(year, 1, 1, january) || !TryEncodeDate(year, 7, 1, july)) {
+        return CurrentOffsetMinutes();
+    }
+    // Noon UTC keeps both probes clear of any change made around midnight.
+    return std::min(OffsetMinutesAt(january + 0.5), OffsetMinutesAt(july + 0.5));
+}
+
+TFakeClock::TFakeClock(TDateTime utc, int standardOffsetMinutes, int dstOffsetMinutes)
+    : UtcMSecs(DateTimeToMSecs(utc)), Standard(standardOffsetMinutes), Dst(dstOffsetMinutes) {}
+
+TDateTime TFakeClock::UtcNow() const {
+    return MSecsToDateTime(UtcMSecs.load());
+}
+
+int TFakeClock::OffsetMinutesAt(TDateTime /*utc*/) const {
+    return DstActive.load() ? Dst.load() : Standard.load();
+}
+
+void TFakeClock::SetUtc(TDateTime utc) {
+    UtcMSecs.store(DateTimeToMSecs(utc));
+}
+
+void TFakeClock::SetLocal(TDateTime local) {
+    UtcMSecs.store(DateTimeToMSecs(local) - std::int64_t{OffsetMinutesAt(local)} * 60000);
+}
+
+void TFakeClock::AdvanceMSecs(std::int64_t msecs) {
+    UtcMSecs.fetch_add(msecs);
+}
+
+void TFakeClock::SetOffsets(int standardOffsetMinutes, int dstOffsetMinutes) {
+    Standard.store(standardOffsetMinutes);
+    Dst.store(dstOffsetMinutes);
+}
+
+TClock& CurrentClock() {
+    TClock* clock = CurrentClockPtr.load(std::memory_order_acquire);
+    if (clock != nullptr) {
+        return *clock;
+    }
+    static TSystemClock systemClock;
+    return systemClock;
+}
+
+TClock* SetCurrentClock(TClock* clock) {
+    return CurrentClockPtr.exchange(clock, std::memory_order_acq_rel);
+}
+
+} // namespace kiv

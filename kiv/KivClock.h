@@ -1,0 +1,99 @@
+// The clock: UTC now, local now and the machine's UTC offsets, behind an
+// interface that tests replace with a clock they set and advance.
+//
+// Code that needs "now" either takes a TClock& / an instant from its caller or
+// asks CurrentClock(). CurrentClock() is the one process-wide seam: a single
+// atomic pointer, normally at the system clock, that a test points at a
+// TFakeClock for its duration (TClockOverride). One pointer rather than a clock
+// threaded through every call keeps the per-second paths (the zone queries, the
+// clock tick) free of plumbing, and it holds no time state of its own: the
+// system clock asks the operating system on every call.
+#pragma once
+
+#include "kiv/KivDateTime.h"
+
+#include <atomic>
+#include <cstdint>
+
+namespace kiv {
+
+class TClock {
+public:
+    virtual ~TClock() = default;
+
+    // The current UTC date-time, to the millisecond.
+    virtual TDateTime UtcNow() const = 0;
+    // The machine's offset from UTC in minutes, east positive, at the given UTC
+    // instant, daylight saving included.
+    virtual int OffsetMinutesAt(TDateTime utc) const = 0;
+    // The machine's standard offset from UTC in minutes, east positive, without
+    // daylight saving.
+    virtual int StandardOffsetMinutes() const = 0;
+
+    // The machine's local date-time now (UTC plus the current offset).
+    TDateTime LocalNow() const;
+    // The year of LocalNow.
+    int LocalYear() const { return YearOf(LocalNow()); }
+    // The machine's offset now, daylight saving included.
+    int CurrentOffsetMinutes() const { return OffsetMinutesAt(UtcNow()); }
+    // The standard offset in hours (5.5 for five and a half hours east).
+    double StandardOffsetHours() const { return StandardOffsetMinutes() / 60.0; }
+};
+
+// The operating system's clock and time-zone settings.
+class TSystemClock final : public TClock {
+public:
+    TDateTime UtcNow() const override;
+    int OffsetMinutesAt(TDateTime utc) const override;
+    // The smaller of the offsets in force at the start of January and of July of
+    // the current local year: daylight saving always adds to the standard offset.
+    int StandardOffsetMinutes() const override;
+};
+
+// A clock that only moves when told to. The machine's offsets are fixed values
+// (standard, and the one used while `DstActive`), both east positive.
+class TFakeClock final : public TClock {
+public:
+    explicit TFakeClock(TDateTime utc = 0.0, int standardOffsetMinutes = 0,
+                        int dstOffsetMinutes = 0);
+
+    TDateTime UtcNow() const override;
+    int OffsetMinutesAt(TDateTime utc) const override;
+    int StandardOffsetMinutes() const override { return Standard.load(); }
+
+    void SetUtc(TDateTime utc);
+    // Sets the UTC time so that the local time (with the current offset) is `local`.
+    void SetLocal(TDateTime local);
+    void AdvanceMSecs(std::int64_t msecs);
+    void AdvanceSeconds(std::int64_t seconds) { AdvanceMSecs(seconds * 1000); }
+    void SetOffsets(int standardOffsetMinutes, int dstOffsetMinutes);
+    // While true, the machine is on its daylight offset.
+    void SetDstActive(bool active) { DstActive.store(active); }
+
+private:
+    std::atomic<std::int64_t> UtcMSecs;
+    std::atomic<int> Standard;
+    std::atomic<int> Dst;
+    std::atomic<bool> DstActive{false};
+};
+
+// The clock that no-argument "now" operations ask; the system clock unless a
+// test has set another.
+TClock& CurrentClock();
+// Makes `clock` the current clock (nullptr restores the system clock) and
+// returns the previous one. The clock must outlive its use.
+TClock* SetCurrentClock(TClock* clock);
+
+// Points CurrentClock() at a clock for the life of this object.
+class TClockOverride {
+public:
+    explicit TClockOverride(TClock& clock) : Previous(SetCurrentClock(&clock)) {}
+    ~TClockOverride() { SetCurrentClock(Previous); }
+    TClockOverride(const TClockOverride&) = delete;
+    TClockOverride& operator=(const TClockOverride&) = delete;
+
+private:
+    TClock* Previous;
+};
+
+} // namespace kiv

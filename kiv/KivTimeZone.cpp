@@ -1,0 +1,717 @@
+#include "kiv/KivTimeZone.h"
+
+#include "kiv/KivClock.h"
+#include "kiv/KivErrors.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <unordered_map>
+
+namespace kiv {
+
+TTimeZone ZoneDB;
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Letter case
+
+// The small letter of a code point, for the scripts place names use. Every
+// pair stays within two UTF-8 bytes, so folding never changes a text's length.
+unsigned FoldCodePoint(unsigned cp) {
+    if (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7) {
+        return cp + 0x20;
+    }
+    if ((cp >= 0x100 && cp <= 0x12F) || (cp >= 0x132 && cp <= 0x137) ||
+        (cp >= 0x14A && cp <= 0x177)) {
+        return cp | 1u; // capitals even, small letters odd
+    }
+    if ((cp >= 0x139 && cp <= 0x148) || (cp >= 0x179 && cp <= 0x17E)) {
+        return (cp & 1u) != 0 ? cp + 1 : cp; // capitals odd
+    }
+    if (cp == 0x178) {
+        return 0xFF;
+    }
+    if ((cp >= 0x391 && cp <= 0x3AB && cp != 0x3A2) || (cp >= 0x410 && cp <= 0x42F)) {
+        return cp + 0x20;
+    }
+    if (cp >= 0x400 && cp <= 0x40F) {
+        return cp + 0x50;
+    }
+    return cp;
+}
+
+void AppendFolded(std::string_view text, std::string& out) {
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n;) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            out += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+            ++i;
+            continue;
+        }
+        if ((c & 0xE0u) == 0xC0u && i + 1 < n &&
+            (static_cast<unsigned char>(text[i + 1]) & 0xC0u) == 0x80u) {
+            const unsigned cp =
+                ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3Fu);
+            const unsigned f = FoldCodePoint(cp);
+            out += static_cast<char>(0xC0u | (f >> 6));
+            out += static_cast<char>(0x80u | (f & 0x3Fu));
+            i += 2;
+            continue;
+        }
+        out += static_cast<char>(c);
+        ++i;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Fields and numbers
+
+// A line's fields as views into it: TAB, CR, LF and CR LF end a field, a NUL
+// ends the line, and a separator at the very end opens no further field.
+void SplitFieldViews(std::string_view line, std::vector<std::string_view>& fields) {
+    fields.clear();
+    const std::size_t nul = line.find('\0');
+    if (nul != std::string_view::npos) {
+        line = line.substr(0, nul);
+    }
+    std::size_t start = 0;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        const char c = line[i];
+        if (c == '\t' || c == '\n' || c == '\r') {
+            fields.push_back(line.substr(start, i - start));
+            // A CR followed by LF (a TAB counts as LF here) is one break.
+            if (c == '\r' && i + 1 < line.size() && (line[i + 1] == '\n' || line[i + 1] == '\t')) {
+                ++i;
+            }
+            ++i;
+            start = i;
+        } else {
+            ++i;
+        }
+    }
+    if (start < line.size()) {
+        fields.push_back(line.substr(start));
+    }
+}
+
+std::string_view Field(const std::vector<std::string_view>& fields, std::size_t index) {
+    if (index >= fields.size()) {
+        throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    }
+    return fields[index];
+}
+
+std::string Quoted(std::string_view text) {
+    return "'" + std::string(text) + "'";
+}
+
+std::string Where(const TLineSource& source) {
+    if (source.File.empty() && source.Line == 0) {
+        return {};
+    }
+    std::string where = " (";
+    where += source.File.empty() ? std::string("line ") : std::string(source.File) + ", line ";
+    where += std::to_string(source.Line);
+    where += ")";
+    return where;
+}
+
+// A decimal integer with an optional sign.
+int ParseInt(std::string_view text) {
+    std::string_view digits = text;
+    if (!digits.empty() && digits.front() == '+') {
+        digits.remove_prefix(1);
+    }
+    int value = 0;
+    const char* end = digits.data() + digits.size();
+    const auto [ptr, ec] = std::from_chars(digits.data(), end, value);
+    if (digits.empty() || digits.front() == '+' || ec != std::errc() || ptr != end) {
+        throw EConvertError(Quoted(text) + " is not a valid integer value");
+    }
+    return value;
+}
+
+// A decimal real with an optional sign and "." as the decimal separator.
+// Malformed text raises the plain conversion error; a text that is a number but
+// not a finite one (inf, nan, 1e999) raises one naming where it came from.
+double ParseReal(std::string_view text, const TLineSource& source) {
+    std::string_view digits = text;
+    if (!digits.empty() && digits.front() == '+') {
+        digits.remove_prefix(1);
+    }
+    double value = 0;
+    const char* end = digits.data() + digits.size();
+    const auto [ptr, ec] = std::from_chars(digits.data(), end, value, std::chars_format::general);
+    if (digits.empty() || digits.front() == '+' || ptr != end ||
+        (ec != std::errc() && ec != std::errc::result_out_of_range)) {
+        throw EConvertError(Quoted(text) + " is not a valid floating point value");
+    }
+    if (ec == std::errc::result_out_of_range || !std::isfinite(value)) {
+        // Underflow towards zero is harmless; anything else is not a usable number.
+        if (ec == std::errc::result_out_of_range && std::isfinite(value) &&
+            std::fabs(value) < 1.0) {
+            return 0.0;
+        }
+        throw EConvertError(Quoted(text) + " is not a finite number" + Where(source));
+    }
+    return value;
+}
+
+double ParseRealInRange(std::string_view text, double low, double high, const char* what,
+                        const TLineSource& source) {
+    const double value = ParseReal(text, source);
+    if (value < low || value > high) {
+        throw EConvertError(Quoted(text) + " is out of range for " + what + Where(source));
+    }
+    return value;
+}
+
+constexpr double MaxOffsetHours = 14.0;
+
+void CheckOffset(std::string_view text, double hours, const TLineSource& source) {
+    if (!(hours >= -MaxOffsetHours && hours <= MaxOffsetHours)) {
+        throw EConvertError(Quoted(text) + " is out of range for a UTC offset" + Where(source));
+    }
+}
+
+std::uint8_t LowByte(int value) {
+    return static_cast<std::uint8_t>(value & 0xFF);
+}
+
+// ---------------------------------------------------------------------------
+// Links
+
+// The first of the folded zone names that contains the folded key; -1 when
+// none does. An empty key is contained in no name.
+int FindContaining(const std::vector<std::string>& foldedNames, std::string_view foldedKey) {
+    if (foldedKey.empty()) {
+        return -1;
+    }
+    for (std::size_t i = 0; i < foldedNames.size(); ++i) {
+        if (foldedNames[i].find(foldedKey) != std::string::npos) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+const char* const LinkError = "There is a link error in the database";
+
+// The three-way sign of a double difference.
+int Sign(double value) {
+    return value < 0 ? -1 : (value > 0 ? 1 : 0);
+}
+
+// The template with the first "%s" replaced by the letters, and any "%s" left
+// over removed.
+void MakeAbbreviation(std::string& abbreviation, std::string_view letters, bool hasLetters) {
+    std::size_t pos = abbreviation.find("%s");
+    if (pos == std::string::npos) {
+        return;
+    }
+    if (hasLetters) {
+        abbreviation.replace(pos, 2, letters);
+        pos = abbreviation.find("%s", pos + letters.size());
+    }
+    while (pos != std::string::npos) {
+        abbreviation.erase(pos, 2);
+        pos = abbreviation.find("%s", pos);
+    }
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Letter case
+
+std::string FoldCase(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    AppendFolded(text, out);
+    return out;
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto ca = static_cast<unsigned char>(a[i]);
+        const auto cb = static_cast<unsigned char>(b[i]);
+        if ((ca | cb) >= 0x80) {
+            return FoldCase(a.substr(i)) == FoldCase(b.substr(i));
+        }
+        if (ca == cb) {
+            continue;
+        }
+        const unsigned lower = ca | 0x20u;
+        if (lower != (cb | 0x20u) || lower < 'a' || lower > 'z') {
+            return false;
+        }
+    }
+    return true;
+}
+
+int CompareText(std::string_view a, std::string_view b) {
+    const std::string fa = FoldCase(a);
+    const std::string fb = FoldCase(b);
+    // Bytes compare as unsigned, which orders UTF-8 by code point.
+    const int c = fa.compare(fb);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+// ---------------------------------------------------------------------------
+// Line parsers
+
+TStringList SplitFields(std::string_view line) {
+    std::vector<std::string_view> views;
+    SplitFieldViews(line, views);
+    return TStringList(views.begin(), views.end());
+}
+
+double ParseUtcOffset(std::string_view text) {
+    const std::size_t colon = text.find(':');
+    KivAssert(colon != std::string_view::npos,
+              "UTC offset " + Quoted(text) + " has no ':' between hours and minutes");
+    const int hours = ParseInt(text.substr(0, colon));
+    const int minutes = ParseInt(text.substr(colon + 1));
+    return hours + minutes / 60.0;
+}
+
+void ParseZone(TZoneData& zone, std::string_view line, int index, const TLineSource& source) {
+    std::vector<std::string_view> f;
+    SplitFieldViews(line, f);
+    if (f.size() < 8) {
+        f.resize(8);
+    }
+    TZoneData z;
+    z.Country = f[0];
+    z.Latitude = ParseRealInRange(f[1], -90.0, 90.0, "a latitude", source);
+    z.Longitude = ParseRealInRange(f[2], -180.0, 180.0, "a longitude", source);
+    z.ZoneName = f[3];
+    z.AbbrevFormat = f[4];
+    z.UtcOffset = ParseUtcOffset(f[5]);
+    CheckOffset(f[5], z.UtcOffset, source);
+    z.RuleName = f[6];
+    z.Extra = f[7];
+    z.Index = index;
+    zone = std::move(z);
+}
+
+void ParsePlace(TTimeZonePlaces& place, std::string_view line, int index,
+                const TLineSource& source) {
+    std::vector<std::string_view> f;
+    SplitFieldViews(line, f);
+    TTimeZonePlaces p;
+    p.ZoneKey = Field(f, 0);
+    p.Latitude = ParseRealInRange(Field(f, 1), -90.0, 90.0, "a latitude", source);
+    p.Longitude = ParseRealInRange(Field(f, 2), -180.0, 180.0, "a longitude", source);
+    p.Name = Field(f, 3);
+    p.Index = index;
+    place = std::move(p);
+}
+
+void ParseColor(TTimeZoneColor& color, std::string_view line, const TLineSource& source) {
+    std::vector<std::string_view> f;
+    SplitFieldViews(line, f);
+    TTimeZoneColor c;
+    c.Red = LowByte(ParseInt(Field(f, 0)));
+    c.Green = LowByte(ParseInt(Field(f, 1)));
+    c.Blue = LowByte(ParseInt(Field(f, 2)));
+    const std::string_view offset = Field(f, 3);
+    c.UtcOffset = ParseReal(offset, source);
+    CheckOffset(offset, c.UtcOffset, source);
+    color = c;
+}
+
+// ---------------------------------------------------------------------------
+// Rules
+
+void CompileRule(TTimeZoneDSTRule& rule, std::string_view line) {
+    CompileRule(rule, line, CurrentClock().LocalYear());
+}
+
+void CompileRule(TTimeZoneDSTRule& rule, std::string_view line, int year,
+                 const TLineSource& source) {
+    std::vector<std::string_view> f;
+    SplitFieldViews(line, f);
+    f.emplace_back(); // a missing seventh field reads as empty
+
+    TTimeZoneDSTRule r;
+    r.Name = Field(f, 0);
+    const std::string_view kindText = Field(f, 1);
+    int weekday = ParseInt(Field(f, 2));
+    const int day = ParseInt(Field(f, 3));
+    const int month = ParseInt(Field(f, 4));
+    r.Save = ParseReal(Field(f, 5), source);
+    r.AbbrevLetters = Field(f, 6);
+
+    if (weekday < 0 || weekday > 7) {
+        throw EConvertError(Quoted(Field(f, 2)) + " is out of range for a weekday (0..7)" +
+                            Where(source));
+    }
+    if (day < 0 || day > 31) {
+        throw EConvertError(Quoted(Field(f, 3)) +
+                            " is out of range for a day of the month (0..31)" + Where(source));
+    }
+    CheckOffset(Field(f, 5), r.Save, source);
+    KivAssert(month >= 1 && month <= 12,
+              "Rule month " + Quoted(Field(f, 4)) + " is outside 1..12" + Where(source));
+    if (weekday == 0) {
+        weekday = 7;
+    }
+    r.Weekday = static_cast<std::uint8_t>(weekday);
+    r.Day = static_cast<std::uint8_t>(day);
+    r.Month = static_cast<std::uint8_t>(month);
+
+    if (SameText(kindText, "ON")) {
+        r.Kind = TRuleKind::On;
+        r.Date = EncodeDate(year, month, day);
+    } else if (day == 0) {
+        r.Kind = TRuleKind::LastWeekday;
+        int n = 5;
+        while (!TryNthDayOfWeek(year, month, n, weekday, r.Date)) {
+            --n;
+            // The fourth occurrence exists in every month of a valid year.
+            KivAssert(n >= 1, "Somethings wrong in CompileRule()");
+        }
+    } else {
+        r.Kind = TRuleKind::WeekdayOnOrAfter;
+        for (int n = 1;; ++n) {
+            if (!TryNthDayOfWeek(year, month, n, weekday, r.Date)) {
+                throw EKivError("Somethings wrong in CompileRule()");
+            }
+            if (DayOf(r.Date) >= day) {
+                break;
+            }
+        }
+    }
+    rule = std::move(r);
+}
+
+TDateTime RuleDateInYear(const TTimeZoneDSTRule& rule, int year) {
+    switch (rule.Kind) {
+    case TRuleKind::On:
+        return static_cast<TDateTime>(DaysFromCivil(year, rule.Month, rule.Day));
+    case TRuleKind::LastWeekday: {
+        const std::int64_t last = DaysFromCivil(year, rule.Month + 1, 0);
+        return static_cast<TDateTime>(last - (DayOfTheWeekOfDays(last) - rule.Weekday + 7) % 7);
+    }
+    case TRuleKind::WeekdayOnOrAfter: {
+        const std::int64_t first = DaysFromCivil(year, rule.Month, rule.Day);
+        return static_cast<TDateTime>(first + (rule.Weekday - DayOfTheWeekOfDays(first) + 7) % 7);
+    }
+    case TRuleKind::Unset:
+        break;
+    }
+    int y = 0, m = 0, d = 0;
+    DecodeDate(rule.Date, y, m, d);
+    return static_cast<TDateTime>(DaysFromCivil(year, m, d));
+}
+
+TDateTime UtcNow() {
+    return CurrentClock().UtcNow();
+}
+
+TDateTime AddHours(TDateTime t, double hours) {
+    if (!std::isfinite(hours) || !std::isfinite(t)) {
+        return t + hours / HoursPerDay;
+    }
+    // Far beyond any offset, but keeps the millisecond arithmetic in range.
+    constexpr double limit = 1.0e9;
+    hours = std::clamp(hours, -limit, limit);
+    const double whole = std::trunc(hours);
+    const double minutes = RoundHalfEven((hours - whole) * 60.0);
+    return MSecsToDateTime(DateTimeToMSecs(t) + static_cast<std::int64_t>(whole) * 3600000 +
+                           static_cast<std::int64_t>(minutes) * 60000);
+}
+
+// ---------------------------------------------------------------------------
+// The database
+
+void TTimeZone::Clear() {
+    Colors.clear();
+    Places.clear();
+    Zones.clear();
+    Rules.clear();
+    Nearest = 0;
+}
+
+void TTimeZone::LoadDatabase(const std::string& dir) {
+    LoadDatabase(dir, CurrentClock().LocalYear());
+}
+
+void TTimeZone::LoadDatabase(const std::string& dir, int ruleYear) {
+    Clear();
+    TStringList lines;
+
+    std::string file = ProgramPath("data\\tz_colors.dat", dir);
+    LoadDataList(lines, file);
+    Colors.resize(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        ParseColor(Colors[i], lines[i], {file, static_cast<int>(i) + 1});
+    }
+
+    file = ProgramPath("data\\moreplaces.dat", dir);
+    LoadDataList(lines, file);
+    Places.resize(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        ParsePlace(Places[i], lines[i], static_cast<int>(i), {file, static_cast<int>(i) + 1});
+    }
+
+    file = ProgramPath("data\\tz_data.dat", dir);
+    LoadDataList(lines, file);
+    if (lines.empty()) {
+        throw EListError("List index out of bounds (0)");
+    }
+    lines.erase(lines.begin()); // the header line
+    Zones.resize(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        ParseZone(Zones[i], lines[i], static_cast<int>(i), {file, static_cast<int>(i) + 2});
+    }
+
+    file = ProgramPath("data\\tz_dst.dat", dir);
+    LoadDataList(lines, file);
+    Rules.resize(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        CompileRule(Rules[i], lines[i], ruleYear, {file, static_cast<int>(i) + 1});
+    }
+
+    // Every place must link to a zone. Places share their keys, so each
+    // distinct key is searched once, in names folded once.
+    std::vector<std::string> folded;
+    folded.reserve(Zones.size());
+    for (const TZoneData& zone : Zones) {
+        folded.push_back(FoldCase(zone.ZoneName));
+    }
+    std::unordered_map<std::string, int> linked;
+    for (const TTimeZonePlaces& place : Places) {
+        std::string key = FoldCase(place.ZoneKey);
+        auto it = linked.find(key);
+        if (it == linked.end()) {
+            const int zone = FindContaining(folded, key);
+            it = linked.emplace(std::move(key), zone).first;
+        }
+        if (it->second < 0) {
+            throw EKivError(LinkError);
+        }
+    }
+}
+
+const TZoneData& TTimeZone::FindZone(std::string_view zoneName) const {
+    for (const TZoneData& zone : Zones) {
+        if (SameText(zone.ZoneName, zoneName)) {
+            return zone;
+        }
+    }
+    throw EKivError("Could not locate Zone for \"" + std::string(zoneName) + "\"");
+}
+
+int TTimeZone::ZoneIndexOfKey(std::string_view zoneKey) const {
+    if (zoneKey.empty()) {
+        return -1;
+    }
+    const std::string key = FoldCase(zoneKey);
+    std::string name;
+    for (std::size_t i = 0; i < Zones.size(); ++i) {
+        name.clear();
+        AppendFolded(Zones[i].ZoneName, name);
+        if (name.find(key) != std::string::npos) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+int TTimeZone::ZoneIndexOfPlace(int placeIndex) const {
+    KivAssert(placeIndex >= 0 && static_cast<std::size_t>(placeIndex) < Places.size(),
+              "Place index " + std::to_string(placeIndex) + " is outside the places");
+    const int zone = ZoneIndexOfKey(Places[static_cast<std::size_t>(placeIndex)].ZoneKey);
+    if (zone < 0) {
+        throw EKivError(LinkError);
+    }
+    return zone;
+}
+
+std::pair<int, int> TTimeZone::FindRulePair(std::string_view ruleName) const {
+    int first = -1;
+    for (std::size_t i = 0; i < Rules.size(); ++i) {
+        if (SameText(Rules[i].Name, ruleName)) {
+            if (first < 0) {
+                first = static_cast<int>(i);
+            } else {
+                return {first, static_cast<int>(i)};
+            }
+        }
+    }
+    throw EKivError("Insufficient Rules for \"" + std::string(ruleName) + "\"");
+}
+
+TDateTime TTimeZone::ZoneLocalTime(std::string_view zoneName, std::string& abbreviation,
+                                   std::int32_t& minutes) const {
+    const TZoneData& zone = FindZone(zoneName);
+    return ZoneLocalTime(zone, UtcNow(), abbreviation, minutes);
+}
+
+TDateTime TTimeZone::ZoneLocalTime(std::string_view zoneName, TDateTime utc,
+                                   std::string& abbreviation, std::int32_t& minutes) const {
+    return ZoneLocalTime(FindZone(zoneName), utc, abbreviation, minutes);
+}
+
+TDateTime TTimeZone::ZoneLocalTime(const TZoneData& zone, TDateTime utc, std::string& abbreviation,
+                                   std::int32_t& minutes) const {
+    TDateTime t = AddHours(utc, zone.UtcOffset);
+    std::string result = zone.AbbrevFormat;
+    if (zone.RuleName != "-") {
+        const auto [i, j] = FindRulePair(zone.RuleName);
+        const TTimeZoneDSTRule* start = &Rules[static_cast<std::size_t>(i)];
+        const TTimeZoneDSTRule* end = &Rules[static_cast<std::size_t>(j)];
+        if (start->Save == 0) {
+            std::swap(start, end);
+        }
+        // The rule dates of the year the standard local time falls in: the same
+        // test the load year's dates give for that year, in every year.
+        const int year = YearOf(t);
+        const TDateTime startDate = RuleDateInYear(*start, year);
+        const TDateTime endDate = RuleDateInYear(*end, year);
+        const bool inForce =
+            endDate > startDate ? (startDate < t && t < endDate) : (t < endDate || t > startDate);
+        if (inForce) {
+            t = AddHours(t, start->Save);
+        }
+        MakeAbbreviation(result, inForce ? start->AbbrevLetters : end->AbbrevLetters, true);
+    }
+    MakeAbbreviation(result, {}, false);
+    abbreviation = std::move(result);
+    minutes = static_cast<std::int32_t>(RoundHalfEven(MinuteSpanSigned(utc, t)));
+    return t;
+}
+
+int TTimeZone::IndexOfPlace(std::string_view placeName) const {
+    for (std::size_t i = 0; i < Places.size(); ++i) {
+        if (SameText(Places[i].Name, placeName)) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+const std::string& TTimeZone::ZoneNameOfPlace(int placeIndex) const {
+    return Zones[static_cast<std::size_t>(ZoneIndexOfPlace(placeIndex))].ZoneName;
+}
+
+const std::string& TTimeZone::CountryOfPlace(int placeIndex) const {
+    return Zones[static_cast<std::size_t>(ZoneIndexOfPlace(placeIndex))].Country;
+}
+
+std::string TTimeZone::PlaceTitle(int placeIndex) const {
+    const std::string& country = CountryOfPlace(placeIndex);
+    return Places[static_cast<std::size_t>(placeIndex)].Name + ", " + country;
+}
+
+std::string TTimeZone::NearestPlaceTitle() const {
+    return PlaceTitle(Nearest);
+}
+
+bool TTimeZone::FindNearestPlace(double latitude, double longitude, double radius) {
+    const std::int32_t previous = Nearest;
+    double best = 99999;
+    for (TTimeZonePlaces& place : Places) {
+        UpdateDistance(place, latitude, longitude);
+        if (place.Distance < best) {
+            best = place.Distance;
+            Nearest = place.Index;
+        }
+        place.InRange = place.Distance <= radius;
+    }
+    return Nearest != previous;
+}
+
+void TTimeZone::ListCountries(TStringList& list, bool sortedNoDuplicates) const {
+    list.clear();
+    if (!sortedNoDuplicates) {
+        list.reserve(Zones.size());
+        for (const TZoneData& zone : Zones) {
+            list.push_back(zone.Country);
+        }
+        return;
+    }
+    // Sorted by the folded name; the first spelling of each country is kept.
+    std::vector<std::pair<std::string, const std::string*>> keyed;
+    keyed.reserve(Zones.size());
+    for (const TZoneData& zone : Zones) {
+        keyed.emplace_back(FoldCase(zone.Country), &zone.Country);
+    }
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 0; i < keyed.size(); ++i) {
+        if (i == 0 || keyed[i].first != keyed[i - 1].first) {
+            list.push_back(*keyed[i].second);
+        }
+    }
+}
+
+std::vector<int> TTimeZone::PlaceMenuOrder() const {
+    std::vector<int> order(Places.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        order[i] = static_cast<int>(i);
+    }
+    const auto place = [this](int i) -> const TTimeZonePlaces& {
+        return Places[static_cast<std::size_t>(i)];
+    };
+    // Only the nearest ones are needed in order; equal distances keep index order.
+    const std::size_t keep = std::min(order.size(), static_cast<std::size_t>(PlaceMenuSize));
+    std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(keep), order.end(),
+                      [&](int a, int b) {
+                          const int c = CompareByDistance(place(a), place(b));
+                          return c != 0 ? c < 0 : a < b;
+                      });
+    order.resize(keep);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return CompareByName(place(a), place(b)) < 0; });
+    for (int& i : order) {
+        i = place(i).Index;
+    }
+    return order;
+}
+
+// ---------------------------------------------------------------------------
+// Records
+
+void SetLatLong(TLatLongRecord& record, double latitude, double longitude) {
+    record.Latitude = latitude;
+    record.Longitude = longitude;
+}
+
+void UpdateDistance(TTimeZonePlaces& place, double latitude, double longitude) {
+    const double dLat = place.Latitude - latitude;
+    const double dLong = place.Longitude - longitude;
+    place.Distance = std::sqrt(dLat * dLat + dLong * dLong);
+}
+
+TMapPoint LatLongToMapPoint(const TLatLongRecord& record) {
+    return {static_cast<float>(RoundHalfEven(record.Longitude * 1024.0 / 360.0 + 512.0)),
+            static_cast<float>(RoundHalfEven(record.Latitude * 512.0 / 180.0 + 256.0))};
+}
+
+TDateTime ColorLocalTime(const TTimeZoneColor& entry) {
+    return ColorLocalTime(entry, UtcNow());
+}
+
+TDateTime ColorLocalTime(const TTimeZoneColor& entry, TDateTime utc) {
+    return AddHours(utc, entry.UtcOffset);
+}
+
+int CompareByDistance(const TTimeZonePlaces& a, const TTimeZonePlaces& b) {
+    return Sign(a.Distance - b.Distance);
+}
+
+int CompareByName(const TTimeZonePlaces& a, const TTimeZonePlaces& b) {
+    return CompareText(a.Name, b.Name);
+}
+
+} // namespace kiv
