@@ -137,7 +137,8 @@ int ParseInt(std::string_view text) {
 
 // A decimal real with an optional sign and "." as the decimal separator.
 // Malformed text raises the plain conversion error; a text that is a number but
-// not a finite one (inf, nan, 1e999) raises one naming where it came from.
+// not a finite, representable one (inf, nan, 1e999) raises one naming where it
+// came from.
 double ParseReal(std::string_view text, const TLineSource& source) {
     std::string_view digits = text;
     if (!digits.empty() && digits.front() == '+') {
@@ -150,12 +151,10 @@ double ParseReal(std::string_view text, const TLineSource& source) {
         (ec != std::errc() && ec != std::errc::result_out_of_range)) {
         throw EConvertError(Quoted(text) + " is not a valid floating point value");
     }
-    if (ec == std::errc::result_out_of_range || !std::isfinite(value)) {
-        // Underflow towards zero is harmless; anything else is not a usable number.
-        if (ec == std::errc::result_out_of_range && std::isfinite(value) &&
-            std::fabs(value) < 1.0) {
-            return 0.0;
-        }
+    if (ec == std::errc::result_out_of_range) {
+        throw EConvertError(Quoted(text) + " is beyond the range of numbers" + Where(source));
+    }
+    if (!std::isfinite(value)) {
         throw EConvertError(Quoted(text) + " is not a finite number" + Where(source));
     }
     return value;

@@ -1,0 +1,63 @@
+// Helpers for the zone database tests: a temporary program directory whose
+// data/ folder the test fills with packed tables, and readable date-times.
+#pragma once
+
+#include "kiv/KivDateTime.h"
+#include "kiv/KivStream.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <string_view>
+
+namespace kivtest {
+
+// A fresh directory with a data/ folder, removed again at the end.
+class TempProgramDir {
+public:
+    TempProgramDir() {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::random_device random;
+        Path = std::filesystem::temp_directory_path() /
+               ("chronara-tz-" + std::string(info != nullptr ? info->name() : "x") + "-" +
+                std::to_string(random()));
+        std::filesystem::create_directories(Path / "data");
+    }
+    ~TempProgramDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(Path, ec);
+    }
+    TempProgramDir(const TempProgramDir&) = delete;
+    TempProgramDir& operator=(const TempProgramDir&) = delete;
+
+    std::string Dir() const { return Path.string(); }
+    std::string DataFile(const std::string& name) const { return (Path / "data" / name).string(); }
+
+    // Writes a packed table data/<name> holding the text.
+    void Write(const std::string& name, std::string_view text) const {
+        kiv::TMemoryStream stream;
+        stream.Assign(text);
+        kiv::SaveFileStream(stream, DataFile(name), kiv::klMax);
+    }
+
+private:
+    std::filesystem::path Path;
+};
+
+// "YYYY-MM-DD hh:mm:ss.zzz"
+inline std::string Text(kiv::TDateTime t) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, ms = 0;
+    kiv::DecodeDateTime(t, y, mo, d, h, mi, s, ms);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", y, mo, d, h, mi, s, ms);
+    return buf;
+}
+
+inline kiv::TDateTime At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
+    return kiv::EncodeDateTime(y, mo, d, h, mi, s, ms);
+}
+
+} // namespace kivtest
