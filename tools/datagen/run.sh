@@ -1,8 +1,25 @@
 #!/usr/bin/env bash
 # Rebuilds every file of data/ from public sources (see README.md beside this
-# file). Each step installs what it needs and gives the same bytes on every run.
+# file). Each step installs what it needs and gives the same bytes on every run
+# with the same inputs.
+#
+# Environment: KIVPACK=path of a built kivpack; otherwise it is built once here,
+# in tools/datagen/work/build, and handed to every step.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
 
-# Map images and the zone-colour table (after the places, which it checks against).
+if [ -z "${KIVPACK:-}" ]; then
+    build=$here/work/build
+    echo "datagen: building kivpack in $build"
+    "$root/scripts/install-deps.sh"
+    cmake -S "$root" -B "$build" -DCHRONARA_TESTS=OFF -DCHRONARA_BENCH=OFF >/dev/null
+    cmake --build "$build" --target kivpack -j2 >/dev/null
+    export KIVPACK=$build/bin/kivpack
+fi
+
+# The steps, in order. Add a new generator as one more line here.
+# 1. Zones, daylight-saving rules and places (tz_data.dat, tz_dst.dat, moreplaces.dat).
+"$here/zones.sh"
+# 2. Map images and the zone-colour table (after the places, which it checks against).
 "$here/images.sh"

