@@ -200,6 +200,22 @@ int FindContaining(const std::vector<std::string>& foldedNames, std::string_view
 
 const char* const LinkError = "There is a link error in the database";
 
+// SameText with the cheap refusals first (length, then the first letter), for
+// the linear scans by name that run on every clock tick.
+inline bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    if (!a.empty()) {
+        const auto ca = static_cast<unsigned char>(a[0]);
+        const auto cb = static_cast<unsigned char>(b[0]);
+        if (ca != cb && (ca | cb) < 0x80 && (ca | 0x20u) != (cb | 0x20u)) {
+            return false;
+        }
+    }
+    return SameText(a, b);
+}
+
 // The three-way sign of a double difference.
 int Sign(double value) {
     return value < 0 ? -1 : (value > 0 ? 1 : 0);
@@ -503,7 +519,7 @@ void TTimeZone::LoadDatabase(const std::string& dir, int ruleYear) {
 
 const TZoneData& TTimeZone::FindZone(std::string_view zoneName) const {
     for (const TZoneData& zone : Zones) {
-        if (SameText(zone.ZoneName, zoneName)) {
+        if (SameName(zone.ZoneName, zoneName)) {
             return zone;
         }
     }
@@ -539,7 +555,7 @@ int TTimeZone::ZoneIndexOfPlace(int placeIndex) const {
 std::pair<int, int> TTimeZone::FindRulePair(std::string_view ruleName) const {
     int first = -1;
     for (std::size_t i = 0; i < Rules.size(); ++i) {
-        if (SameText(Rules[i].Name, ruleName)) {
+        if (SameName(Rules[i].Name, ruleName)) {
             if (first < 0) {
                 first = static_cast<int>(i);
             } else {
@@ -592,7 +608,7 @@ TDateTime TTimeZone::ZoneLocalTime(const TZoneData& zone, TDateTime utc, std::st
 
 int TTimeZone::IndexOfPlace(std::string_view placeName) const {
     for (std::size_t i = 0; i < Places.size(); ++i) {
-        if (SameText(Places[i].Name, placeName)) {
+        if (SameName(Places[i].Name, placeName)) {
             return static_cast<int>(i);
         }
     }

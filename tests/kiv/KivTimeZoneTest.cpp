@@ -765,3 +765,35 @@ TEST(KivTimeZone, NamesCompareWithoutLetterCase) {
     b.Name = "Berlin";
     EXPECT_GT(CompareByName(a, b), 0);
 }
+
+TEST(KivTimeZone, DamagedLinesOnlyEverRaiseTheCoresErrors) {
+    // Lines made of fragments of good lines and of junk: every parser either
+    // fills its record or raises one of the core's errors.
+    const char* const pieces[] = {
+        "\t",     "0",    "-",    "+",      "31", "99999999999", "1e308",
+        "1e-400", "nan",  ":",    "-3:-30", "ON", "lastSun",     "13",
+        "%s",     "\xc3", "\xff", ".",      "e",  "7",           "Europe/Berlin"};
+    std::mt19937 random(11);
+    TZoneData zone;
+    TTimeZonePlaces place;
+    TTimeZoneColor color;
+    TTimeZoneDSTRule rule;
+    for (int n = 0; n < 20000; ++n) {
+        std::string line;
+        const int count = static_cast<int>(random() % 12);
+        for (int i = 0; i < count; ++i) {
+            line += pieces[random() % (sizeof pieces / sizeof pieces[0])];
+        }
+        const auto survives = [&](auto&& parse) {
+            try {
+                parse();
+            } catch (const EKivError&) {
+            }
+        };
+        survives([&] { ParseZone(zone, line, 0); });
+        survives([&] { ParsePlace(place, line, 0); });
+        survives([&] { ParseColor(color, line); });
+        survives([&] { CompileRule(rule, line, 2024); });
+        survives([&] { RuleDateInYear(rule, static_cast<int>(random() % 10000)); });
+    }
+}
