@@ -171,9 +171,10 @@ double ParseRealInRange(std::string_view text, double low, double high, const ch
 
 constexpr double MaxOffsetHours = 14.0;
 
-void CheckOffset(std::string_view text, double hours, const TLineSource& source) {
+void CheckOffset(std::string_view text, double hours, const TLineSource& source,
+                 const char* what = "a UTC offset") {
     if (!(hours >= -MaxOffsetHours && hours <= MaxOffsetHours)) {
-        throw EConvertError(Quoted(text) + " is out of range for a UTC offset" + Where(source));
+        throw EConvertError(Quoted(text) + " is out of range for " + what + Where(source));
     }
 }
 
@@ -373,7 +374,7 @@ void CompileRule(TTimeZoneDSTRule& rule, std::string_view line, int year,
         throw EConvertError(Quoted(Field(f, 3)) +
                             " is out of range for a day of the month (0..31)" + Where(source));
     }
-    CheckOffset(Field(f, 5), r.Save, source);
+    CheckOffset(Field(f, 5), r.Save, source, "a daylight saving");
     KivAssert(month >= 1 && month <= 12,
               "Rule month " + Quoted(Field(f, 4)) + " is outside 1..12" + Where(source));
     if (weekday == 0) {
