@@ -1,0 +1,53 @@
+// The command line: switches start with "-" or "/" and are compared without
+// regard to letter case; every other parameter is ignored unless a switch takes
+// it as an argument. No Qt here, so the batch mode and the tests can use it.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace app {
+
+struct TCommandLine {
+    // The parameters, without the program name.
+    std::vector<std::string> Params;
+
+    static TCommandLine FromArgs(int argc, const char* const* argv);
+
+    // True when some parameter is "-name" or "/name" in any letter case.
+    bool HasSwitch(std::string_view name) const;
+    // The position, counting from 1, of the first parameter that is the switch;
+    // 0 when there is none.
+    int SwitchPosition(std::string_view name) const;
+};
+
+// What "-C FILE WIDTH" asks for.
+struct TBatchRequest {
+    // The switch "c" is present.
+    bool Requested = false;
+    // Fewer than two parameters follow it: the program ends at once, writing nothing.
+    bool TooFew = false;
+    std::string FileName;
+    std::string WidthText;
+    // "max" is present too: the window starts after the image is written.
+    bool ContinueToWindow = false;
+};
+
+// "-C" and "/C" both mark the batch mode; the file name and the width are the
+// two parameters after the first of them.
+TBatchRequest ParseBatchRequest(const TCommandLine& commandLine);
+
+// The largest width the batch mode writes.
+constexpr int MaxBatchWidth = 32768;
+
+// Reads the batch width: a decimal integer (an optional sign, then digits only)
+// from 1 to MaxBatchWidth. Otherwise returns false with a one-line message that
+// names the text.
+bool ParseBatchWidth(std::string_view text, int& width, std::string& error);
+
+// The output height for a width: round(day height * width / day width), halves to
+// even, at least 1.
+int BatchHeight(int dayWidth, int dayHeight, int width);
+
+} // namespace app

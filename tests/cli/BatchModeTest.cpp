@@ -1,0 +1,289 @@
+// Runs the built program in its batch mode "-C FILE WIDTH" and checks what it
+// writes, its exit status and its error line. The program runs without any
+// display: the variables that would point it at one are removed.
+#include "kiv/KivFastDIB.h"
+#include "kiv/KivFastDibLoaders.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#if defined(__unix__)
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path BinDir = CHRONARA_BIN_DIR;
+
+class TempDir {
+public:
+    TempDir() {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        Path = fs::temp_directory_path() /
+               ("chronara-" + std::string(info->test_suite_name()) + "-" + info->name());
+        fs::remove_all(Path);
+        fs::create_directories(Path);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(Path, ec);
+    }
+    std::string File(const std::string& name) const { return (Path / name).string(); }
+    fs::path Path;
+};
+
+std::string ReadText(const fs::path& name) {
+    std::ifstream in(name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+struct RunResult {
+    int Status = -1;
+    std::string Errors;
+};
+
+// Runs the program with the arguments; standard error goes to a file beside it.
+RunResult RunProgram(const fs::path& program, const std::vector<std::string>& args,
+                     const fs::path& workDir) {
+    RunResult result;
+#if defined(__unix__)
+    const fs::path errorFile = workDir / "stderr.txt";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int fd = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(fd, 2);
+        const int devNull = open("/dev/null", O_WRONLY);
+        dup2(devNull, 1);
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        unsetenv("QT_QPA_PLATFORM");
+        if (chdir(workDir.c_str()) != 0) {
+            _exit(126);
+        }
+        std::vector<char*> argv;
+        std::string name = program.string();
+        argv.push_back(name.data());
+        std::vector<std::string> copies = args;
+        for (std::string& a : copies) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        execv(name.c_str(), argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.Errors = ReadText(errorFile);
+    fs::remove(errorFile);
+#else
+    (void)program;
+    (void)args;
+    (void)workDir;
+#endif
+    return result;
+}
+
+// A copy of the program and its solar library in a folder of its own, whose
+// data/ folder the test fills.
+fs::path CopyProgram(const TempDir& dir) {
+    const fs::path program = dir.Path / "chronara";
+    fs::copy_file(BinDir / "chronara", program);
+    for (const auto& entry : fs::directory_iterator(BinDir)) {
+        if (entry.path().filename().string().rfind("libSolPos", 0) == 0) {
+            fs::copy(entry.path(), dir.Path / entry.path().filename(),
+                     fs::copy_options::copy_symlinks);
+        }
+    }
+    fs::create_directories(dir.Path / "data");
+    return program;
+}
+
+std::uint32_t U32At(const std::string& b, std::size_t at) {
+    const auto u = [&](std::size_t i) {
+        return static_cast<std::uint32_t>(static_cast<unsigned char>(b[i]));
+    };
+    return u(at) | (u(at + 1) << 8) | (u(at + 2) << 16) | (u(at + 3) << 24);
+}
+
+// The mean colour of a rectangle given in fractions of the image.
+double MeanDistance(const kiv::TFastDIB& a, const kiv::TFastDIB& b, double x0, double y0, double x1,
+                    double y1) {
+    const auto mean = [&](const kiv::TFastDIB& image, int channel) {
+        const int xa = static_cast<int>(x0 * image.Width());
+        const int xb = static_cast<int>(x1 * image.Width());
+        const int ya = static_cast<int>(y0 * image.Height());
+        const int yb = static_cast<int>(y1 * image.Height());
+        double sum = 0;
+        for (int y = ya; y < yb; ++y) {
+            for (int x = xa; x < xb; ++x) {
+                const kiv::TBgr p = image.GetPixel(x, y);
+                sum += channel == 0 ? p.B : channel == 1 ? p.G : p.R;
+            }
+        }
+        return sum / std::max(1, (xb - xa) * (yb - ya));
+    };
+    double distance = 0;
+    for (int c = 0; c < 3; ++c) {
+        distance += std::abs(mean(a, c) - mean(b, c));
+    }
+    return distance;
+}
+
+bool HaveShippedImages() {
+    for (const char* name : {"earth_day.png", "earth_night.jpg", "mask.png"}) {
+        if (!fs::exists(BinDir / "data" / name)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+class BatchMode : public ::testing::Test {
+protected:
+    void SetUp() override {
+#if !defined(__unix__)
+        GTEST_SKIP() << "runs the program through fork and exec";
+#endif
+        ASSERT_TRUE(fs::exists(BinDir / "chronara")) << BinDir;
+    }
+};
+
+} // namespace
+
+TEST_F(BatchMode, WritesTheShadedMapAtTheGivenWidth) {
+    if (!HaveShippedImages()) {
+        GTEST_SKIP() << "the shipped map images are not in " << (BinDir / "data");
+    }
+    TempDir dir;
+    const std::string out = dir.File("map.bmp");
+    const RunResult run = RunProgram(BinDir / "chronara", {"-c", out, "800"}, dir.Path);
+    ASSERT_EQ(run.Status, 0) << run.Errors;
+    EXPECT_EQ(run.Errors, "");
+
+    kiv::TFastDIB day;
+    kiv::TFastDIB night;
+    kiv::LoadPngImage(day, (BinDir / "data" / "earth_day.png").string());
+    kiv::LoadJpegImage(night, (BinDir / "data" / "earth_night.jpg").string());
+    const int height = static_cast<int>(std::nearbyint(day.Height() * 800.0 / day.Width()));
+
+    const std::string bmp = ReadText(out);
+    ASSERT_GE(bmp.size(), 54u);
+    EXPECT_EQ(bmp.substr(0, 2), "BM");
+    const std::uint32_t stride = (800 * 3 + 3) / 4 * 4;
+    EXPECT_EQ(U32At(bmp, 2), 54 + stride * height);
+    EXPECT_EQ(bmp.size(), 54 + stride * height);
+    EXPECT_EQ(U32At(bmp, 10), 54u);
+    EXPECT_EQ(U32At(bmp, 18), 800u);
+    EXPECT_EQ(U32At(bmp, 22), static_cast<std::uint32_t>(height));
+    EXPECT_EQ(bmp[28], 24);
+    if (day.Width() == 1024 && day.Height() == 512) {
+        EXPECT_EQ(height, 400);
+    }
+
+    kiv::TFastDIB image(800, height, 24);
+    ASSERT_EQ(bmp.size() - 54, image.ImageSize());
+    std::copy(bmp.begin() + 54, bmp.end(), image.Bits());
+    for (int x = 0; x < 800; ++x) {
+        ASSERT_EQ(image.GetPixel(x, 0), kiv::TBgr{}) << "bottom row black, x " << x;
+    }
+    // Day and night both appear: blocks that match the day image and blocks that
+    // match the night image, each far from the other.
+    int dayBlocks = 0;
+    int nightBlocks = 0;
+    for (int by = 1; by < 8; ++by) {
+        for (int bx = 0; bx < 16; ++bx) {
+            const double x0 = bx / 16.0, x1 = (bx + 1) / 16.0, y0 = by / 8.0, y1 = (by + 1) / 8.0;
+            const double toDay = MeanDistance(image, day, x0, y0, x1, y1);
+            const double toNight = MeanDistance(image, night, x0, y0, x1, y1);
+            dayBlocks += toDay * 3 < toNight ? 1 : 0;
+            nightBlocks += toNight * 3 < toDay ? 1 : 0;
+        }
+    }
+    EXPECT_GE(dayBlocks, 10);
+    EXPECT_GE(nightBlocks, 10);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path), fs::directory_iterator()), 1)
+        << "no temporary file is left behind";
+}
+
+TEST_F(BatchMode, AcceptsTheSwitchInAnyFormAndCase) {
+    if (!HaveShippedImages()) {
+        GTEST_SKIP() << "the shipped map images are not in " << (BinDir / "data");
+    }
+    TempDir dir;
+    const std::string out = dir.File("small.bmp");
+    const RunResult run = RunProgram(BinDir / "chronara", {"ignored", "/C", out, "+16"}, dir.Path);
+    ASSERT_EQ(run.Status, 0) << run.Errors;
+    const std::string bmp = ReadText(out);
+    ASSERT_GE(bmp.size(), 54u);
+    EXPECT_EQ(U32At(bmp, 18), 16u);
+}
+
+TEST_F(BatchMode, BadWidthsEndWithStatusTwoAndWriteNothing) {
+    TempDir dir;
+    const std::string out = dir.File("never.bmp");
+    for (const std::string width : {"abc", "0", "-5", "32769", "99999999999999999999", "12x", "",
+                                    "+", "8.5", " 80", "0x10"}) {
+        const RunResult run = RunProgram(BinDir / "chronara", {"-C", out, width}, dir.Path);
+        EXPECT_EQ(run.Status, 2) << "width \"" << width << "\"";
+        EXPECT_NE(run.Errors.find("\"" + width + "\""), std::string::npos) << run.Errors;
+        EXPECT_EQ(std::count(run.Errors.begin(), run.Errors.end(), '\n'), 1) << run.Errors;
+        EXPECT_FALSE(fs::exists(out)) << width;
+    }
+}
+
+TEST_F(BatchMode, TooFewParametersEndSilentlyWritingNothing) {
+    TempDir dir;
+    const std::string out = dir.File("never.bmp");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"-C", out}, std::vector<std::string>{"-c"},
+          std::vector<std::string>{"800", "-c", out}}) {
+        const RunResult run = RunProgram(BinDir / "chronara", args, dir.Path);
+        EXPECT_EQ(run.Status, 2);
+        EXPECT_EQ(run.Errors, "");
+        EXPECT_FALSE(fs::exists(out));
+    }
+}
+
+TEST_F(BatchMode, AMissingImageIsNamedAndTheOldFileKept) {
+    TempDir dir;
+    const fs::path program = CopyProgram(dir);
+    const std::string out = dir.File("kept.bmp");
+    std::ofstream(out) << "old content";
+    const RunResult run = RunProgram(program, {"-c", out, "100"}, dir.Path);
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Errors.find((dir.Path / "data" / "earth_day.png").string()), std::string::npos)
+        << run.Errors;
+    EXPECT_EQ(ReadText(out), "old content");
+}
+
+TEST_F(BatchMode, AnUndecodableImageIsNamed) {
+    if (!HaveShippedImages()) {
+        GTEST_SKIP() << "the shipped map images are not in " << (BinDir / "data");
+    }
+    TempDir dir;
+    const fs::path program = CopyProgram(dir);
+    fs::copy_file(BinDir / "data" / "earth_day.png", dir.Path / "data" / "earth_day.png");
+    fs::copy_file(BinDir / "data" / "mask.png", dir.Path / "data" / "mask.png");
+    // A night image cut off in the middle.
+    const std::string night = ReadText(BinDir / "data" / "earth_night.jpg");
+    std::ofstream(dir.Path / "data" / "earth_night.jpg", std::ios::binary)
+        << night.substr(0, night.size() / 2);
+    const std::string out = dir.File("never.bmp");
+    const RunResult run = RunProgram(program, {"-c", out, "100"}, dir.Path);
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Errors.find((dir.Path / "data" / "earth_night.jpg").string()), std::string::npos)
+        << run.Errors;
+    EXPECT_FALSE(fs::exists(out));
+}
