@@ -1,8 +1,8 @@
 // Program entry: the batch mode "-C FILE WIDTH", otherwise the window.
 #include "app/BatchMode.h"
 #include "app/CommandLine.h"
+#include "app/WindowMain.h"
 
-#include <cstdio>
 #include <iostream>
 
 int main(int argc, char* argv[]) {
@@ -14,7 +14,5 @@ int main(int argc, char* argv[]) {
             return status;
         }
     }
-    // The window is not built yet.
-    std::puts("usage: chronara -C FILE WIDTH");
-    return 0;
+    return app::RunWindow(argc, argv, commandLine);
 }

@@ -1,0 +1,38 @@
+// Modal message boxes titled with the application title. Every box of the
+// program goes through here, so tests can answer them without a blocking dialog.
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+namespace app {
+
+inline const QString ApplicationTitle = QStringLiteral("Chronara");
+
+enum class TMessageKind { Error, Warning, Question };
+
+// Shows a box with the given buttons and returns the button pressed.
+QMessageBox::StandardButton ShowMessage(QWidget* parent, TMessageKind kind, const QString& text,
+                                        QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+
+inline void ShowError(QWidget* parent, const QString& text) {
+    ShowMessage(parent, TMessageKind::Error, text);
+}
+inline void ShowWarning(QWidget* parent, const QString& text) {
+    ShowMessage(parent, TMessageKind::Warning, text);
+}
+inline bool AskYesNo(QWidget* parent, TMessageKind kind, const QString& text) {
+    return ShowMessage(parent, kind, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+// The test seam: while set, every box is answered by this function instead of
+// being shown. Returns the previous answerer.
+using TMessageAnswerer =
+    std::function<QMessageBox::StandardButton(TMessageKind, const QString& text)>;
+TMessageAnswerer SetMessageAnswerer(TMessageAnswerer answerer);
+
+} // namespace app

@@ -1,0 +1,477 @@
+// The main window and its map view, driven through object names offscreen.
+#include "AppTestSupport.h"
+
+#include "app/MapView.h"
+
+#include <QMenu>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QToolBar>
+
+using namespace apptest;
+using app::TFormChronara;
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TTestWorld> World;
+    std::unique_ptr<kiv::TFakeClock> Clock;
+    std::unique_ptr<kiv::TClockOverride> ClockOverride;
+    std::unique_ptr<TFormChronara> Form;
+    // No box ever blocks a test; the texts are checked where boxes are expected.
+    std::unique_ptr<TMessageRecorder> Messages;
+
+    // A shown window whose paint box is 544 x 342, the timer stopped so the
+    // test drives the ticks.
+    void Open() {
+        app::TStartOptions options;
+        options.Max = true;
+        options.ProgramDir = World->ProgramDir();
+        Form = std::make_unique<TFormChronara>(options);
+        Form->show();
+        QTRY_VERIFY(Form->SettingsLoaded);
+        Form->Timer->stop();
+        SizePaintBox(*Form, 544, 342);
+    }
+
+    // Moves the pointer over the paint box without buttons.
+    void Hover(int x, int y) {
+        Form->PointerPos = QPoint(x, y);
+        Form->PointerInside = true;
+        Form->PanelPaintBoxMouseMove(Qt::NoButton, x, y);
+    }
+
+    // The view point of a latitude and longitude.
+    QPoint ViewOf(double lat, double lon) { return Form->View.PlaceToView(lat, lon); }
+
+    QImage PaintNow() {
+        QImage image(Form->PaintBox->size(), QImage::Format_RGB32);
+        QPainter painter(&image);
+        Form->PaintBoxPaint(painter);
+        return image;
+    }
+
+private slots:
+    void init() {
+        World = std::make_unique<TTestWorld>();
+        // 21 December 2026, 12:00 UTC; the machine at UTC.
+        Clock = std::make_unique<kiv::TFakeClock>(kiv::EncodeDateTime(2026, 12, 21, 12, 0, 0, 0));
+        ClockOverride = std::make_unique<kiv::TClockOverride>(*Clock);
+        kiv::ZoneDB.Clear();
+        Messages = std::make_unique<TMessageRecorder>();
+    }
+
+    void cleanup() {
+        Form.reset();
+        Messages.reset();
+        ClockOverride.reset();
+        Clock.reset();
+        World.reset();
+    }
+
+    void creationStateAndMenus() {
+        Open();
+        TFormChronara& form = *Form;
+        QCOMPARE(form.windowTitle(), QStringLiteral("Chronara"));
+        QVERIFY2(form.CreationError.isEmpty(), qPrintable(form.CreationError));
+        QVERIFY(Messages->Texts.isEmpty());
+        QCOMPARE(kiv::ZoneDB.Zones.size(), std::size_t{4});
+        QCOMPARE(form.ShadowRefreshCounter, 599);
+        QCOMPARE(form.SMUpdate, 600);
+        QVERIFY(form.ShowDate && form.ShowZA && !form.ShowSA);
+        QVERIFY(form.CShowDate && !form.CShowZA && !form.CShowSA && !form.CShowCty);
+        QCOMPARE(form.SingleLocation.Name, QStringLiteral("Melbourne, Australia"));
+        QCOMPARE(form.StatusPanelText(0), QStringLiteral("Use left Button to pan!"));
+        QCOMPARE(
+            form.LabelTop->text(),
+            QStringLiteral("To add or remove locations, right click here and follow the menu."));
+        QCOMPARE(form.ClockLabel->text(),
+                 QStringLiteral("Double Click on Map or select from PopUp Menu"));
+        QVERIFY(!form.PanelClock->isVisible());
+        QCOMPARE(form.StatusBar->toolTip(),
+                 QStringLiteral("SR = Sunrise; SS = Sunset; DL = Daylength; SA = Sun Angle"));
+
+        auto layout = [](QMenu* menu) {
+            QStringList items;
+            for (QAction* a : menu->actions()) {
+                items << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
+            }
+            return items.join(QLatin1Char(' '));
+        };
+        QCOMPARE(layout(form.PopupMenu1),
+                 QStringLiteral("MIAddLocation PIRemoveLocation PIClearList - PIOptions PIAbout - "
+                                "MIHighlightCities PIShowMap - PIStayOnTop - PIExit"));
+        QCOMPARE(layout(form.PopupMenu2),
+                 QStringLiteral("AddLocationWizard1 - MIZoomIn MIZoomOut N4 - "
+                                "PISetDesktopIconTextColor MIOptions MIAbout - MultiMode "
+                                "AddLocationsoverMap1 ShowMap1 ShowSM1 ShowClock ShowClouds - "
+                                "Stayontop1 Wallpaper TranspDesk - Shutdown2"));
+        for (const char* checked : {"PIShowMap", "ShowMap1", "ShowSM1", "MultiMode"}) {
+            QVERIFY2(FindAction(&form, checked)->isChecked(), checked);
+        }
+        for (const char* unchecked : {"MIHighlightCities", "ShowClock", "Wallpaper"}) {
+            QVERIFY2(!FindAction(&form, unchecked)->isChecked(), unchecked);
+        }
+        QVERIFY(!form.ShowClouds->isVisible());
+        QCOMPARE(form.PIExit->text(), QStringLiteral("E&xit"));
+        QCOMPARE(form.N4->text(), QStringLiteral("Fit to Screen"));
+        QCOMPARE(form.TBZoomIn->toolTip(), QStringLiteral("Zoom Into Location"));
+        QCOMPARE(form.TBZoomOut->toolTip(), QStringLiteral("Zoom out from location"));
+        QCOMPARE(form.TBAddLocation->toolTip(), QStringLiteral("Add New Location"));
+        QCOMPARE(form.TrayIcon->contextMenu(), form.PopupMenu1);
+        for (int i = 0; i < 8; ++i) {
+            QVERIFY(form.StatusBar->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(i)));
+        }
+    }
+
+    void missingDataFileIsReportedAndTheWindowLives() {
+        QFile::remove(World->DataFile(QStringLiteral("earth_tz.png")));
+        TMessageRecorder messages;
+        Open();
+        TFormChronara& form = *Form;
+        QCOMPARE(messages.Texts.size(), 1);
+        QVERIFY2(messages.Texts[0].contains(QStringLiteral("earth_tz.png")),
+                 qPrintable(messages.Texts[0]));
+        QCOMPARE(form.CreationError, messages.Texts[0]);
+        // No later tick, paint, pointer move or command fails.
+        for (int i = 0; i < 3; ++i) {
+            form.TimerTimer();
+        }
+        Hover(100, 100);
+        form.PanelPaintBoxMouseMove(Qt::LeftButton, 120, 110);
+        PaintNow();
+        QVERIFY(TriggerAction(&form, "MIZoomIn"));
+        QVERIFY(TriggerAction(&form, "N4"));
+        QVERIFY(TriggerAction(&form, "MIHighlightCities"));
+        PaintNow();
+        QCOMPARE(messages.Texts.size(), 1);
+    }
+
+    void zoomLimitsOfASmallPaintBox() {
+        Open();
+        TFormChronara& form = *Form;
+        QCOMPARE(form.PaintBox->size(), QSize(544, 342));
+        QVERIFY(qAbs(form.View.Zoom.Value - 512.f / 342.f) < 1e-4);
+        QVERIFY(TriggerAction(&form, "MIZoomIn"));
+        QVERIFY(qAbs(form.View.Zoom.Value - (512.f / 342.f - 0.25f)) < 1e-4);
+        for (int i = 0; i < 10; ++i) {
+            form.MIZoomInClick();
+        }
+        QCOMPARE(form.View.Zoom.Value, 0.15f);
+        form.FormMouseWheelDown();
+        QVERIFY(qAbs(form.View.Zoom.Value - 0.25f) < 1e-5);
+    }
+
+    void gridAndLabelsOnlyWhenCloseAndSmoothingBelowPointSix() {
+        Open();
+        TFormChronara& form = *Form;
+        QVERIFY(TriggerAction(&form, "MIHighlightCities"));
+        // The equator line (major, 90-degree multiple) at a zoomed-out view.
+        const QPoint equator = ViewOf(0, 0);
+        const int col = 5;
+        QImage far = PaintNow();
+        QCOMPARE(QColor(far.pixel(col, equator.y())), QColor(60, 60, 60));
+        form.View.SetView(100, 50, 0.65f);
+        form.LayoutView(false);
+        QImage near = PaintNow();
+        const QPoint eq = ViewOf(0, 0);
+        QCOMPARE(QColor(near.pixel(col, eq.y())), QColor(60 + 128, 60, 60));
+        // A minor grid line (10 degrees north) adds 50 to every channel.
+        const QPoint tenNorth = ViewOf(10, 10);
+        QCOMPARE(QColor(near.pixel(col, tenNorth.y())), QColor(110, 110, 110));
+    }
+
+    void fitToScreenWidensTheWindowBy140() {
+        Open();
+        TFormChronara& form = *Form;
+        const QSize before = form.size();
+        QVERIFY(TriggerAction(&form, "N4"));
+        QCOMPARE(form.size(), before + QSize(140, 0));
+    }
+
+    void readoutsUnderThePointer() {
+        Open();
+        TFormChronara& form = *Form;
+        // India in the zone image: 5.5 hours, 17:30 at 12:00 UTC.
+        const QPoint india = ViewOf(22, 80);
+        Hover(india.x(), india.y());
+        QCOMPARE(form.StatusPanelText(6), QStringLiteral("UTC +5.5"));
+        QCOMPARE(form.StatusPanelText(1), QStringLiteral("17:30"));
+        QVERIFY(form.StatusPanelText(7).startsWith(QStringLiteral("Lat: 2")));
+        QVERIFY(form.StatusPanelText(2).startsWith(QStringLiteral("SR ")));
+        // Sunset has passed in India at 17:30.
+        QCOMPARE(form.StatusPanelText(5), QStringLiteral("Night"));
+        // The Pacific square's colour is not in the table: panels 1 and 6 stay.
+        const QPoint unknown = ViewOf(0, -150);
+        Hover(unknown.x(), unknown.y());
+        QCOMPARE(form.StatusPanelText(6), QStringLiteral("UTC +5.5"));
+        QCOMPARE(form.StatusPanelText(1), QStringLiteral("17:30"));
+
+        // West of Greenwich: a whole negative offset.
+        const QPoint brazil = ViewOf(-10, -45);
+        Hover(brazil.x(), brazil.y());
+        QCOMPARE(form.StatusPanelText(6), QStringLiteral("UTC -3"));
+        QCOMPARE(form.StatusPanelText(1), QStringLiteral("09:00"));
+
+        // Polar night in the far north at the December solstice.
+        const QPoint arctic = ViewOf(80, 20);
+        Hover(arctic.x(), arctic.y());
+        QCOMPARE(form.StatusPanelText(2), QStringLiteral("SR --:--"));
+        QCOMPARE(form.StatusPanelText(3), QStringLiteral("SS --:--"));
+        QCOMPARE(form.StatusPanelText(4), QStringLiteral("DL > 24h"));
+        QCOMPARE(form.StatusPanelText(5), QStringLiteral("Night"));
+
+        // On the Greenwich meridian at noon the sun stands 23.4 degrees from
+        // the zenith at the December solstice.
+        const QPoint noon = ViewOf(0, 0);
+        Hover(noon.x(), noon.y());
+        // (A view pixel spans half a degree here.)
+        QVERIFY2(QRegularExpression(QStringLiteral("^SA 2[34]\\.\\d\u00B0$"))
+                     .match(form.StatusPanelText(5))
+                     .hasMatch(),
+                 qPrintable(form.StatusPanelText(5)));
+    }
+
+    void sunTimesReadInTheMachinesWallClock() {
+        // The machine in summer time one hour ahead of its standard offset:
+        // sunrise and sunset shift by that hour, not by the standard offset.
+        Clock->SetOffsets(0, 60);
+        Clock->SetDstActive(false);
+        Open();
+        TFormChronara& form = *Form;
+        // On the equator 5 degrees west, the sun rises at about 06:18 UTC.
+        const QPoint equator = ViewOf(0, -5);
+        Hover(equator.x(), equator.y());
+        const QString standard = form.StatusPanelText(2);
+        Clock->SetDstActive(true);
+        Hover(equator.x(), equator.y());
+        const QString summer = form.StatusPanelText(2);
+        QVERIFY2(standard.startsWith(QStringLiteral("SR 06")), qPrintable(standard));
+        QVERIFY2(summer.startsWith(QStringLiteral("SR 07")), qPrintable(summer));
+    }
+
+    void minutesAsClockTexts() {
+        QCOMPARE(app::MinutesToClock(-30), QStringLiteral("23:30"));
+        QCOMPARE(app::MinutesToClock(1440), QStringLiteral("24:00"));
+        QCOMPARE(app::MinutesToClock(1500), QStringLiteral("01:00"));
+        QCOMPARE(app::MinutesToClock(365.9), QStringLiteral("06:05"));
+    }
+
+    void panningAndItsBounds() {
+        Open();
+        TFormChronara& form = *Form;
+        form.View.SetView(200, 100, 0.5f);
+        form.LayoutView(false);
+        form.PanelPaintBoxMouseDown(Qt::LeftButton, 100, 100);
+        form.PanelPaintBoxMouseMove(Qt::LeftButton, 110, 100);
+        QCOMPARE(form.View.OffsetX.Value, 195.f);
+        form.PanelPaintBoxMouseMove(Qt::LeftButton, 110, 80);
+        QCOMPARE(form.View.OffsetY.Value, 110.f);
+        form.View.SetView(0, 0, 0.5f);
+        form.LayoutView(false);
+        form.PanelPaintBoxMouseMove(Qt::NoButton, 100, 100);
+        form.PanelPaintBoxMouseMove(Qt::LeftButton, 110, 110);
+        QCOMPARE(form.View.OffsetX.Value, 0.f);
+        QCOMPARE(form.View.OffsetY.Value, 0.f);
+        // Far beyond the right edge: held at mapW - visible width.
+        form.PanelPaintBoxMouseMove(Qt::LeftButton, -5000, 110);
+        QCOMPARE(form.View.OffsetX.Value, 1024.f - 544 * 0.5f);
+    }
+
+    void middleButtonDragZooms() {
+        Open();
+        TFormChronara& form = *Form;
+        form.View.SetView(100, 100, 0.3f);
+        form.LayoutView(false);
+        form.PanelPaintBoxMouseMove(Qt::NoButton, 200, 50);
+        form.PanelPaintBoxMouseMove(Qt::MiddleButton, 200, 150);
+        QVERIFY(qAbs(form.View.Zoom.Value - 1.3f) < 1e-5);
+        form.PanelPaintBoxMouseMove(Qt::MiddleButton, 200, 450);
+        QVERIFY(qAbs(form.View.Zoom.Value - 512.f / 342.f) < 1e-5);
+    }
+
+    void flightEndsCentredOnItsTarget() {
+        Open();
+        TFormChronara& form = *Form;
+        form.ZoomTo(512, 256, 0.5f);
+        QVERIFY(form.TimerZoomTo->isActive());
+        // Pointer moves are ignored while flying.
+        const QString before = form.StatusPanelText(7);
+        Hover(10, 10);
+        QCOMPARE(form.StatusPanelText(7), before);
+        QTRY_VERIFY_WITH_TIMEOUT(!form.TimerZoomTo->isActive(), 10000);
+        QVERIFY(qAbs(form.View.Zoom.Value - 0.5f) < 0.01f);
+        QVERIFY(qAbs(form.View.OffsetX.Value + 544 * 0.5f / 2 - 512) < 0.05f);
+        QVERIFY(qAbs(form.View.OffsetY.Value + 342 * 0.5f / 2 - 256) < 0.05f);
+    }
+
+    void paintedPlaceSquaresAndCross() {
+        Open();
+        TFormChronara& form = *Form;
+        QVERIFY(TriggerAction(&form, "MIHighlightCities"));
+        form.View.SetView(850, 300, 0.3f);
+        form.LayoutView(false);
+        // Over Melbourne: it is the nearest place (white square, blue outline);
+        // Geelong lies in range (a yellowish square added to the map).
+        const QPoint melbourne = ViewOf(-37.81667, 144.96667);
+        const QPoint geelong = ViewOf(-38.15, 144.35);
+        // The title changes with the nearest place, so come from Geelong.
+        Hover(geelong.x() - 3, geelong.y() + 3);
+        QCOMPARE(form.StatusPanelText(0), QStringLiteral("Geelong, Australia"));
+        Hover(melbourne.x(), melbourne.y());
+        QCOMPARE(form.StatusPanelText(0), QStringLiteral("Melbourne, Australia"));
+        QImage image = PaintNow();
+        QCOMPARE(QColor(image.pixel(melbourne)), QColor(Qt::white));
+        QCOMPARE(QColor(image.pixel(melbourne + QPoint(3, 0))), QColor(0, 0, 255));
+        kiv::ZoneDB.FindNearestPlace(-37.81667, 144.96667, 20);
+        const int d = static_cast<int>(std::nearbyint(15 * kiv::ZoneDB.Places[1].Distance));
+        QCOMPARE(QColor(image.pixel(geelong)),
+                 QColor(qMin(255, 60 + 255 - d), qMin(255, 60 + 255 - d), 60));
+
+        QVERIFY(TriggerAction(&form, "MIHighlightCities"));
+        form.FollowSelection = true;
+        form.View.TargetX = 900;
+        form.View.TargetY = 150;
+        image = PaintNow();
+        const QPoint target = form.View.GridToView(900, 150);
+        QCOMPARE(QColor(image.pixel(target + QPoint(0, -12))), QColor(255, 0, 0));
+        QCOMPARE(QColor(image.pixel(target + QPoint(12, 0))), QColor(255, 0, 0));
+        QCOMPARE(QColor(image.pixel(target + QPoint(-4, 4))), QColor(255, 0, 0));
+        QVERIFY(QColor(image.pixel(target)) != QColor(255, 0, 0));
+    }
+
+    void shadowRefreshesOnTheSecondTick() {
+        Open();
+        TFormChronara& form = *Form;
+        form.TimerTimer();
+        QVERIFY(!form.ShadowMap->Busy());
+        QCOMPARE(form.ShadowRefreshCounter, 600);
+        form.TimerTimer();
+        QCOMPARE(form.ShadowRefreshCounter, 0);
+        QVERIFY(form.ShadowMap->Busy());
+        // A tick inside a tick only counts.
+        form.TickBusy = true;
+        form.TimerTimer();
+        QCOMPARE(form.ShadowRefreshCounter, 1);
+        form.TickBusy = false;
+        QTRY_VERIFY(!form.ShadowMap->Busy());
+        // Night lies over the sunless side of the rebuilt map: at 12:00 UTC in
+        // December, the night side is around longitude 180.
+        const kiv::TBgr night = form.DayImage.GetPixel(2, 256);
+        const kiv::TBgr day = form.DayImage.GetPixel(512, 256);
+        QVERIFY(night.B > night.R);
+        QVERIFY(night.R < 10);
+        QVERIFY(day.R >= 50);
+        // With SMUpdate 0 nothing refreshes and the counter stays.
+        form.SMUpdate = 0;
+        for (int i = 0; i < 3; ++i) {
+            form.TimerTimer();
+        }
+        QCOMPARE(form.ShadowRefreshCounter, 1);
+        QVERIFY(!form.ShadowMap->Busy());
+    }
+
+    void showMapHidesAndGrowsBy200() {
+        Open();
+        TFormChronara& form = *Form;
+        QVERIFY(TriggerAction(&form, "PIShowMap"));
+        QVERIFY(form.MapHidden);
+        QVERIFY(!form.PanelClient->isVisible());
+        QVERIFY(!form.StatusBar->isVisible());
+        QVERIFY(!form.ShowMap1->isChecked());
+        QCOMPARE(form.minimumHeight(), form.maximumHeight());
+        QCOMPARE(form.minimumWidth(), 320);
+        const int hidden = form.height();
+        // The shadow is not refreshed while the map is hidden.
+        form.ShadowRefreshCounter = 700;
+        form.TimerTimer();
+        QVERIFY(!form.ShadowMap->Busy());
+        QVERIFY(TriggerAction(&form, "ShowMap1"));
+        QVERIFY(!form.MapHidden);
+        QVERIFY(form.PIShowMap->isChecked());
+        QVERIFY(form.PanelClient->isVisible());
+        QCOMPARE(form.height(), hidden + 200);
+        // Without the list, the map cannot be hidden.
+        form.MultiMode->setChecked(false);
+        QVERIFY(TriggerAction(&form, "PIShowMap"));
+        QVERIFY(form.PIShowMap->isChecked());
+        QVERIFY(!form.MapHidden);
+    }
+
+    void showShadowMapAndClock() {
+        Open();
+        TFormChronara& form = *Form;
+        QVERIFY(TriggerAction(&form, "ShowClock"));
+        QVERIFY(form.PanelClock->isVisible());
+        QVERIFY(TriggerAction(&form, "ShowClock"));
+        QVERIFY(!form.PanelClock->isVisible());
+        QVERIFY(TriggerAction(&form, "ShowSM1"));
+        QVERIFY(!form.ShowSM);
+        form.ShadowRefreshCounter = 700;
+        form.TimerTimer();
+        QVERIFY(!form.ShadowMap->Busy());
+        QVERIFY(TriggerAction(&form, "ShowSM1"));
+        QCOMPARE(form.ShadowRefreshCounter, form.SMUpdate);
+        form.TimerTimer();
+        QVERIFY(form.ShadowMap->Busy());
+        QTRY_VERIFY(!form.ShadowMap->Busy());
+    }
+
+    void highlightTwinsAndHint() {
+        Open();
+        TFormChronara& form = *Form;
+        QVERIFY(TriggerAction(&form, "AddLocationsoverMap1"));
+        QVERIFY(form.MIHighlightCities->isChecked());
+        QVERIFY(form.AddLocationsoverMap1->isChecked());
+        QVERIFY(TriggerAction(&form, "MIHighlightCities"));
+        QVERIFY(!form.AddLocationsoverMap1->isChecked());
+        QCOMPARE(form.StatusPanelText(0), QStringLiteral("Hint: Hold left button down to pan!"));
+    }
+
+    void minimiseDisablesTrayItemsAndRestoreEnables() {
+        Open();
+        TFormChronara& form = *Form;
+        form.ApplicationEventsMinimize();
+        for (const char* name : {"MIHighlightCities", "PIRemoveLocation", "PIShowMap"}) {
+            QVERIFY2(!FindAction(&form, name)->isEnabled(), name);
+        }
+        QVERIFY(FindAction(&form, "PIClearList")->isEnabled());
+        QVERIFY(FindAction(&form, "PIExit")->isEnabled());
+        form.ApplicationEventsRestore();
+        for (const char* name : {"MIHighlightCities", "PIRemoveLocation", "PIShowMap"}) {
+            QVERIFY2(FindAction(&form, name)->isEnabled(), name);
+        }
+    }
+
+    void exitWaitsForARunningShadowComputation() {
+        Open();
+        TFormChronara& form = *Form;
+        form.ShadowRefreshCounter = 700;
+        form.TimerTimer();
+        QVERIFY(form.ShadowMap->Busy());
+        QSignalSpy closed(&form, &TFormChronara::Closed);
+        QVERIFY(TriggerAction(&form, "PIExit"));
+        QVERIFY(!form.ShadowMap->Busy());
+        QCOMPARE(closed.count(), 1);
+        QVERIFY(!form.isVisible());
+    }
+
+    void windowGoneBeforeItsShadowCompletes() {
+        Open();
+        TFormChronara& form = *Form;
+        form.ShadowRefreshCounter = 700;
+        form.TimerTimer();
+        QVERIFY(form.ShadowMap->Busy());
+        Form.reset();
+        // Whatever the worker posted must find nothing to touch.
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "TestMainWindow.moc"
