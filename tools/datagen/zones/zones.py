@@ -313,7 +313,7 @@ def month_length(year: int, month: int) -> int:
     return calendar.monthrange(year, month)[1]
 
 
-def posix_rule_to_model(d: PosixDate, shift_days: int, zone: str, notes: list[str]) -> ModelRule:
+def posix_rule_to_model(d: PosixDate, shift_days: int, notes: list[str]) -> ModelRule:
     """Expresses a POSIX date moved by whole days as a rule of the model."""
     if d.kind == "M":
         iso = d.wday if d.wday else 7
@@ -369,7 +369,7 @@ def build_model_zone(entry: ZoneTabEntry, country: str, posix: str) -> ModelZone
         # The rule's time is wall-clock time of the offset in force before it;
         # the model changes at 00:00 standard time, so take the nearest midnight.
         std_time = date.time - before + base_off
-        model.append(posix_rule_to_model(date, round_to_midnight(std_time), entry.name, notes))
+        model.append(posix_rule_to_model(date, round_to_midnight(std_time), notes))
     fmt, std_letters, dst_letters = abbrev_template(base_abbr, summer_abbr)
     zone = ModelZone(entry, country, posix, base_off, fmt, notes=notes)
     zone.rule_key = (model[0], model[1], summer_off - base_off, dst_letters, std_letters)
