@@ -41,7 +41,7 @@ MIN_AGREEMENT = 99.5
 # always go in).
 PLACE_TARGET = 5000
 MIN_PLACES = 3000
-# Two places closer than this (degrees, flat) are not both kept.
+# Two places closer than this in latitude and in longitude are not both kept.
 MIN_PLACE_SEPARATION = 0.001
 # Towns of at least this many people all go in; smaller ones only where no
 # kept place lies within SPREAD_RADIUS degrees.
@@ -604,6 +604,11 @@ def resolve_city_zone(city: City, zone_tab: dict[str, ZoneTabEntry], by_country:
     return min(same, key=lambda z: (zone_tab[z].lat - city.lat) ** 2 + (zone_tab[z].lon - city.lon) ** 2)
 
 
+def too_close(a: Place, b: Place) -> bool:
+    """Within MIN_PLACE_SEPARATION in latitude and in longitude alike."""
+    return abs(a.lat - b.lat) <= MIN_PLACE_SEPARATION and abs(a.lon - b.lon) <= MIN_PLACE_SEPARATION
+
+
 class PlaceGrid:
     """Finds kept places near a point quickly."""
 
@@ -650,9 +655,8 @@ def choose_places(zones: list[ModelZone], cities: list[City], links: dict[str, s
     grid = PlaceGrid()
 
     def try_add(place: Place, same_name_radius: float) -> bool:
-        for other in grid.near(place.lat, place.lon, max(same_name_radius, MIN_PLACE_SEPARATION)):
-            d2 = (other.lat - place.lat) ** 2 + (other.lon - place.lon) ** 2
-            if d2 < MIN_PLACE_SEPARATION ** 2 * 1.0001:
+        for other in grid.near(place.lat, place.lon, max(same_name_radius, 2 * MIN_PLACE_SEPARATION)):
+            if too_close(other, place):
                 return False
             if fold(other.name) == fold(place.name):
                 return False
@@ -835,8 +839,9 @@ def main() -> int:
         raise DataError("Melbourne is missing or misplaced")
     grid = PlaceGrid(0.01)
     for p in places:
-        for q in grid.near(p.lat, p.lon, MIN_PLACE_SEPARATION):
-            raise DataError(f"places {p.name} and {q.name} lie within {MIN_PLACE_SEPARATION} degrees")
+        for q in grid.near(p.lat, p.lon, 2 * MIN_PLACE_SEPARATION):
+            if too_close(p, q):
+                raise DataError(f"places {p.name} and {q.name} lie within {MIN_PLACE_SEPARATION} degrees")
         grid.add(p)
     # Written coordinates are rounded: check the separation again on them.
     written = {(fmt_deg(p.lat), fmt_deg(p.lon)) for p in places}
