@@ -47,6 +47,57 @@ QAction* MakeAction(QObject* owner, const char* name, const QString& caption,
     return a;
 }
 
+// Calls a function on every left double click on the widget it filters.
+class TDoubleClickFilter : public QObject {
+public:
+    TDoubleClickFilter(QObject* parent, std::function<void()> onDoubleClick)
+        : QObject(parent), OnDoubleClick(std::move(onDoubleClick)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonDblClick &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            OnDoubleClick();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> OnDoubleClick;
+};
+
+// The tray tooltip holds at most this many characters.
+constexpr qsizetype MaxTrayTipLength = 63;
+
+// A zone's local time at the UTC instant; false, with the error's text, when
+// the database does not know the zone or its rules.
+bool LocalTimeOf(const QString& zoneName, kiv::TDateTime utc, kiv::TDateTime& local,
+                 QString& abbreviation, std::int32_t& minutes, QString& error) {
+    try {
+        std::string letters;
+        local = kiv::ZoneDB.ZoneLocalTime(zoneName.toStdString(), utc, letters, minutes);
+        abbreviation = QString::fromStdString(letters);
+        return true;
+    } catch (const kiv::EKivError& e) {
+        error = QString::fromUtf8(e.what());
+        return false;
+    }
+}
+
+// What a row or the clock line shows in place of a time its zone cannot give.
+QString ZoneErrorMark(const QString& error) {
+    return error.startsWith(QLatin1String("Could not locate Zone"))
+               ? QStringLiteral("unknown zone")
+               : QStringLiteral("zone rules missing");
+}
+
+// A place's name as the clock line shows it: the part before the first comma
+// unless the whole name is asked for.
+QString ShownName(const QString& name, bool wholeName) {
+    return wholeName ? name : name.section(QLatin1Char(','), 0, 0);
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- paint box
@@ -209,6 +260,9 @@ void TFormChronara::CreateActions() {
     on(ShowClock, &TFormChronara::ShowClockClick);
     on(PIExit, &TFormChronara::PIExitClick);
     connect(Shutdown2, &QAction::triggered, PIExit, &QAction::trigger);
+    on(PIRemoveLocation, &TFormChronara::PIRemoveLocationClick);
+    on(PIClearList, &TFormChronara::PIClearListClick);
+    on(MultiMode, &TFormChronara::MultiModeClick);
 }
 
 void TFormChronara::CreateMenus() {
@@ -227,9 +281,13 @@ void TFormChronara::CreateMenus() {
     PopupMenu1->addAction(PIStayOnTop);
     PopupMenu1->addSeparator();
     PopupMenu1->addAction(PIExit);
-    // "Remove Location" is offered only while there is a row to remove.
     connect(PopupMenu1, &QMenu::aboutToShow, this,
-            [this] { PIRemoveLocation->setVisible(!ListedPlaces().empty()); });
+            [this] { Guarded([this] { PopupMenu1Popup(); }); });
+    // The row of this opening is forgotten once its command (which runs right
+    // after the menu hides) is done, so a later opening from the tray never
+    // acts on it.
+    connect(PopupMenu1, &QMenu::aboutToHide, this,
+            [this] { QTimer::singleShot(0, this, [this] { PopupRowShape = nullptr; }); });
 
     PopupMenu2 = new QMenu(this);
     PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
@@ -255,6 +313,8 @@ void TFormChronara::CreateMenus() {
     PopupMenu2->addAction(TranspDesk);
     PopupMenu2->addSeparator();
     PopupMenu2->addAction(Shutdown2);
+    connect(PopupMenu2, &QMenu::aboutToShow, this,
+            [this] { Guarded([this] { PopupMenu2Popup(); }); });
 }
 
 void TFormChronara::CreateLayout() {
@@ -287,6 +347,8 @@ void TFormChronara::CreateLayout() {
     connect(LabelTop, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { PopupMenu1->popup(LabelTop->mapToGlobal(p)); });
     locLayout->addWidget(LabelTop);
+    // The rows lie over the hint label from the top of the panel down.
+    locLayout->setAlignment(LabelTop, Qt::AlignTop);
     topLayout->addWidget(PanelLocations);
     column->addWidget(PanelTop);
 
@@ -359,6 +421,8 @@ void TFormChronara::CreateLayout() {
     ClockLabel->setFont(clockFont);
     ClockLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     ClockLabel->setAutoFillBackground(true);
+    ClockLabel->installEventFilter(
+        new TDoubleClickFilter(ClockLabel, [this] { Guarded([this] { ClockLabelDblClick(); }); }));
     clockLayout->addWidget(ClockLabel);
     PanelClock->setVisible(false);
     clientColumn->addWidget(PanelClock);
@@ -544,8 +608,12 @@ void TFormChronara::TimerZoomToTimer() {
 }
 
 std::vector<TViewPlace> TFormChronara::ListedPlaces() const {
-    // The location list marks its places here once it exists.
-    return {};
+    std::vector<TViewPlace> places;
+    places.reserve(LocationList.size());
+    for (const TLocationEntry& entry : LocationList) {
+        places.push_back({entry.Name, entry.Latitude, entry.Longitude});
+    }
+    return places;
 }
 
 void FillRecordTime(TPosData& record, kiv::TDateTime local, double timeZoneHours) {
@@ -673,7 +741,11 @@ void TFormChronara::PanelPaintBoxMouseUp(Qt::MouseButton button) {
 }
 
 void TFormChronara::PanelPaintBoxDblClick() {
-    // Adding the nearest place to the list comes with the location list.
+    if (kiv::ZoneDB.Places.empty()) {
+        return;
+    }
+    AddPlace(kiv::ZoneDB.Nearest);
+    TimerTimer();
 }
 
 void TFormChronara::PanelPaintBoxResize() {
@@ -861,9 +933,356 @@ void TFormChronara::ApplicationEventsRestore() {
          {MIAddLocation, MIHighlightCities, PIRemoveLocation, PIShowMap, PIStayOnTop}) {
         a->setEnabled(!NotYetBuilt.contains(a));
     }
+    if (!MultiModeOn()) {
+        // Without the list these stay off, as switching the list off left them.
+        for (QAction* a : {PIRemoveLocation, MIHighlightCities, PIShowMap}) {
+            a->setEnabled(false);
+        }
+    }
     showNormal();
     raise();
     activateWindow();
+}
+
+// ---------------------------------------------------------------- location list
+
+void TFormChronara::AddLocation(const QString& name, const QString& zoneName, double latitude,
+                                double longitude) {
+    if (!MultiModeOn()) {
+        SingleLocation.Name = name;
+        SingleLocation.ZoneName = zoneName;
+        SingleLocation.Latitude = latitude;
+        SingleLocation.Longitude = longitude;
+        SingleZoneError.clear();
+        return;
+    }
+    for (std::size_t i = 0; i < LocationList.size(); ++i) {
+        const TLocationEntry& entry = LocationList[i];
+        if (SamePlace(entry.Latitude, entry.Longitude, latitude, longitude)) {
+            SelectLocation(static_cast<int>(i));
+            return;
+        }
+    }
+    if (static_cast<int>(LocationList.size()) >= MaxLocations) {
+        ShowWarning(this, QStringLiteral("The List is limited to 15 entrys.\nPlease delete an "
+                                         "entry first!"));
+        return;
+    }
+    if (MapHidden) {
+        LiftHeightLock();
+    }
+    TLocationEntry entry;
+    entry.RowNumber = static_cast<int>(LocationList.size());
+    entry.Name = name;
+    entry.ZoneName = zoneName;
+    entry.Latitude = latitude;
+    entry.Longitude = longitude;
+    LocationList.push_back(entry);
+    CreateLocationRow(LocationList.back());
+    FitWindowToList();
+    SelectLocation(LocationList.back().RowNumber);
+    if (MapHidden) {
+        LockHeight();
+    }
+    update();
+}
+
+void TFormChronara::CreateLocationRow(TLocationEntry& entry) {
+    // The time label starts 30 pixels left of the window's outer right edge.
+    auto* row = new TLocationRow(PanelLocations, entry.RowNumber, LabelTop->font(),
+                                 frameGeometry().width() - 30);
+    entry.RowShape = row;
+    entry.NameLabel = row->NameLabel;
+    entry.TimeLabel = row->TimeLabel;
+    entry.NameLabel->setText(entry.Name);
+    // The handlers find the row's index when they run: rows move up as others go.
+    auto atRow = [this, row](void (TFormChronara::*handler)(int)) {
+        return [this, row, handler] {
+            Guarded([&] {
+                const int index = RowIndexOf(row);
+                if (index >= 0) {
+                    (this->*handler)(index);
+                }
+            });
+        };
+    };
+    for (TRowLabel* label : {row->NameLabel, row->TimeLabel}) {
+        connect(label, &TRowLabel::Clicked, this, atRow(&TFormChronara::ClockLabelDblClick));
+        connect(label, &QWidget::customContextMenuRequested, this,
+                [this, row, label](const QPoint& p) { OpenRowMenu(row, label->mapToGlobal(p)); });
+    }
+    connect(row->NameLabel, &TRowLabel::Entered, this, atRow(&TFormChronara::LabelTopMouseEnter));
+    connect(row->NameLabel, &TRowLabel::Left, this, atRow(&TFormChronara::LabelTopMouseLeave));
+    row->show();
+}
+
+int TFormChronara::RowIndexOf(const TLocationRow* row) const {
+    for (std::size_t i = 0; i < LocationList.size(); ++i) {
+        if (row != nullptr && LocationList[i].RowShape == row) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+void TFormChronara::SelectLocation(int index) {
+    FollowSelection = false;
+    for (std::size_t i = 0; i < LocationList.size(); ++i) {
+        TLocationEntry& entry = LocationList[i];
+        const bool wasSelected = entry.Selected;
+        entry.Selected = static_cast<int>(i) == index;
+        if (!entry.Selected) {
+            continue;
+        }
+        kiv::TLatLongRecord point;
+        kiv::SetLatLong(point, entry.Latitude, entry.Longitude);
+        const kiv::TMapPoint target = kiv::LatLongToMapPoint(point);
+        // A second selection of the same row zooms all the way in.
+        ZoomTo(target.X, target.Y, wasSelected ? View.Zoom.Min : View.Zoom.Value);
+        kiv::ZoneDB.FindNearestPlace(entry.Latitude, entry.Longitude, kNearestRadius);
+        FollowSelection = true;
+    }
+    StyleAllRows(LocationList);
+}
+
+void TFormChronara::DeleteLocation(int index) {
+    if (index < 0 || index >= static_cast<int>(LocationList.size())) {
+        return;
+    }
+    delete LocationList[static_cast<std::size_t>(index)].RowShape;
+    LocationList.erase(LocationList.begin() + index);
+    for (std::size_t i = static_cast<std::size_t>(index); i < LocationList.size(); ++i) {
+        TLocationRow* row = LocationList[i].RowShape;
+        row->move(row->x(), row->y() - LocationRowPitch);
+    }
+    SelectLocation(-1);
+    FitWindowToList();
+    if (MapHidden) {
+        LockHeight();
+    }
+}
+
+void TFormChronara::AddPlace(int placeIndex) {
+    kiv::KivAssert(placeIndex >= 0 && placeIndex < static_cast<int>(kiv::ZoneDB.Places.size()),
+                   "Place index out of range");
+    const kiv::TTimeZonePlaces& place = kiv::ZoneDB.Places[static_cast<std::size_t>(placeIndex)];
+    AddLocation(QString::fromStdString(kiv::ZoneDB.PlaceTitle(placeIndex)),
+                QString::fromStdString(kiv::ZoneDB.ZoneNameOfPlace(placeIndex)), place.Latitude,
+                place.Longitude);
+}
+
+void TFormChronara::FitWindowToList() {
+    // The panel fits its content: the hint label alone, or the rows over it.
+    const int rows = static_cast<int>(LocationList.size());
+    const int wanted = std::max(17, rows * LocationRowPitch - 1);
+    const int delta = wanted - ListPanelHeight;
+    ListPanelHeight = wanted;
+    PanelLocations->setFixedHeight(wanted);
+    if (MapHidden) {
+        // The height lock is set again from the new content.
+        LiftHeightLock();
+        return;
+    }
+    // The window grows or shrinks with the list; the map keeps its size.
+    if (delta != 0 && !PanelLocations->isHidden() &&
+        !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
+        resize(width(), height() + delta);
+    }
+}
+
+void TFormChronara::LiftHeightLock() {
+    setMinimumHeight(0);
+    setMaximumHeight(QWIDGETSIZE_MAX);
+    setMinimumWidth(320);
+}
+
+void TFormChronara::LockHeight() {
+    QCoreApplication::processEvents();
+    const int h = sizeHint().height();
+    resize(width(), h);
+    setMinimumHeight(h);
+    setMaximumHeight(h);
+    setMaximumWidth(QWIDGETSIZE_MAX);
+    setMinimumWidth(320);
+}
+
+void TFormChronara::OpenRowMenu(TLocationRow* row, const QPoint& globalPos) {
+    RowOfNextPopup = row;
+    PopupMenu1->popup(globalPos);
+}
+
+int TFormChronara::PopupRow() const {
+    return RowIndexOf(PopupRowShape.data());
+}
+
+void TFormChronara::PopupMenu1Popup() {
+    // Opened over a row only when a row label asked for it just now; the hint
+    // label and the tray icon open it over no row.
+    PopupRowShape = RowOfNextPopup;
+    RowOfNextPopup = nullptr;
+    PIRemoveLocation->setVisible(!LocationList.empty());
+    const int row = PopupRow();
+    if (row >= 0) {
+        LocationList[static_cast<std::size_t>(row)].Hovered = false;
+        SelectLocation(row);
+    }
+}
+
+void TFormChronara::PIRemoveLocationClick() {
+    if (LocationList.empty()) {
+        return;
+    }
+    if (MapHidden) {
+        LiftHeightLock();
+    }
+    const int row = PopupRow();
+    DeleteLocation(row >= 0 ? row : static_cast<int>(LocationList.size()) - 1);
+}
+
+void TFormChronara::PIClearListClick() {
+    if (LocationList.empty()) {
+        return;
+    }
+    if (ShowMessage(this, TMessageKind::Warning,
+                    QStringLiteral("This will empty your city list. Are you sure?"),
+                    QMessageBox::Yes | QMessageBox::No) == QMessageBox::No) {
+        return;
+    }
+    for (int i = static_cast<int>(LocationList.size()) - 1; i >= 0; --i) {
+        DeleteLocation(i);
+    }
+}
+
+void TFormChronara::PopupMenu2Popup() {
+    // The place items of the last opening go first.
+    const QList<QAction*> items = PopupMenu2->actions();
+    for (qsizetype i = items.indexOf(Shutdown2) + 1; i > 0 && i < items.size(); ++i) {
+        PopupMenu2->removeAction(items[i]);
+        delete items[i];
+    }
+    const std::vector<int> order = kiv::ZoneDB.PlaceMenuOrder();
+    if (order.empty()) {
+        return;
+    }
+    // Menus here have no column break: a separator sets the places apart.
+    QAction* bar = PopupMenu2->addSeparator();
+    bar->setObjectName(QStringLiteral("CityPopupBreak"));
+    for (const int index : order) {
+        QString caption =
+            QString::fromStdString(kiv::ZoneDB.Places[static_cast<std::size_t>(index)].Name);
+        caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        auto* item = new QAction(caption, PopupMenu2);
+        item->setObjectName(QStringLiteral("CityPopup"));
+        item->setData(index);
+        connect(item, &QAction::triggered, this,
+                [this, index] { Guarded([&] { CityPopupClick(index); }); });
+        PopupMenu2->addAction(item);
+    }
+}
+
+void TFormChronara::CityPopupClick(int placeIndex) {
+    AddPlace(placeIndex);
+}
+
+void TFormChronara::ClockLabelDblClick(int row) {
+    if (row >= 0) {
+        if (MapHidden) {
+            // As "Show Map" does.
+            PIShowMap->setChecked(true);
+            PIShowMapClick();
+        }
+        SelectLocation(row);
+        return;
+    }
+    if (MultiModeOn()) {
+        if (!LocationList.empty()) {
+            ClockLabelDblClick(static_cast<int>(LocationList.size()) - 1);
+        }
+        return;
+    }
+    kiv::TLatLongRecord point;
+    kiv::SetLatLong(point, SingleLocation.Latitude, SingleLocation.Longitude);
+    const kiv::TMapPoint target = kiv::LatLongToMapPoint(point);
+    ZoomTo(target.X, target.Y, 0.3f);
+}
+
+void TFormChronara::LabelTopMouseEnter(int row) {
+    TLocationEntry& entry = LocationList[static_cast<std::size_t>(row)];
+    entry.Hovered = true;
+    StyleLocationRow(entry, row);
+}
+
+void TFormChronara::LabelTopMouseLeave(int row) {
+    TLocationEntry& entry = LocationList[static_cast<std::size_t>(row)];
+    entry.Hovered = false;
+    StyleLocationRow(entry, row);
+}
+
+void TFormChronara::MultiModeClick() {
+    // The action has flipped its own check.
+    const QList<QAction*> listItems = {PIRemoveLocation, MIHighlightCities, PIShowMap};
+    if (MultiModeOn()) {
+        AddLocationWizard1->setText(QStringLiteral("Add Location..."));
+        PanelLocations->show();
+        for (QAction* a : listItems) {
+            a->setEnabled(true);
+        }
+        ShowClock->setEnabled(true);
+        return;
+    }
+    if (MapHidden) {
+        // Without the list only the map and the clock are left to show, so a
+        // hidden map comes back first (while the list is still on, as "Show
+        // Map" requires).
+        MultiMode->setChecked(true);
+        PIShowMap->setChecked(true);
+        PIShowMapClick();
+        MultiMode->setChecked(false);
+    }
+    AddLocationWizard1->setText(QStringLiteral("Change Location..."));
+    PanelLocations->hide();
+    for (QAction* a : listItems) {
+        a->setEnabled(false);
+    }
+    if (!ShowClock->isChecked()) {
+        ShowClock->setChecked(true);
+        ShowClockClick();
+    }
+    if (!MIHighlightCities->isChecked()) {
+        MIHighlightCities->setChecked(true);
+        MIHighlightCitiesClick();
+    }
+    ShowClock->setEnabled(false);
+}
+
+void TFormChronara::ReportZoneError(const QString& text) {
+    if (PendingZoneErrors.contains(text)) {
+        return;
+    }
+    PendingZoneErrors.append(text);
+    if (PendingZoneErrors.size() == 1) {
+        // After the tick: a box must not hold the tick open.
+        QTimer::singleShot(0, this, [this] {
+            const QStringList texts = std::exchange(PendingZoneErrors, {});
+            for (const QString& text : texts) {
+                ShowError(this, text);
+            }
+        });
+    }
+}
+
+QString TFormChronara::ClockLineText(const QString& name, double latitude, double longitude,
+                                     kiv::TDateTime local, const QString& abbreviation,
+                                     const TSunAnglePiece& sunAngle,
+                                     const TClockFormats& formats) const {
+    const QFontMetrics metrics = ClockLabel->fontMetrics();
+    // The whole name is subtracted even when only the city is shown.
+    const int available = ClockLabel->width() - metrics.horizontalAdvance(name) - 10;
+    return ShownName(name, CShowCty) + QStringLiteral(": ") +
+           FormatClockText(
+               [&metrics](const QString& text) { return metrics.horizontalAdvance(text); },
+               available, CShowSA, CShowZA, CShowDate, latitude, longitude, local, abbreviation,
+               sunAngle, formats);
 }
 
 void TFormChronara::TimerTimer() {
@@ -875,6 +1294,105 @@ void TFormChronara::TimerTimer() {
     }
     TickBusy = true;
     try {
+        // One instant for the whole tick: every row, the clock line and the sun
+        // angles read the same moment.
+        kiv::TClock& clock = kiv::CurrentClock();
+        const kiv::TDateTime utc = clock.UtcNow();
+        const int machineOffset = clock.OffsetMinutesAt(utc);
+        const kiv::TDateTime machineLocal = kiv::IncMinute(utc, machineOffset);
+        const TClockFormats formats = TClockFormats::Current();
+        // The sun at the machine's wall-clock time, daylight saving included.
+        const TSunAnglePiece sunAngle = [this, machineLocal, machineOffset](double latitude,
+                                                                            double longitude) {
+            return ShadowMap ? SunAnglePieceAt(*ShadowMap, latitude, longitude, machineLocal,
+                                               machineOffset / 60.0)
+                             : QString();
+        };
+        // 3. The hint stands unless a time replaces it below.
+        QString clockLine = QLatin1String(kHintText);
+        QString trayTip;
+        if (MultiModeOn()) {
+            // 4. Every row, first to last.
+            for (TLocationEntry& entry : LocationList) {
+                std::int32_t minutes = 0;
+                QString error;
+                if (!LocalTimeOf(entry.ZoneName, utc, entry.LocalTime, entry.Abbreviation, minutes,
+                                 error)) {
+                    // The row shows the fault; the other rows and the clock go on.
+                    entry.TimeValid = false;
+                    entry.RowShape->SetTimeText(ZoneErrorMark(error));
+                    entry.TimeLabel->setToolTip(error);
+                    if (entry.ZoneError != error) {
+                        entry.ZoneError = error;
+                        ReportZoneError(error);
+                    }
+                    continue;
+                }
+                if (!entry.ZoneError.isEmpty()) {
+                    entry.ZoneError.clear();
+                    entry.TimeLabel->setToolTip(QString());
+                }
+                entry.TimeValid = true;
+                const QFontMetrics nameMetrics = entry.NameLabel->fontMetrics();
+                const int available = entry.RowShape->width() -
+                                      nameMetrics.horizontalAdvance(entry.NameLabel->text()) - 30;
+                const QFontMetrics timeMetrics = entry.TimeLabel->fontMetrics();
+                entry.RowShape->SetTimeText(FormatClockText(
+                    [&timeMetrics](const QString& text) {
+                        return timeMetrics.horizontalAdvance(text);
+                    },
+                    available, ShowSA, ShowZA, ShowDate, entry.Latitude, entry.Longitude,
+                    entry.LocalTime, entry.Abbreviation, sunAngle, formats));
+                entry.UtcOffset = minutes;
+                if (kiv::SecondOf(entry.LocalTime) == 0) {
+                    // Rows reaching second 0 together: the last one stays.
+                    trayTip =
+                        entry.NameLabel->text() + QStringLiteral(": ") + entry.TimeLabel->text();
+                }
+            }
+            // 5. The clock line shows the last row.
+            if (ShowClock->isChecked() && !LocationList.empty() && !MapHidden) {
+                const TLocationEntry& last = LocationList.back();
+                clockLine = last.TimeValid ? ClockLineText(last.Name, last.Latitude, last.Longitude,
+                                                           last.LocalTime, last.Abbreviation,
+                                                           sunAngle, formats)
+                                           : ShownName(last.Name, CShowCty) + QStringLiteral(": ") +
+                                                 ZoneErrorMark(last.ZoneError);
+            }
+        } else if (!SingleLocation.ZoneName.isEmpty() && ShowClock->isChecked()) {
+            // 6. The single location on the clock line.
+            kiv::TDateTime local = 0;
+            QString abbreviation;
+            std::int32_t minutes = 0;
+            QString error;
+            if (LocalTimeOf(SingleLocation.ZoneName, utc, local, abbreviation, minutes, error)) {
+                SingleZoneError.clear();
+                clockLine =
+                    ClockLineText(SingleLocation.Name, SingleLocation.Latitude,
+                                  SingleLocation.Longitude, local, abbreviation, sunAngle, formats);
+                SingleLocation.UtcOffset = minutes;
+                if (kiv::SecondOf(local) == 0) {
+                    trayTip = clockLine;
+                }
+            } else {
+                clockLine = ShownName(SingleLocation.Name, CShowCty) + QStringLiteral(": ") +
+                            ZoneErrorMark(error);
+                if (SingleZoneError != error) {
+                    SingleZoneError = error;
+                    ReportZoneError(error);
+                }
+            }
+        }
+        if (ClockLabel->text() != clockLine) {
+            ClockLabel->setText(clockLine);
+        }
+        if (!trayTip.isEmpty()) {
+            trayTip.truncate(MaxTrayTipLength);
+            if (TrayIcon->toolTip() != trayTip) {
+                TrayIcon->setToolTip(trayTip);
+            }
+        }
+        // 7. The shadow map's periodic refresh.
         RefreshShadow();
     } catch (const std::exception& e) {
         TickBusy = false;

@@ -2,6 +2,8 @@
 // toolbar, the status bar read-outs, both context menus and the tray icon.
 #pragma once
 
+#include "app/ClockText.h"
+#include "app/LocationList.h"
 #include "app/MapView.h"
 #include "kiv/KivFastDIB.h"
 #include "solar/shadow.h"
@@ -10,6 +12,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <functional>
@@ -159,6 +162,32 @@ public:
     // Commands that stay disabled until the work behind them exists.
     QList<QAction*> NotYetBuilt;
 
+    // The listed places in display order (row 0 at the top).
+    std::vector<TLocationEntry> LocationList;
+    // Adds a place to the list (or, with the list switched off, makes it the
+    // single location); a place already listed is selected instead.
+    void AddLocation(const QString& name, const QString& zoneName, double latitude,
+                     double longitude);
+    // Selects the row (-1: none), flies the view to it and finds the places near it.
+    void SelectLocation(int index);
+    void DeleteLocation(int index);
+    // Adds the database's place with that index.
+    void AddPlace(int placeIndex);
+    void PIRemoveLocationClick();
+    void PIClearListClick();
+    void PopupMenu1Popup();
+    void PopupMenu2Popup();
+    // A click on row `row`'s name or time label; -1 is a double click on the
+    // clock line.
+    void ClockLabelDblClick(int row = -1);
+    void LabelTopMouseEnter(int row);
+    void LabelTopMouseLeave(int row);
+    void CityPopupClick(int placeIndex);
+    void MultiModeClick();
+    // The row of the label the list menu was last opened on; -1 when it was
+    // opened elsewhere (the hint label, the tray icon).
+    int PopupRow() const;
+
     // Handlers, named after their component and event.
     void FormCreate();
     void FormShow();
@@ -228,6 +257,21 @@ private:
     void UpdateReadouts(int x, int y);
     void RefreshShadow();
     QString LoadImageInto(kiv::TFastDIB& image, const char* relativeName);
+    // The location list's helpers.
+    void CreateLocationRow(TLocationEntry& entry);
+    void OpenRowMenu(TLocationRow* row, const QPoint& globalPos);
+    int RowIndexOf(const TLocationRow* row) const;
+    void FitWindowToList();
+    void LiftHeightLock();
+    void LockHeight();
+    // The clock line for a place: its name (before the first comma unless
+    // CShowCty), a colon and its time text.
+    QString ClockLineText(const QString& name, double latitude, double longitude,
+                          kiv::TDateTime local, const QString& abbreviation,
+                          const TSunAnglePiece& sunAngle, const TClockFormats& formats) const;
+    // Reports a zone error after the tick (each text once per tick).
+    void ReportZoneError(const QString& text);
+    QStringList PendingZoneErrors;
 
     TStartOptions Options;
     QPoint LastPointer;
@@ -236,6 +280,14 @@ private:
     // Shared with the dispatcher: cleared when the window goes, so a late
     // completion is dropped instead of reaching a destroyed window.
     std::shared_ptr<bool> Alive = std::make_shared<bool>(true);
+    // The row whose label opens the list menu, set just before it opens, and
+    // the row of the menu's last opening (null when it opened elsewhere).
+    QPointer<TLocationRow> RowOfNextPopup;
+    QPointer<TLocationRow> PopupRowShape;
+    // The list panel's height: the hint label's 17 pixels or the rows'.
+    int ListPanelHeight = 17;
+    // The zone error the single location last reported.
+    QString SingleZoneError;
 };
 
 } // namespace app

@@ -1,0 +1,127 @@
+#include "app/ClockText.h"
+
+#include "app/UnitChronara.h"
+#include "solar/shadow.h"
+
+#include <QDate>
+#include <QTime>
+
+namespace app {
+
+namespace {
+
+// Removes every run of the letter t (the time-zone name) outside quoted text and
+// the blanks it leaves at the ends or doubled inside.
+QString WithoutZoneName(const QString& format) {
+    QString out;
+    out.reserve(format.size());
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == QLatin1Char('\'')) {
+            quoted = !quoted;
+        }
+        if (!quoted && c == QLatin1Char('t')) {
+            continue;
+        }
+        if (c == QLatin1Char(' ') && (out.isEmpty() || out.endsWith(QLatin1Char(' ')))) {
+            continue;
+        }
+        out += c;
+    }
+    while (out.endsWith(QLatin1Char(' '))) {
+        out.chop(1);
+    }
+    return out;
+}
+
+bool HasUnquoted(const QString& format, QChar letter) {
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == QLatin1Char('\'')) {
+            quoted = !quoted;
+        } else if (!quoted && c == letter) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+QString LongTimeFormatOf(const QLocale& locale) {
+    QString format = WithoutZoneName(locale.timeFormat(QLocale::LongFormat));
+    if (!HasUnquoted(format, QLatin1Char('s'))) {
+        // Put the seconds behind the last minute letter.
+        const qsizetype m = format.lastIndexOf(QLatin1Char('m'));
+        if (m >= 0) {
+            format.insert(m + 1, QStringLiteral(":ss"));
+        } else {
+            format += QStringLiteral(":ss");
+        }
+    }
+    return format;
+}
+
+TClockFormats TClockFormats::Of(const QLocale& locale) {
+    return {locale, LongTimeFormatOf(locale), locale.dateFormat(QLocale::ShortFormat)};
+}
+
+TClockFormats TClockFormats::Current() {
+    return Of(QLocale());
+}
+
+QString SunAngleText(double zenith) {
+    if (zenith > 90) {
+        return QStringLiteral("Night  ");
+    }
+    return QString::asprintf("%2.1f", zenith) + QChar(0xB0) + QStringLiteral("  ");
+}
+
+QString SunAnglePieceAt(solar::TShadowMap& map, double latitude, double longitude,
+                        kiv::TDateTime machineLocal, double machineOffsetHours) {
+    if (map.Busy()) {
+        return QStringLiteral("BUSY  ");
+    }
+    FillRecordTime(map.Record, machineLocal, machineOffsetHours);
+    if (!map.QueryPoint(latitude, longitude)) {
+        return {};
+    }
+    return SunAngleText(map.Record.zenetr);
+}
+
+QString FormatClockText(const TTextWidth& width, int available, bool showSunAngle, bool showZone,
+                        bool showDate, double latitude, double longitude, kiv::TDateTime local,
+                        const QString& abbreviation, const TSunAnglePiece& sunAngle,
+                        const TClockFormats& formats) {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, msec = 0;
+    kiv::DecodeDateTime(local, year, month, day, hour, minute, second, msec);
+    const QString time = formats.Locale.toString(QTime(hour, minute, second), formats.TimeFormat);
+    const int timeWidth = width(time);
+
+    QString text;
+    int textWidth = 0;
+    auto offer = [&](const QString& piece) {
+        if (piece.isEmpty()) {
+            return;
+        }
+        const int w = width(piece);
+        if (w + timeWidth < available - textWidth) {
+            text += piece;
+            // Measured whole, as the surface would measure the text so far.
+            textWidth = width(text);
+        }
+    };
+    if (showSunAngle && sunAngle) {
+        offer(sunAngle(latitude, longitude));
+    }
+    if (showZone) {
+        offer(QLatin1Char('(') + abbreviation + QStringLiteral(")  "));
+    }
+    if (showDate) {
+        offer(formats.Locale.toString(QDate(year, month, day), formats.DateFormat) +
+              QStringLiteral("   "));
+    }
+    return text + time;
+}
+
+} // namespace app

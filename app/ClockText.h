@@ -1,0 +1,61 @@
+// The time text of one place, as the list rows and the clock line show it: the
+// sun angle, the zone abbreviation and the date in front of the time, each
+// optional piece left out when it would not fit beside the time. Measuring is
+// passed in, so the text is built and tested without any widget.
+#pragma once
+
+#include "kiv/KivDateTime.h"
+
+#include <QLocale>
+#include <QString>
+
+#include <functional>
+
+namespace solar {
+class TShadowMap;
+}
+
+namespace app {
+
+// The pixel width of a text on the surface that will show it.
+using TTextWidth = std::function<int(const QString& text)>;
+
+// The sun-angle piece for a latitude and longitude ("BUSY  ", "Night  " or the
+// angle with the degree sign and two spaces); an empty text leaves it out.
+using TSunAnglePiece = std::function<QString(double latitude, double longitude)>;
+
+// The user's formats: the long time form (12- or 24-hour, with seconds, no
+// time-zone name) and the short date form. Built once per tick, not per text.
+struct TClockFormats {
+    QLocale Locale;
+    QString TimeFormat;
+    QString DateFormat;
+
+    // The formats of the default locale (QLocale()).
+    static TClockFormats Current();
+    static TClockFormats Of(const QLocale& locale);
+};
+
+// The locale's long time format without its time-zone name; seconds are added
+// to a format that has none.
+QString LongTimeFormatOf(const QLocale& locale);
+
+// "Night  " above 90 degrees, else the angle with one decimal, the degree sign
+// and two spaces.
+QString SunAngleText(double zenith);
+
+// The sun-angle piece at one point: "BUSY  " while the map computes, else the
+// map's solar record is given the machine's local date-time and offset (hours
+// east of UTC) and queried at the point. Empty when the query is refused.
+QString SunAnglePieceAt(solar::TShadowMap& map, double latitude, double longitude,
+                        kiv::TDateTime machineLocal, double machineOffsetHours);
+
+// Builds the text: each switched-on piece, in the order sun angle, zone
+// abbreviation, date, is appended when w(piece) + w(time) < available - w(text
+// so far); the time always ends the text.
+QString FormatClockText(const TTextWidth& width, int available, bool showSunAngle, bool showZone,
+                        bool showDate, double latitude, double longitude, kiv::TDateTime local,
+                        const QString& abbreviation, const TSunAnglePiece& sunAngle,
+                        const TClockFormats& formats);
+
+} // namespace app
