@@ -38,10 +38,17 @@ inline void WritePacked(const QString& file, const std::string& text) {
     kiv::SaveFileStream(stream, file.toStdString(), kiv::klMax);
 }
 
+// Lines a test adds to the made-up tables (each line ending in "\n").
+struct TWorldExtras {
+    std::string Zones;  // tz_data.dat
+    std::string Rules;  // tz_dst.dat
+    std::string Places; // moreplaces.dat
+};
+
 // A program directory with data/ filled with made-up tables and images.
 class TTestWorld {
 public:
-    TTestWorld() {
+    explicit TTestWorld(const TWorldExtras& extras = {}) {
         QDir(Dir.path()).mkpath(QStringLiteral("data"));
         const QString data = Dir.path() + QStringLiteral("/data/");
 
@@ -82,20 +89,23 @@ public:
                     "Australia\t-37.81667\t144.96667\tAustralia/Melbourne\tAE%sT\t10:00\tAN\n"
                     "Germany\t52.5\t13.36667\tEurope/Berlin\tCE%sT\t1:00\tEU\n"
                     "India\t22.53333\t88.36667\tAsia/Kolkata\tIST\t5:30\t-\n"
-                    "Canada\t47.56667\t-52.71667\tAmerica/St_Johns\tN%sT\t-3:-30\tCA\n");
+                    "Canada\t47.56667\t-52.71667\tAmerica/St_Johns\tN%sT\t-3:-30\tCA\n" +
+                        extras.Zones);
         WritePacked(data + QStringLiteral("tz_dst.dat"), "AN\tSun\t7\t1\t10\t1\tD\n"
                                                          "AN\tSun\t7\t1\t4\t0\tS\n"
                                                          "EU\tlastSun\t7\t0\t3\t1\tS\n"
                                                          "EU\tlastSun\t7\t0\t10\t0\t\n"
                                                          "CA\tSun\t7\t8\t3\t1\tD\n"
-                                                         "CA\tSun\t7\t1\t11\t0\tS\n");
+                                                         "CA\tSun\t7\t1\t11\t0\tS\n" +
+                                                             extras.Rules);
         WritePacked(data + QStringLiteral("moreplaces.dat"),
                     "Melbourne\t-37.81667\t144.96667\tMelbourne\n"
                     "Melbourne\t-38.15\t144.35\tGeelong\n"
                     "Berlin\t52.52\t13.405\tBerlin\n"
                     "Berlin\t52.4\t13.07\tPotsdam\n"
                     "Kolkata\t22.57\t88.36\tKolkata\n"
-                    "St_Johns\t47.56\t-52.71\tSt. John's\n");
+                    "St_Johns\t47.56\t-52.71\tSt. John's\n" +
+                        extras.Places);
     }
 
     // The rectangle of the map image between two latitudes and longitudes.
