@@ -1,0 +1,524 @@
+// The two add-location pages, driven through their controls offscreen, with a
+// small made-up database and with the shipped one.
+#include "AppTestSupport.h"
+
+#include "app/Wiz1.h"
+#include "app/wiz2.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+
+using namespace apptest;
+using app::TWizard1;
+using app::TWizard2;
+
+namespace {
+
+// Four countries; "germany" spelt twice to test that the list drops the
+// repeat; Newcastle in the United Kingdom before the Australian one; a city
+// with a non-ASCII letter; a zone whose places are none.
+kiv::TTimeZone MadeUpDatabase() {
+    kiv::TTimeZone db;
+    auto zone = [&db](const char* country, const char* name, double lat, double lon) {
+        kiv::TZoneData z;
+        z.Country = country;
+        z.ZoneName = name;
+        z.Latitude = lat;
+        z.Longitude = lon;
+        z.Index = static_cast<std::int32_t>(db.Zones.size());
+        db.Zones.push_back(z);
+    };
+    auto place = [&db](const char* key, const char* name, double lat, double lon) {
+        kiv::TTimeZonePlaces p;
+        p.ZoneKey = key;
+        p.Name = name;
+        p.Latitude = lat;
+        p.Longitude = lon;
+        p.Index = static_cast<std::int32_t>(db.Places.size());
+        db.Places.push_back(p);
+    };
+    zone("Australia", "Australia/Sydney", -33.86667, 151.21667);
+    zone("Germany", "Europe/Berlin", 52.5, 13.36667);
+    zone("United Kingdom", "Europe/London", 51.50833, -0.12528);
+    zone("Australia", "Australia/Melbourne", -37.81667, 144.96667);
+    zone("germany", "Europe/Busingen", 47.7, 8.68333);
+    zone("Åland Islands", "Europe/Mariehamn", 60.1, 19.95);
+    zone("Australia", "Australia/Eucla", -31.71667, 128.86667);
+    zone("Niger", "Africa/Niamey", 13.51667, 2.11667);
+
+    place("London", "Newcastle", 54.97328, -1.61396);
+    place("London", "Eastbourne", 50.76871, 0.28453);
+    place("London", "London", 51.50853, -0.12574);
+    place("Melbourne", "Melbourne", -37.81667, 144.96667);
+    place("Melbourne", "Geelong", -38.14711, 144.36069);
+    place("melbourne", "Bendigo", -36.75818, 144.28024);
+    place("Sydney", "Sydney", -33.86785, 151.20732);
+    place("Sydney", "Newcastle", -32.92953, 151.7801);
+    place("Sydney", "wollongong", -34.424, 150.89345);
+    place("Berlin", "Berlin", 52.52437, 13.41053);
+    place("Busingen", "Büsingen", 47.69638, 8.69004);
+    place("Mariehamn", "Mariehamn", 60.09726, 19.93481);
+    place("Niamey", "Niamey", 13.51366, 2.1098);
+    return db;
+}
+
+QStringList Captions(const QListWidget* list) {
+    QStringList captions;
+    for (int i = 0; i < list->count(); ++i) {
+        captions.push_back(list->item(i)->text());
+    }
+    return captions;
+}
+
+QString Selected(const QListWidget* list) {
+    const QList<QListWidgetItem*> items = list->selectedItems();
+    return items.isEmpty() ? QString() : items.front()->text();
+}
+
+QListWidgetItem* Item(QListWidget* list, const QString& caption) {
+    const QList<QListWidgetItem*> found = list->findItems(caption, Qt::MatchExactly);
+    return found.isEmpty() ? nullptr : found.front();
+}
+
+// A user's click (or double click) on the entry with the caption.
+bool ClickItem(QListWidget* list, const QString& caption, bool twice = false) {
+    QListWidgetItem* item = Item(list, caption);
+    if (item == nullptr) {
+        return false;
+    }
+    list->scrollToItem(item);
+    const QPoint at = list->visualItemRect(item).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    if (twice) {
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    }
+    return true;
+}
+
+// Types the text key by key, letters beyond ASCII included.
+void Type(QWidget* widget, const QString& text) {
+    for (const QChar c : text) {
+        const auto key = static_cast<Qt::Key>(c.toUpper().unicode());
+        QTest::sendKeyEvent(QTest::Click, widget, key, QString(c), Qt::NoModifier);
+    }
+}
+
+// Replaces an edit's text as a user would: select all, then type.
+void Retype(QLineEdit* edit, const QString& text) {
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    Type(edit, text);
+}
+
+QString SourceRoot() {
+    QDir dir(QStringLiteral(CHRONARA_SHIPPED_DATA_DIR));
+    dir.cdUp();
+    return dir.path();
+}
+
+} // namespace
+
+class TestWizard : public QObject {
+    Q_OBJECT
+
+private:
+    kiv::TTimeZone MadeUp = MadeUpDatabase();
+    kiv::TTimeZone Shipped;
+    std::unique_ptr<TMessageRecorder> Messages;
+
+    // Shows page 2 for a country without a nested loop.
+    static void ShowFor(TWizard1& page1, TWizard2& page2, const QString& country) {
+        page1.Country = country;
+        page2.show();
+    }
+
+private slots:
+    void initTestCase() {
+        // The lists sort in the user's alphabet; the tests fix which one.
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        Shipped.LoadDatabase(SourceRoot().toStdString());
+    }
+
+    void init() { Messages = std::make_unique<TMessageRecorder>(); }
+    void cleanup() { Messages.reset(); }
+
+    void countryListIsSortedOnceEachWithThePicture() {
+        TWizard1 page1(MadeUp);
+        QCOMPARE(page1.windowTitle(), QStringLiteral("Add Location Wizard"));
+        QCOMPARE(page1.LabelTitle->text(), QStringLiteral("Select the Country"));
+        QCOMPARE(Captions(page1.ListView),
+                 QStringList({"Åland Islands", "Australia", "Germany", "Niger", "United Kingdom"}));
+        QVERIFY(!page1.ButtonNext->isEnabled());
+        QCOMPARE(page1.ButtonNext->text(), QStringLiteral("Next >>"));
+        QCOMPARE(page1.ButtonCancel->text(), QStringLiteral("Cancel"));
+        QVERIFY(!page1.Image1->pixmap().isNull());
+        QCOMPARE(page1.Image1->pixmap().size(), QSize(121, 229));
+        QCOMPARE(app::WizardPicture().size(), QSize(121, 229));
+    }
+
+    void typeAheadInTheCountryEdit() {
+        TWizard1 page1(MadeUp);
+        page1.show();
+        QCOMPARE(page1.focusWidget(), page1.EditCountry);
+
+        QTest::keyClicks(page1.EditCountry, QStringLiteral("ger"));
+        QCOMPARE(Selected(page1.ListView), QStringLiteral("Germany"));
+        QVERIFY(page1.ButtonNext->isEnabled());
+        // Typing never rewrites the edit.
+        QCOMPARE(page1.EditCountry->text(), QStringLiteral("ger"));
+
+        // A leading blank begins no country ("Niger" contains "ger" but only
+        // the beginning counts).
+        Retype(page1.EditCountry, QStringLiteral(" ger"));
+        QCOMPARE(Selected(page1.ListView), QString());
+        QVERIFY(!page1.ButtonNext->isEnabled());
+
+        QTest::keyClicks(page1.EditCountry, QStringLiteral("many"));
+        QCOMPARE(Selected(page1.ListView), QString());
+
+        Retype(page1.EditCountry, QStringLiteral("AU"));
+        QCOMPARE(Selected(page1.ListView), QStringLiteral("Australia"));
+        Retype(page1.EditCountry, QStringLiteral("   "));
+        QCOMPARE(Selected(page1.ListView), QString());
+        QVERIFY(!page1.ButtonNext->isEnabled());
+        // Case is ignored beyond a to z too.
+        Retype(page1.EditCountry, QStringLiteral("å"));
+        QCOMPARE(Selected(page1.ListView), QStringLiteral("Åland Islands"));
+    }
+
+    void choosingInTheListFillsTheEdit() {
+        TWizard1 page1(MadeUp);
+        page1.show();
+        QVERIFY(ClickItem(page1.ListView, QStringLiteral("Niger")));
+        QCOMPARE(page1.EditCountry->text(), QStringLiteral("Niger"));
+        QVERIFY(page1.ButtonNext->isEnabled());
+        QTest::keyClick(page1.ListView, Qt::Key_Down);
+        QCOMPARE(page1.EditCountry->text(), QStringLiteral("United Kingdom"));
+        // Enter in the list acts as "Next >>".
+        QTest::keyClick(page1.ListView, Qt::Key_Return);
+        QCOMPARE(page1.result(), int(QDialog::Accepted));
+        QCOMPARE(page1.Country, QStringLiteral("United Kingdom"));
+        QVERIFY(!page1.isVisible());
+    }
+
+    void enterDoubleClickAndEscape() {
+        TWizard1 page1(MadeUp);
+        page1.show();
+        // Nothing selected: Enter does nothing.
+        QTest::keyClick(page1.EditCountry, Qt::Key_Return);
+        QVERIFY(page1.isVisible());
+        QCOMPARE(page1.Country, QString());
+
+        QTest::keyClicks(page1.EditCountry, QStringLiteral("nig"));
+        QTest::keyClick(page1.EditCountry, Qt::Key_Enter);
+        QVERIFY(!page1.isVisible());
+        QCOMPARE(page1.result(), int(QDialog::Accepted));
+        QCOMPARE(page1.Country, QStringLiteral("Niger"));
+
+        page1.show();
+        QVERIFY(ClickItem(page1.ListView, QStringLiteral("Germany"), true));
+        QVERIFY(!page1.isVisible());
+        QCOMPARE(page1.Country, QStringLiteral("Germany"));
+
+        page1.show();
+        QTest::keyClick(page1.EditCountry, Qt::Key_Escape);
+        QVERIFY(!page1.isVisible());
+        QCOMPARE(page1.result(), int(QDialog::Rejected));
+    }
+
+    void runsModallyAndKeepsItsStateBetweenRuns() {
+        TWizard1 page1(MadeUp);
+        QTimer::singleShot(0, &page1, [&page1] {
+            QTest::keyClicks(page1.EditCountry, QStringLiteral("un"));
+            QTest::keyClick(page1.EditCountry, Qt::Key_Return);
+        });
+        QCOMPARE(page1.exec(), int(QDialog::Accepted));
+        QCOMPARE(page1.Country, QStringLiteral("United Kingdom"));
+
+        // The second run starts where the first ended.
+        QString edit;
+        QString selected;
+        bool nextEnabled = false;
+        QTimer::singleShot(0, &page1, [&] {
+            edit = page1.EditCountry->text();
+            selected = Selected(page1.ListView);
+            nextEnabled = page1.ButtonNext->isEnabled();
+            page1.ButtonCancel->click();
+        });
+        QCOMPARE(page1.exec(), int(QDialog::Rejected));
+        QCOMPARE(edit, QStringLiteral("un"));
+        QCOMPARE(selected, QStringLiteral("United Kingdom"));
+        QVERIFY(nextEnabled);
+        QCOMPARE(page1.Country, QStringLiteral("United Kingdom"));
+    }
+
+    void pageTwoListsTheCountrysCitiesAndZones() {
+        TWizard1 page1(MadeUp);
+        TWizard2 page2(page1, MadeUp);
+        QCOMPARE(page2.windowTitle(), QStringLiteral("Select Location Wizard, Step 2"));
+        QCOMPARE(page2.LabelTitle->text(), QStringLiteral("Select the City or Timezone"));
+        QCOMPARE(page2.LabelFinalName->text(), QStringLiteral("Final Name to display: "));
+        QCOMPARE(page2.Image1->pixmap().size(), QSize(121, 229));
+        ShowFor(page1, page2, QStringLiteral("australia"));
+        QCOMPARE(Captions(page2.ListBox1), QStringList({"Bendigo", "Geelong", "Melbourne",
+                                                        "Newcastle", "Sydney", "wollongong"}));
+        QCOMPARE(Captions(page2.ListBox2),
+                 QStringList({"Australia/Eucla", "Australia/Melbourne", "Australia/Sydney"}));
+        QCOMPARE(page2.focusWidget(), page2.Edit1);
+
+        // Every showing starts afresh from the chosen country, except the name.
+        QTest::keyClicks(page2.Edit1, QStringLiteral("syd"));
+        page2.hide();
+        ShowFor(page1, page2, QStringLiteral("Germany"));
+        QCOMPARE(Captions(page2.ListBox1), QStringList({"Berlin", "Büsingen"}));
+        QCOMPARE(Captions(page2.ListBox2), QStringList({"Europe/Berlin", "Europe/Busingen"}));
+        QCOMPARE(page2.Edit1->text(), QString());
+        QCOMPARE(Selected(page2.ListBox1), QString());
+        QCOMPARE(page2.Edit3->text(), QStringLiteral("Sydney, australia"));
+    }
+
+    void citySearchAndTheDisplayName() {
+        TWizard1 page1(MadeUp);
+        TWizard2 page2(page1, MadeUp);
+        ShowFor(page1, page2, QStringLiteral("Australia"));
+        QTest::keyClicks(page2.Edit1, QStringLiteral("bourne"));
+        QCOMPARE(Selected(page2.ListBox1), QStringLiteral("Melbourne"));
+        QCOMPARE(page2.Edit3->text(), QStringLiteral("Melbourne, Australia"));
+        QCOMPARE(page2.Edit1->text(), QStringLiteral("bourne"));
+
+        // A text no city contains keeps the city, and the name follows it again.
+        page2.Edit3->setText(QStringLiteral("My place"));
+        QTest::keyClicks(page2.Edit1, QStringLiteral("x"));
+        QCOMPARE(Selected(page2.ListBox1), QStringLiteral("Melbourne"));
+        QCOMPARE(page2.Edit3->text(), QStringLiteral("Melbourne, Australia"));
+
+        // Anywhere in the name, a to z in either case: "ONG" finds Geelong
+        // before wollongong.
+        Retype(page2.Edit1, QStringLiteral("oNg"));
+        QCOMPARE(Selected(page2.ListBox1), QStringLiteral("Geelong"));
+        QCOMPARE(page2.Edit3->text(), QStringLiteral("Geelong, Australia"));
+
+        // Emptying the edit changes neither the city nor the name.
+        page2.Edit3->setText(QStringLiteral("kept"));
+        Retype(page2.Edit1, QString());
+        QCOMPARE(page2.Edit1->text(), QString());
+        QCOMPARE(Selected(page2.ListBox1), QStringLiteral("Geelong"));
+        QCOMPARE(page2.Edit3->text(), QStringLiteral("kept"));
+    }
+
+    void searchFoldsOnlyLatinLetters() {
+        QCOMPARE(app::FoldLatinLetters(QStringLiteral("Büsingen am Hochrhein")),
+                 QStringLiteral("BüSINGEN AM HOCHRHEIN"));
+        TWizard1 page1(MadeUp);
+        TWizard2 page2(page1, MadeUp);
+        ShowFor(page1, page2, QStringLiteral("Germany"));
+        Type(page2.Edit1, QStringLiteral("ÜS"));
+        QCOMPARE(Selected(page2.ListBox1), QString());
+        QCOMPARE(page2.Edit3->text(), QStringLiteral(", Germany"));
+        Retype(page2.Edit1, QStringLiteral("büs"));
+        QCOMPARE(Selected(page2.ListBox1), QStringLiteral("Büsingen"));
+        QCOMPARE(page2.Edit3->text(), QStringLiteral("Büsingen, Germany"));
+    }
+
+    void zoneSideMirrorsTheCitySide() {
+        TWizard1 page1(MadeUp);
+        TWizard2 page2(page1, MadeUp);
+        ShowFor(page1, page2, QStringLiteral("Australia"));
+        QVERIFY(ClickItem(page2.ListBox1, QStringLiteral("Sydney")));
+        QCOMPARE(page2.Edit1->text(), QStringLiteral("Sydney"));
+        QCOMPARE(page2.Edit3->text(), QStringLiteral("Sydney, Australia"));
+
+        QTest::keyClicks(page2.Edit2, QStringLiteral("EUC"));
+        QCOMPARE(Selected(page2.ListBox2), QStringLiteral("Australia/Eucla"));
+        QCOMPARE(Selected(page2.ListBox1), QString());
+        QCOMPARE(page2.Edit1->text(), QString());
+        QCOMPARE(page2.Edit3->text(), QStringLiteral("Australia/Eucla"));
+        QTest::keyClicks(page2.Edit2, QStringLiteral("q"));
+        QCOMPARE(Selected(page2.ListBox2), QStringLiteral("Australia/Eucla"));
+
+        // A zone clicked, then the city edit typed: the zone side is cleared
+        // and the typed text stays.
+        QVERIFY(ClickItem(page2.ListBox2, QStringLiteral("Australia/Sydney")));
+        QCOMPARE(page2.Edit2->text(), QStringLiteral("Australia/Sydney"));
+        QCOMPARE(page2.Edit3->text(), QStringLiteral("Australia/Sydney"));
+        QTest::keyClicks(page2.Edit1, QStringLiteral("gee"));
+        QCOMPARE(Selected(page2.ListBox2), QString());
+        QCOMPARE(page2.Edit2->text(), QString());
+        QCOMPARE(page2.Edit1->text(), QStringLiteral("gee"));
+        QCOMPARE(Selected(page2.ListBox1), QStringLiteral("Geelong"));
+        QCOMPARE(page2.Edit3->text(), QStringLiteral("Geelong, Australia"));
+
+        // Moving with the keys in a list counts as a click.
+        page2.ListBox1->setFocus();
+        QTest::keyClick(page2.ListBox1, Qt::Key_Down);
+        QCOMPARE(Selected(page2.ListBox1), QStringLiteral("Melbourne"));
+        QCOMPARE(page2.Edit1->text(), QStringLiteral("Melbourne"));
+        QCOMPARE(page2.Edit3->text(), QStringLiteral("Melbourne, Australia"));
+    }
+
+    void addWithACity() {
+        TWizard1 page1(MadeUp);
+        TWizard2 page2(page1, MadeUp);
+        ShowFor(page1, page2, QStringLiteral("Australia"));
+        // Nothing selected: "Add" does nothing.
+        page2.Edit3->setText(QStringLiteral("x"));
+        page2.ButtonAdd->click();
+        QVERIFY(page2.isVisible());
+
+        QTest::keyClicks(page2.Edit1, QStringLiteral("bourne"));
+        QTest::keyClick(page2.Edit1, Qt::Key_Return);
+        QVERIFY(!page2.isVisible());
+        QCOMPARE(page2.result(), int(QDialog::Accepted));
+        QCOMPARE(page2.DisplayName, QStringLiteral("Melbourne, Australia"));
+        QCOMPARE(page2.ZoneName, QStringLiteral("Australia/Melbourne"));
+        QCOMPARE(page2.Latitude, -37.81667);
+        QCOMPARE(page2.Longitude, 144.96667);
+
+        // The results are cleared on the next showing.
+        page2.show();
+        QCOMPARE(page2.DisplayName, QString());
+        QCOMPARE(page2.ZoneName, QString());
+        QCOMPARE(page2.Latitude, 0.0);
+        // A place whose key differs in case from its zone's name is listed.
+        QVERIFY(ClickItem(page2.ListBox1, QStringLiteral("Bendigo"), true));
+        QVERIFY(!page2.isVisible());
+        QCOMPARE(page2.ZoneName, QStringLiteral("Australia/Melbourne"));
+        QCOMPARE(page2.Latitude, -36.75818);
+    }
+
+    void aCityNameOfAnotherCountryTakesTheFirstPlaceOfThatName() {
+        TWizard1 page1(MadeUp);
+        TWizard2 page2(page1, MadeUp);
+        ShowFor(page1, page2, QStringLiteral("Australia"));
+        QVERIFY(ClickItem(page2.ListBox1, QStringLiteral("Newcastle")));
+        QCOMPARE(page2.Edit3->text(), QStringLiteral("Newcastle, Australia"));
+        page2.ButtonAdd->click();
+        QCOMPARE(page2.result(), int(QDialog::Accepted));
+        QCOMPARE(page2.DisplayName, QStringLiteral("Newcastle, Australia"));
+        QCOMPARE(page2.ZoneName, QStringLiteral("Europe/London"));
+        QCOMPARE(page2.Latitude, 54.97328);
+        QCOMPARE(page2.Longitude, -1.61396);
+    }
+
+    void aPartlyTypedZoneIsRefusedAClickedOneAdded() {
+        TWizard1 page1(MadeUp);
+        TWizard2 page2(page1, MadeUp);
+        ShowFor(page1, page2, QStringLiteral("Australia"));
+        QTest::keyClicks(page2.Edit2, QStringLiteral("melb"));
+        QCOMPARE(Selected(page2.ListBox2), QStringLiteral("Australia/Melbourne"));
+        QTest::keyClick(page2.Edit2, Qt::Key_Return);
+        QCOMPARE(Messages->Texts, QStringList({"Could not locate Zone for \"melb\""}));
+        QCOMPARE(Messages->Kinds.front(), app::TMessageKind::Error);
+        QVERIFY(page2.isVisible());
+        QCOMPARE(page2.ZoneName, QString());
+        QCOMPARE(page2.DisplayName, QString());
+        QCOMPARE(Selected(page2.ListBox2), QStringLiteral("Australia/Melbourne"));
+        QCOMPARE(page2.Edit2->text(), QStringLiteral("melb"));
+
+        QVERIFY(ClickItem(page2.ListBox2, QStringLiteral("Australia/Melbourne")));
+        QCOMPARE(page2.Edit2->text(), QStringLiteral("Australia/Melbourne"));
+        page2.ButtonAdd->click();
+        QCOMPARE(Messages->Texts.size(), 1);
+        QCOMPARE(page2.result(), int(QDialog::Accepted));
+        QCOMPARE(page2.DisplayName, QStringLiteral("Australia/Melbourne"));
+        QCOMPARE(page2.ZoneName, QStringLiteral("Australia/Melbourne"));
+        QCOMPARE(page2.Latitude, -37.81667);
+        QCOMPARE(page2.Longitude, 144.96667);
+
+        // A full name typed in another case names the zone too.
+        page2.show();
+        QTest::keyClicks(page2.Edit2, QStringLiteral("australia/eucla"));
+        page2.ButtonAdd->click();
+        QCOMPARE(page2.result(), int(QDialog::Accepted));
+        QCOMPARE(page2.ZoneName, QStringLiteral("Australia/Eucla"));
+        QCOMPARE(page2.DisplayName, QStringLiteral("Australia/Eucla"));
+    }
+
+    void theDisplayNameMayBeEmptied() {
+        TWizard1 page1(MadeUp);
+        TWizard2 page2(page1, MadeUp);
+        ShowFor(page1, page2, QStringLiteral("Germany"));
+        QVERIFY(ClickItem(page2.ListBox1, QStringLiteral("Berlin")));
+        Retype(page2.Edit3, QString());
+        QTest::keyClick(page2.Edit3, Qt::Key_Return);
+        QCOMPARE(page2.result(), int(QDialog::Accepted));
+        QCOMPARE(page2.DisplayName, QString());
+        QCOMPARE(page2.ZoneName, QStringLiteral("Europe/Berlin"));
+    }
+
+    void backAndACountryWithoutPlaces() {
+        TWizard1 page1(MadeUp);
+        TWizard2 page2(page1, MadeUp);
+        ShowFor(page1, page2, QStringLiteral("Niger"));
+        page2.ButtonBack->click();
+        QCOMPARE(page2.result(), TWizard2::Back);
+        QVERIFY(!page2.isVisible());
+
+        // A zone without places: an empty city list, and "Add" does nothing
+        // until something is selected.
+        kiv::TTimeZone bare = MadeUp;
+        bare.Places.clear();
+        TWizard2 empty(page1, bare);
+        empty.show();
+        QCOMPARE(empty.ListBox1->count(), 0);
+        QCOMPARE(Captions(empty.ListBox2), QStringList({"Africa/Niamey"}));
+        QTest::keyClicks(empty.Edit1, QStringLiteral("n"));
+        empty.ButtonAdd->click();
+        QVERIFY(empty.isVisible());
+    }
+
+    void shippedData() {
+        TWizard1 page1(Shipped);
+        TWizard2 page2(page1, Shipped);
+        page1.show();
+        QTest::keyClicks(page1.EditCountry, QStringLiteral("ger"));
+        QCOMPARE(Selected(page1.ListView), QStringLiteral("Germany"));
+        Retype(page1.EditCountry, QStringLiteral(" ger"));
+        QCOMPARE(Selected(page1.ListView), QString());
+        Retype(page1.EditCountry, QStringLiteral("austral"));
+        QTest::keyClick(page1.EditCountry, Qt::Key_Return);
+        QCOMPARE(page1.Country, QStringLiteral("Australia"));
+
+        page2.show();
+        QVERIFY(Item(page2.ListBox2, QStringLiteral("Australia/Melbourne")) != nullptr);
+        QTest::keyClicks(page2.Edit1, QStringLiteral("bourne"));
+        QCOMPARE(Selected(page2.ListBox1), QStringLiteral("Melbourne"));
+        QCOMPARE(page2.Edit3->text(), QStringLiteral("Melbourne, Australia"));
+        page2.ButtonAdd->click();
+        QCOMPARE(page2.ZoneName, QStringLiteral("Australia/Melbourne"));
+        QCOMPARE(page2.Latitude, -37.81667);
+        QCOMPARE(page2.Longitude, 144.96667);
+
+        // Newcastle of New South Wales: "Add" takes the first Newcastle of all
+        // places, whichever country that is.
+        page2.show();
+        QVERIFY(ClickItem(page2.ListBox1, QStringLiteral("Newcastle")));
+        page2.ButtonAdd->click();
+        const int first = Shipped.IndexOfPlace("Newcastle");
+        QCOMPARE(page2.ZoneName, QString::fromStdString(Shipped.ZoneNameOfPlace(first)));
+        QCOMPARE(page2.Latitude, Shipped.Places[static_cast<std::size_t>(first)].Latitude);
+        QVERIFY(page2.ZoneName != QStringLiteral("Australia/Sydney"));
+
+        // The country with the most places still lists every one of them.
+        page1.Country = QStringLiteral("China");
+        page2.show();
+        int expected = 0;
+        for (const kiv::TZoneData& zone : Shipped.Zones) {
+            if (zone.Country == "China") {
+                const std::string key = zone.ZoneName.substr(zone.ZoneName.find('/') + 1);
+                for (const kiv::TTimeZonePlaces& place : Shipped.Places) {
+                    expected += kiv::SameText(place.ZoneKey, key) ? 1 : 0;
+                }
+            }
+        }
+        QVERIFY(expected > 500);
+        QCOMPARE(page2.ListBox1->count(), expected);
+        QTest::keyClicks(page2.Edit1, QStringLiteral("hai"));
+        QVERIFY(Selected(page2.ListBox1).toUpper().contains(QStringLiteral("HAI")));
+    }
+};
+
+QTEST_MAIN(TestWizard)
+#include "TestWizard.moc"
