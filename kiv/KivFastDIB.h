@@ -89,10 +89,17 @@ public:
     bool SameAs(const TFastDIB& other) const;
 
 private:
+    // Frees the pixels: with free() unless they were mapped from the system
+    // directly (large images), then by unmapping the whole mapping.
     struct TFree {
-        void operator()(std::uint8_t* p) const { std::free(p); }
+        TFree() noexcept {}
+        TFree(void* base, std::size_t bytes) noexcept : MapBase(base), MapBytes(bytes) {}
+        void operator()(std::uint8_t* p) const;
+        void* MapBase = nullptr;
+        std::size_t MapBytes = 0;
     };
     void SetGreyPalette();
+    static std::unique_ptr<std::uint8_t, TFree> AllocatePixels(std::size_t bytes);
 
     int FWidth = 0;
     int FHeight = 0;

@@ -319,6 +319,82 @@ TEST(ResampleBilinear, GeneralAndWallpaperFormsWeighTheNextRowDifferently) {
     EXPECT_EQ(general.GetPixel(0, 0), Gray(0));
 }
 
+namespace {
+
+// The resampling as its formula reads, pixel by pixel, to check the fast form
+// against: rows weigh 65536 - fy and fy + bonus; the right pixel of each row
+// takes (row weight * fx) >> 16 and the left one the rest.
+TFastDIB ReferenceResample(const TFastDIB& source, int dw, int dh, int bonus) {
+    TFastDIB dest(dw, dh, source.Bpp());
+    const int sw = source.Width();
+    const int sh = source.Height();
+    const int channels = source.Bpp() / 8;
+    const std::uint64_t stepX = std::uint64_t(sw - 1) * 65536 / std::uint64_t(dw);
+    const std::uint64_t stepY = std::uint64_t(sh - 1) * 65536 / std::uint64_t(dh);
+    for (int y = 0; y < dh; ++y) {
+        const std::uint64_t py = y * stepY;
+        const int r = static_cast<int>(py >> 16);
+        const std::uint64_t fy = py & 0xFFFF;
+        const int r1 = std::min(r + 1, sh - 1);
+        const std::uint64_t w0 = 65536 - fy;
+        const std::uint64_t w1 = fy + static_cast<std::uint64_t>(bonus);
+        for (int x = 0; x < dw; ++x) {
+            const std::uint64_t px = x * stepX;
+            const int c = static_cast<int>(px >> 16);
+            const std::uint64_t fx = px & 0xFFFF;
+            const int c1 = std::min(c + 1, sw - 1);
+            for (int k = 0; k < channels; ++k) {
+                const auto at = [&](int row, int col) {
+                    return std::uint64_t(source.Row(row)[col * channels + k]);
+                };
+                const std::uint64_t right0 = (w0 * fx) >> 16;
+                const std::uint64_t right1 = (w1 * fx) >> 16;
+                const std::uint64_t sum = (w0 - right0) * at(r, c) + right0 * at(r, c1) +
+                                          (w1 - right1) * at(r1, c) + right1 * at(r1, c1);
+                dest.Row(y)[x * channels + k] = static_cast<std::uint8_t>(sum >> 16);
+            }
+        }
+    }
+    return dest;
+}
+
+} // namespace
+
+TEST(ResampleBilinear, EqualsTheFormulaForEverySizeAndDepth) {
+    std::uint32_t seed = 12345;
+    const auto random = [&seed] {
+        seed = seed * 1103515245 + 12345;
+        return static_cast<std::uint8_t>(seed >> 16);
+    };
+    struct Size {
+        int sw, sh, dw, dh;
+    };
+    // Enlargements, reductions, odd ratios, single rows and columns, and one
+    // destination large enough to be filled in several bands.
+    for (const Size z : {Size{128, 64, 1024, 512}, Size{1024, 512, 800, 400}, Size{7, 5, 13, 29},
+                         Size{31, 17, 9, 4}, Size{1, 1, 5, 3}, Size{1, 9, 4, 20}, Size{9, 1, 20, 4},
+                         Size{2, 2, 2, 2}, Size{300, 150, 2500, 1250}}) {
+        for (const int bpp : {8, 24}) {
+            TFastDIB source(z.sw, z.sh, bpp);
+            for (int y = 0; y < z.sh; ++y) {
+                for (std::size_t i = 0; i < static_cast<std::size_t>(z.sw) * (bpp / 8); ++i) {
+                    source.Row(y)[i] = random();
+                }
+            }
+            TFastDIB general(z.dw, z.dh, bpp);
+            ResampleBilinear(source, general);
+            EXPECT_TRUE(general.SameAs(ReferenceResample(source, z.dw, z.dh, 1)))
+                << z.sw << "x" << z.sh << " -> " << z.dw << "x" << z.dh << " at " << bpp;
+            if (bpp == 24) {
+                TFastDIB wallpaper(z.dw, z.dh, 24);
+                ResampleBilinearWallpaper(source, wallpaper);
+                EXPECT_TRUE(wallpaper.SameAs(ReferenceResample(source, z.dw, z.dh, 0)))
+                    << "wallpaper " << z.sw << "x" << z.sh << " -> " << z.dw << "x" << z.dh;
+            }
+        }
+    }
+}
+
 TEST(ResampleBilinear, HandlesEmptyImagesAndChecksDepths) {
     TFastDIB dest = Solid(2, 2, Gray(9));
     ResampleBilinearWallpaper(TFastDIB(0, 0, 24), dest); // does nothing
