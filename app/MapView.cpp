@@ -16,11 +16,6 @@ namespace {
 constexpr float kSmoothBelow = 0.6f;   // bilinear resampling below this zoom
 constexpr float kDetailBelow = 0.7f;   // grid and labels below this zoom
 constexpr float kFlightStepMax = 50.f; // units per flight tick
-constexpr int kFixedOne = 65536;
-
-inline QRgb PixelRgb(const std::uint8_t* p) {
-    return qRgb(p[2], p[1], p[0]);
-}
 
 } // namespace
 
@@ -62,90 +57,50 @@ void TMapView::LayoutView(int pw, int ph) {
     Resample(OffsetX.Value, OffsetY.Value, vw, vh);
 }
 
-void TMapView::Resample(float x0, float y0, float vw, float vh) {
-    const int mapW = MapW();
-    const int mapH = MapH();
-    const bool smooth = Zoom.Value < kSmoothBelow;
-    // Smoothing reads each sample's right and lower neighbour: shorten the
-    // extent by one map pixel so the neighbour stays inside the map.
-    const float ew = smooth ? std::max(0.f, vw - 1) : vw;
-    const float eh = smooth ? std::max(0.f, vh - 1) : vh;
-    // Corners in 16.16 fixed point, kept inside the map whatever the float
-    // rounding did to the bounds.
-    const std::int64_t limitX = std::int64_t(mapW) * kFixedOne;
-    const std::int64_t limitY = std::int64_t(mapH) * kFixedOne;
-    const std::int64_t fx0 = std::clamp<std::int64_t>(std::int64_t(x0 * kFixedOne), 0, limitX);
-    const std::int64_t fy0 = std::clamp<std::int64_t>(std::int64_t(y0 * kFixedOne), 0, limitY);
-    const std::int64_t fx1 =
-        std::clamp<std::int64_t>(std::int64_t((x0 + ew) * kFixedOne), fx0, limitX);
-    const std::int64_t fy1 =
-        std::clamp<std::int64_t>(std::int64_t((y0 + eh) * kFixedOne), fy0, limitY);
-    kiv::KivAssert(fx0 >= 0 && fy0 >= 0 && fx1 <= limitX && fy1 <= limitY,
-                   "Map view rectangle outside the map");
-    const std::int64_t stepX = (fx1 - fx0) / FPW;
-    const std::int64_t stepY = (fy1 - fy0) / FPH;
-    const kiv::TFastDIB& map = *Map;
-    const bool is24 = map.Bpp() == 24;
+void TMapView::SetMap(const kiv::TFastDIB* map) {
+    Map = map;
+    RefreshMap();
+}
 
-    auto sourceRow = [&](int topRow) {
-        // Rows are stored bottom-up.
-        return map.Row(mapH - 1 - std::clamp(topRow, 0, mapH - 1));
-    };
-    auto pixelAt = [&](const std::uint8_t* row, int x) -> QRgb {
-        x = std::clamp(x, 0, mapW - 1);
-        if (is24) {
-            return PixelRgb(row + 3 * x);
-        }
-        const kiv::TBgr c = map.Palette[row[x]];
-        return qRgb(c.R, c.G, c.B);
-    };
-
-    if (!smooth) {
-        std::vector<int> columns(static_cast<std::size_t>(FPW));
-        for (int i = 0; i < FPW; ++i) {
-            columns[i] = std::min(static_cast<int>((fx0 + stepX * i) >> 16), mapW - 1);
-        }
-        for (int j = 0; j < FPH; ++j) {
-            const std::uint8_t* src = sourceRow(static_cast<int>((fy0 + stepY * j) >> 16));
-            auto* out = reinterpret_cast<QRgb*>(FViewImage.scanLine(j));
-            if (is24) {
-                for (int i = 0; i < FPW; ++i) {
-                    out[i] = PixelRgb(src + 3 * columns[i]);
-                }
-            } else {
-                for (int i = 0; i < FPW; ++i) {
-                    out[i] = pixelAt(src, columns[i]);
-                }
+void TMapView::RefreshMap() {
+    const int w = MapW();
+    const int h = MapH();
+    if (FMapImage.width() != w || FMapImage.height() != h) {
+        FMapImage = QImage(w, h, QImage::Format_RGB32);
+    }
+    for (int y = 0; y < h; ++y) {
+        // Stored rows run bottom-up.
+        const std::uint8_t* src = Map->Row(h - 1 - y);
+        auto* out = reinterpret_cast<QRgb*>(FMapImage.scanLine(y));
+        if (Map->Bpp() == 24) {
+            for (int x = 0; x < w; ++x) {
+                out[x] = qRgb(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
+            }
+        } else {
+            for (int x = 0; x < w; ++x) {
+                const kiv::TBgr c = Map->Palette[src[x]];
+                out[x] = qRgb(c.R, c.G, c.B);
             }
         }
-        return;
     }
+}
 
-    for (int j = 0; j < FPH; ++j) {
-        const std::int64_t fy = fy0 + stepY * j;
-        const int r = static_cast<int>(fy >> 16);
-        const int wy = static_cast<int>((fy >> 8) & 0xFF);
-        const std::uint8_t* top = sourceRow(r);
-        const std::uint8_t* bottom = sourceRow(r + 1);
-        auto* out = reinterpret_cast<QRgb*>(FViewImage.scanLine(j));
-        for (int i = 0; i < FPW; ++i) {
-            const std::int64_t fx = fx0 + stepX * i;
-            const int c = static_cast<int>(fx >> 16);
-            const int wx = static_cast<int>((fx >> 8) & 0xFF);
-            const QRgb p00 = pixelAt(top, c);
-            const QRgb p01 = pixelAt(top, c + 1);
-            const QRgb p10 = pixelAt(bottom, c);
-            const QRgb p11 = pixelAt(bottom, c + 1);
-            auto mix = [&](int a, int b, int cc, int d) {
-                const int upper = a * (256 - wx) + b * wx;
-                const int lower = cc * (256 - wx) + d * wx;
-                return (upper * (256 - wy) + lower * wy) >> 16;
-            };
-            out[i] = qRgb(mix(qRed(p00), qRed(p01), qRed(p10), qRed(p11)),
-                          mix(qGreen(p00), qGreen(p01), qGreen(p10), qGreen(p11)),
-                          mix(qBlue(p00), qBlue(p01), qBlue(p10), qBlue(p11)));
-        }
-    }
+void TMapView::Resample(float x0, float y0, float vw, float vh) {
+    const float mapW = static_cast<float>(MapW());
+    const float mapH = static_cast<float>(MapH());
+    // Float rounding of the bounds must never reach outside the map.
+    x0 = std::clamp(x0, 0.f, mapW);
+    y0 = std::clamp(y0, 0.f, mapH);
+    vw = std::clamp(vw, 0.f, mapW - x0);
+    vh = std::clamp(vh, 0.f, mapH - y0);
+    kiv::KivAssert(x0 >= 0 && y0 >= 0 && x0 + vw <= mapW && y0 + vh <= mapH,
+                   "Map view rectangle outside the map");
+    QPainter painter(&FViewImage);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    // Close up, where single map pixels would show as blocks, the view is
+    // smoothed (bilinear); farther out each view pixel takes its map pixel.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, Zoom.Value < kSmoothBelow);
+    painter.drawImage(QRectF(0, 0, FPW, FPH), FMapImage, QRectF(x0, y0, vw, vh));
 }
 
 void TMapView::ZoomBy(float delta) {

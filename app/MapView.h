@@ -53,7 +53,9 @@ public:
     float TargetZoom = 1;
 
     // The map shown (the composed day image); it must outlive its use here.
-    void SetMap(const kiv::TFastDIB* map) { Map = map; }
+    void SetMap(const kiv::TFastDIB* map);
+    // Takes up the map's pixels again after they changed.
+    void RefreshMap();
     const kiv::TFastDIB* MapImage() const { return Map; }
     int MapW() const { return Map ? Map->Width() : 0; }
     int MapH() const { return Map ? Map->Height() : 0; }
@@ -92,6 +94,7 @@ private:
     void Resample(float x0, float y0, float vw, float vh);
 
     const kiv::TFastDIB* Map = nullptr;
+    QImage FMapImage; // the map, top row first, as the painter reads it
     int FPW = 0;
     int FPH = 0;
     QImage FViewImage;

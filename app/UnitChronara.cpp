@@ -2,6 +2,8 @@
 
 #include "app/Icons.h"
 #include "app/Messages.h"
+#include "app/Wiz1.h"
+#include "app/wiz2.h"
 #include "kiv/KivClock.h"
 #include "kiv/KivData.h"
 #include "kiv/KivErrors.h"
@@ -65,6 +67,24 @@ protected:
 
 private:
     std::function<void()> OnDoubleClick;
+};
+
+// Calls a function after every resize of the widget it filters.
+class TResizeFilter : public QObject {
+public:
+    TResizeFilter(QObject* parent, std::function<void()> onResize)
+        : QObject(parent), OnResize(std::move(onResize)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Resize) {
+            OnResize();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> OnResize;
 };
 
 // The tray tooltip holds at most this many characters.
@@ -170,6 +190,7 @@ TFormChronara::TFormChronara(const TStartOptions& options, QWidget* parent)
     CreateLayout();
     CreateTray();
     FormCreate();
+    CreateDialogs();
 }
 
 TFormChronara::~TFormChronara() {
@@ -222,18 +243,8 @@ void TFormChronara::CreateActions() {
 
     // Commands whose dialogs and desktop services come with later work stay
     // visible but disabled until then.
-    NotYetBuilt = {MIAddLocation,
-                   AddLocationWizard1,
-                   PIOptions,
-                   MIOptions,
-                   PIAbout,
-                   MIAbout,
-                   PISetDesktopIconTextColor,
-                   PIStayOnTop,
-                   Stayontop1,
-                   Wallpaper,
-                   TranspDesk,
-                   ShowClouds};
+    NotYetBuilt = {PIOptions,   MIOptions,  PIAbout,   MIAbout,    PISetDesktopIconTextColor,
+                   PIStayOnTop, Stayontop1, Wallpaper, TranspDesk, ShowClouds};
     for (QAction* a : NotYetBuilt) {
         a->setEnabled(false);
     }
@@ -258,6 +269,9 @@ void TFormChronara::CreateActions() {
     });
     on(ShowSM1, &TFormChronara::ShowSM1Click);
     on(ShowClock, &TFormChronara::ShowClockClick);
+    // The toolbar's add button triggers MIAddLocation.
+    on(MIAddLocation, &TFormChronara::MIAddLocationClick);
+    on(AddLocationWizard1, &TFormChronara::MIAddLocationClick);
     on(PIExit, &TFormChronara::PIExitClick);
     connect(Shutdown2, &QAction::triggered, PIExit, &QAction::trigger);
     on(PIRemoveLocation, &TFormChronara::PIRemoveLocationClick);
@@ -347,8 +361,14 @@ void TFormChronara::CreateLayout() {
     connect(LabelTop, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { PopupMenu1->popup(LabelTop->mapToGlobal(p)); });
     locLayout->addWidget(LabelTop);
-    // The rows lie over the hint label from the top of the panel down.
+    // The rows lie over the hint label from the top of the panel down, as
+    // wide as the panel.
     locLayout->setAlignment(LabelTop, Qt::AlignTop);
+    PanelLocations->installEventFilter(new TResizeFilter(PanelLocations, [this] {
+        for (const TLocationEntry& entry : LocationList) {
+            entry.RowShape->resize(PanelLocations->width(), LocationRowHeight);
+        }
+    }));
     topLayout->addWidget(PanelLocations);
     column->addWidget(PanelTop);
 
@@ -583,6 +603,7 @@ void TFormChronara::MapRebuild() {
     if (ShowSM1->isChecked() && ShadowMap) {
         kiv::BlendThroughShadow(DayImage, DayImage, NightImage, ShadowMap->Shadow);
     }
+    View.RefreshMap();
     LayoutView(true);
 }
 
@@ -882,6 +903,7 @@ void TFormChronara::ShowSM1Click() {
         ShadowRefreshCounter = SMUpdate;
     } else {
         LoadImageInto(DayImage, "data\\earth_day.png");
+        View.RefreshMap();
     }
     LayoutView(true);
 }
@@ -1079,9 +1101,8 @@ void TFormChronara::FitWindowToList() {
     ListPanelHeight = wanted;
     PanelLocations->setFixedHeight(wanted);
     if (MapHidden) {
-        // The height lock is set again from the new content.
+        // The height lock is set again once the window fits the new content.
         LiftHeightLock();
-        return;
     }
     // The window grows or shrinks with the list; the map keeps its size.
     if (delta != 0 && !PanelLocations->isHidden() &&
@@ -1098,8 +1119,7 @@ void TFormChronara::LiftHeightLock() {
 
 void TFormChronara::LockHeight() {
     QCoreApplication::processEvents();
-    const int h = sizeHint().height();
-    resize(width(), h);
+    const int h = height();
     setMinimumHeight(h);
     setMaximumHeight(h);
     setMaximumWidth(QWIDGETSIZE_MAX);
@@ -1216,6 +1236,37 @@ void TFormChronara::LabelTopMouseLeave(int row) {
     TLocationEntry& entry = LocationList[static_cast<std::size_t>(row)];
     entry.Hovered = false;
     StyleLocationRow(entry, row);
+}
+
+int TFormChronara::DefaultShowModal(QDialog& dialog) {
+    return dialog.exec();
+}
+
+void TFormChronara::CreateDialogs() {
+    // After the database: page 1 lists its countries once, here.
+    Wizard1 = new TWizard1(kiv::ZoneDB, this);
+    Wizard2 = new TWizard2(*Wizard1, kiv::ZoneDB, this);
+}
+
+void TFormChronara::MIAddLocationClick() {
+    // A second start while the pages are open (from the tray menu) would
+    // re-enter a running page.
+    if (Wizard1->isVisible() || Wizard2->isVisible()) {
+        return;
+    }
+    for (;;) {
+        if (ShowModal(*Wizard1) != QDialog::Accepted) {
+            return;
+        }
+        const int result = ShowModal(*Wizard2);
+        if (result == QDialog::Accepted) {
+            break;
+        }
+        if (result != TWizard2::Back) {
+            return;
+        }
+    }
+    AddLocation(Wizard2->DisplayName, Wizard2->ZoneName, Wizard2->Latitude, Wizard2->Longitude);
 }
 
 void TFormChronara::MultiModeClick() {

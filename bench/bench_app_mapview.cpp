@@ -1,0 +1,106 @@
+// What the user feels on the map: a pointer move (read-outs and a paint) and a
+// pan step (resampling the view and a paint), at full-HD and 4K paint boxes,
+// with the shipped data. Runs offscreen.
+#include "app/UnitChronara.h"
+#include "kiv/KivTimeZone.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace {
+
+std::unique_ptr<app::TFormChronara> OpenWindow(int width, int height) {
+    app::TStartOptions options;
+    options.Max = true;
+    options.ProgramDir = CHRONARA_SOURCE_DIR;
+    auto form = std::make_unique<app::TFormChronara>(options);
+    form->show();
+    QCoreApplication::processEvents();
+    form->Timer->stop();
+    for (int i = 0; i < 5 && form->PaintBox->size() != QSize(width, height); ++i) {
+        form->resize(form->size() + QSize(width, height) - form->PaintBox->size());
+        QCoreApplication::processEvents();
+    }
+    form->MIHighlightCities->setChecked(true);
+    return form;
+}
+
+void BM_PointerMove(benchmark::State& state) {
+    auto form = OpenWindow(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    form->View.SetView(300, 150, 0.5f); // close enough for the grid and labels
+    form->LayoutView(false);
+    int x = 100;
+    for (auto _ : state) {
+        x = x >= 900 ? 100 : x + 7;
+        form->PointerPos = QPoint(x, 400);
+        form->PointerInside = true;
+        form->PanelPaintBoxMouseMove(Qt::NoButton, x, 400);
+    }
+}
+
+void BM_PanStep(benchmark::State& state) {
+    auto form = OpenWindow(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    form->View.SetView(300, 150, static_cast<float>(state.range(2)) / 100.f);
+    form->LayoutView(false);
+    form->PanelPaintBoxMouseDown(Qt::LeftButton, 500, 400);
+    int dx = 1;
+    int x = 500;
+    for (auto _ : state) {
+        if (x > 560 || x < 440) {
+            dx = -dx;
+        }
+        x += dx;
+        form->PointerPos = QPoint(x, 400);
+        form->PointerInside = true;
+        form->PanelPaintBoxMouseMove(Qt::LeftButton, x, 400);
+    }
+}
+
+} // namespace
+
+// Paint box width, height (and zoom x 100 for panning: nearest-pixel and smoothed).
+BENCHMARK(BM_PointerMove)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PanStep)
+    ->Args({1920, 1080, 50})
+    ->Args({1920, 1080, 70})
+    ->Args({3840, 2160, 20})
+    ->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
+
+// The two halves of a pan step: resampling the view, and one paint.
+namespace {
+void BM_LayoutOnly(benchmark::State& state) {
+    auto form = OpenWindow(1920, 1080);
+    form->View.SetView(300, 150, static_cast<float>(state.range(0)) / 100.f);
+    form->LayoutView(false);
+    for (auto _ : state) {
+        form->View.LayoutView(1920, 1080);
+    }
+}
+void BM_PaintOnly(benchmark::State& state) {
+    auto form = OpenWindow(1920, 1080);
+    form->View.SetView(300, 150, 0.5f);
+    form->LayoutView(false);
+    QImage image(1920, 1080, QImage::Format_RGB32);
+    form->PointerPos = QPoint(500, 400);
+    form->PointerInside = true;
+    for (auto _ : state) {
+        QPainter p(&image);
+        form->PaintBoxPaint(p);
+    }
+}
+} // namespace
+BENCHMARK(BM_LayoutOnly)->Arg(50)->Arg(70)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PaintOnly)->Unit(benchmark::kMillisecond);
