@@ -19,6 +19,7 @@
 #include <memory>
 
 class QAction;
+class QDialog;
 class QFrame;
 class QLabel;
 class QMenu;
@@ -30,6 +31,8 @@ class QToolBar;
 namespace app {
 
 class TFormChronara;
+class TWizard1;
+class TWizard2;
 
 // Writes a local date and time and its zone (hours east of UTC) into a solar record.
 void FillRecordTime(TPosData& record, kiv::TDateTime local, double timeZoneHours);
@@ -184,6 +187,18 @@ public:
     void LabelTopMouseLeave(int row);
     void CityPopupClick(int placeIndex);
     void MultiModeClick();
+
+    // The add-location wizard's two pages, created once after the database is
+    // loaded and kept for the whole run (owned by the window).
+    TWizard1* Wizard1 = nullptr;
+    TWizard2* Wizard2 = nullptr;
+    // Runs a dialog modally and returns its result. Tests replace it to drive
+    // the wizard pages without a nested event loop.
+    std::function<int(QDialog&)> ShowModal = DefaultShowModal;
+    static int DefaultShowModal(QDialog& dialog);
+    // "Add Location..." / "Change Location...": page 1, then page 2 ("<< Back"
+    // returns to page 1), then AddLocation with the result.
+    void MIAddLocationClick();
     // The row of the label the list menu was last opened on; -1 when it was
     // opened elsewhere (the hint label, the tray icon).
     int PopupRow() const;
@@ -253,6 +268,7 @@ private:
     void CreateMenus();
     void CreateLayout();
     void CreateTray();
+    void CreateDialogs();
     void SetStatusPanel(int n, const QString& text);
     void UpdateReadouts(int x, int y);
     void RefreshShadow();

@@ -10,6 +10,9 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <functional>
+#include <vector>
+
 using namespace apptest;
 using app::TWizard1;
 using app::TWizard2;
@@ -57,6 +60,7 @@ kiv::TTimeZone MadeUpDatabase() {
     place("Sydney", "Sydney", -33.86785, 151.20732);
     place("Sydney", "Newcastle", -32.92953, 151.7801);
     place("Sydney", "wollongong", -34.424, 150.89345);
+    place("Sydney", "North Sydney", -33.83965, 151.20541);
     place("Berlin", "Berlin", 52.52437, 13.41053);
     place("Busingen", "Büsingen", 47.69638, 8.69004);
     place("Mariehamn", "Mariehamn", 60.09726, 19.93481);
@@ -128,6 +132,61 @@ private:
     kiv::TTimeZone Shipped;
     std::unique_ptr<TMessageRecorder> Messages;
 
+    // The main window over the made-up world of AppTestSupport.h, whose pages
+    // are driven by a script instead of a nested loop: each showing of a page
+    // runs the next step, and a page the step leaves open counts as closed by
+    // its close box.
+    std::unique_ptr<TTestWorld> World;
+    std::unique_ptr<app::TFormChronara> Form;
+    using TStep = std::function<void(QDialog& page)>;
+    std::vector<TStep> Script;
+    std::vector<QDialog*> Shown;
+
+    void OpenWindow() {
+        World = std::make_unique<TTestWorld>();
+        kiv::ZoneDB.Clear();
+        app::TStartOptions options;
+        options.ProgramDir = World->ProgramDir();
+        Form = std::make_unique<app::TFormChronara>(options);
+        QVERIFY2(Form->CreationError.isEmpty(), qPrintable(Form->CreationError));
+        Form->ShowModal = [this](QDialog& page) {
+            Shown.push_back(&page);
+            page.show();
+            if (Shown.size() <= Script.size()) {
+                Script[Shown.size() - 1](page);
+            }
+            if (page.isVisible()) {
+                page.reject();
+            }
+            return page.result();
+        };
+    }
+
+    TWizard1& Page1() { return *Form->Wizard1; }
+    TWizard2& Page2() { return *Form->Wizard2; }
+
+    // Page-1 and page-2 steps of a script.
+    TStep ChooseCountry(const QString& typed) {
+        return [this, typed](QDialog&) {
+            Retype(Page1().EditCountry, typed);
+            QTest::keyClick(Page1().EditCountry, Qt::Key_Return);
+        };
+    }
+    TStep ChooseCity(const QString& typed) {
+        return [this, typed](QDialog&) {
+            QTest::keyClicks(Page2().Edit1, typed);
+            QTest::keyClick(Page2().Edit1, Qt::Key_Return);
+        };
+    }
+    TStep Back() {
+        return [this](QDialog&) { Page2().ButtonBack->click(); };
+    }
+    void Run(const char* command, std::vector<TStep> steps) {
+        Script = std::move(steps);
+        Shown.clear();
+        QVERIFY(TriggerAction(Form.get(), command));
+    }
+
     // Shows page 2 for a country without a nested loop.
     static void ShowFor(TWizard1& page1, TWizard2& page2, const QString& country) {
         page1.Country = country;
@@ -142,7 +201,11 @@ private slots:
     }
 
     void init() { Messages = std::make_unique<TMessageRecorder>(); }
-    void cleanup() { Messages.reset(); }
+    void cleanup() {
+        Form.reset();
+        World.reset();
+        Messages.reset();
+    }
 
     void countryListIsSortedOnceEachWithThePicture() {
         TWizard1 page1(MadeUp);
@@ -262,8 +325,9 @@ private slots:
         QCOMPARE(page2.LabelFinalName->text(), QStringLiteral("Final Name to display: "));
         QCOMPARE(page2.Image1->pixmap().size(), QSize(121, 229));
         ShowFor(page1, page2, QStringLiteral("australia"));
-        QCOMPARE(Captions(page2.ListBox1), QStringList({"Bendigo", "Geelong", "Melbourne",
-                                                        "Newcastle", "Sydney", "wollongong"}));
+        QCOMPARE(Captions(page2.ListBox1),
+                 QStringList({"Bendigo", "Geelong", "Melbourne", "Newcastle", "North Sydney",
+                              "Sydney", "wollongong"}));
         QCOMPARE(Captions(page2.ListBox2),
                  QStringList({"Australia/Eucla", "Australia/Melbourne", "Australia/Sydney"}));
         QCOMPARE(page2.focusWidget(), page2.Edit1);
@@ -276,7 +340,7 @@ private slots:
         QCOMPARE(Captions(page2.ListBox2), QStringList({"Europe/Berlin", "Europe/Busingen"}));
         QCOMPARE(page2.Edit1->text(), QString());
         QCOMPARE(Selected(page2.ListBox1), QString());
-        QCOMPARE(page2.Edit3->text(), QStringLiteral("Sydney, australia"));
+        QCOMPARE(page2.Edit3->text(), QStringLiteral("North Sydney, australia"));
     }
 
     void citySearchAndTheDisplayName() {
@@ -326,7 +390,10 @@ private slots:
         TWizard1 page1(MadeUp);
         TWizard2 page2(page1, MadeUp);
         ShowFor(page1, page2, QStringLiteral("Australia"));
+        // The clicked name put into the edit does not search again (which
+        // would find "North Sydney" first).
         QVERIFY(ClickItem(page2.ListBox1, QStringLiteral("Sydney")));
+        QCOMPARE(Selected(page2.ListBox1), QStringLiteral("Sydney"));
         QCOMPARE(page2.Edit1->text(), QStringLiteral("Sydney"));
         QCOMPARE(page2.Edit3->text(), QStringLiteral("Sydney, Australia"));
 
@@ -517,6 +584,139 @@ private slots:
         QCOMPARE(page2.ListBox1->count(), expected);
         QTest::keyClicks(page2.Edit1, QStringLiteral("hai"));
         QVERIFY(Selected(page2.ListBox1).toUpper().contains(QStringLiteral("HAI")));
+    }
+
+    // ------------------------------------------------------------ the flow
+
+    void pagesAreMadeOnceAfterTheDatabaseAndTheCommandsWork() {
+        OpenWindow();
+        QVERIFY(Form->Wizard1 != nullptr && Form->Wizard2 != nullptr);
+        QCOMPARE(Page1().parent(), Form.get());
+        QCOMPARE(Captions(Page1().ListView),
+                 QStringList({"Australia", "Canada", "Germany", "India"}));
+        for (QAction* a : {Form->MIAddLocation, Form->AddLocationWizard1, Form->TBAddLocation}) {
+            QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
+        }
+        TWizard1* first = Form->Wizard1;
+
+        Run("MIAddLocation", {ChooseCountry("ger"), ChooseCity("potsd")});
+        QCOMPARE(Shown, std::vector<QDialog*>({&Page1(), &Page2()}));
+        QCOMPARE(Form->LocationList.size(), std::size_t(1));
+        const app::TLocationEntry& added = Form->LocationList[0];
+        QCOMPARE(added.Name, QStringLiteral("Potsdam, Germany"));
+        QCOMPARE(added.ZoneName, QStringLiteral("Europe/Berlin"));
+        QCOMPARE(added.Latitude, 52.4);
+        QCOMPARE(added.Longitude, 13.07);
+
+        // The map menu's command and the toolbar button run the same pages.
+        Run("AddLocationWizard1", {ChooseCountry("ind"), ChooseCity("kol")});
+        QCOMPARE(Form->LocationList.size(), std::size_t(2));
+        QCOMPARE(Form->LocationList[1].Name, QStringLiteral("Kolkata, India"));
+        Run("TBAddLocation", {ChooseCountry("can"), ChooseCity("john")});
+        QCOMPARE(Form->LocationList.size(), std::size_t(3));
+        QCOMPARE(Form->LocationList[2].ZoneName, QStringLiteral("America/St_Johns"));
+        QCOMPARE(Form->Wizard1, first);
+        QVERIFY(Messages->Texts.isEmpty());
+    }
+
+    void cancelAndTheCloseBoxAddNothing() {
+        OpenWindow();
+        Run("MIAddLocation", {[this](QDialog&) { Page1().ButtonCancel->click(); }});
+        QCOMPARE(Shown.size(), std::size_t(1));
+        Run("MIAddLocation", {ChooseCountry("aus"), [](QDialog&) {}});
+        QCOMPARE(Shown.size(), std::size_t(2));
+        QVERIFY(Form->LocationList.empty());
+    }
+
+    void backKeepsPageOnesStateAndTheZoneErrorKeepsPageTwo() {
+        OpenWindow();
+        QString editAfterBack;
+        QString selectedAfterBack;
+        bool nextAfterBack = false;
+        Run("MIAddLocation",
+            {ChooseCountry("ger"), Back(),
+             [&, this](QDialog&) {
+                 editAfterBack = Page1().EditCountry->text();
+                 selectedAfterBack = Selected(Page1().ListView);
+                 nextAfterBack = Page1().ButtonNext->isEnabled();
+                 ChooseCountry("aus")(Page1());
+             },
+             [this](QDialog&) {
+                 // "melb" selects the zone, but is no zone's name.
+                 QTest::keyClicks(Page2().Edit2, QStringLiteral("melb"));
+                 Page2().ButtonAdd->click();
+                 QVERIFY(Page2().isVisible());
+                 QVERIFY(ClickItem(Page2().ListBox2, QStringLiteral("Australia/Melbourne")));
+                 Page2().ButtonAdd->click();
+             }});
+        QCOMPARE(editAfterBack, QStringLiteral("ger"));
+        QCOMPARE(selectedAfterBack, QStringLiteral("Germany"));
+        QVERIFY(nextAfterBack);
+        QCOMPARE(Shown, std::vector<QDialog*>({&Page1(), &Page2(), &Page1(), &Page2()}));
+        QCOMPARE(Messages->Texts, QStringList({"Could not locate Zone for \"melb\""}));
+        QCOMPARE(Form->LocationList.size(), std::size_t(1));
+        QCOMPARE(Form->LocationList[0].Name, QStringLiteral("Australia/Melbourne"));
+        QCOMPARE(Form->LocationList[0].Latitude, -37.81667);
+    }
+
+    void anEmptyDisplayNameIsAdded() {
+        OpenWindow();
+        Run("MIAddLocation", {ChooseCountry("ind"), [this](QDialog&) {
+                                  QVERIFY(ClickItem(Page2().ListBox1, QStringLiteral("Kolkata")));
+                                  Retype(Page2().Edit3, QString());
+                                  Page2().ButtonAdd->click();
+                              }});
+        QCOMPARE(Form->LocationList.size(), std::size_t(1));
+        QCOMPARE(Form->LocationList[0].Name, QString());
+        QCOMPARE(Form->LocationList[0].ZoneName, QStringLiteral("Asia/Kolkata"));
+    }
+
+    void changeLocationReplacesTheSingleLocationEvenWithFifteenPlaces() {
+        OpenWindow();
+        for (int i = 0; i < app::MaxLocations; ++i) {
+            Form->AddLocation(QStringLiteral("Place %1").arg(i), QStringLiteral("Europe/Berlin"),
+                              10 + i, 20 + i);
+        }
+        QCOMPARE(Form->LocationList.size(), std::size_t(app::MaxLocations));
+        QVERIFY(TriggerAction(Form.get(), "MultiMode"));
+        QCOMPARE(Form->AddLocationWizard1->text(), QStringLiteral("Change Location..."));
+        QCOMPARE(Form->MIAddLocation->text(), QStringLiteral("Add Location..."));
+
+        Run("AddLocationWizard1", {ChooseCountry("ind"), ChooseCity("kolk")});
+        QCOMPARE(Form->SingleLocation.Name, QStringLiteral("Kolkata, India"));
+        QCOMPARE(Form->SingleLocation.ZoneName, QStringLiteral("Asia/Kolkata"));
+        QCOMPARE(Form->SingleLocation.Latitude, 22.57);
+        QCOMPARE(Form->SingleLocation.Longitude, 88.36);
+        QCOMPARE(Form->LocationList.size(), std::size_t(app::MaxLocations));
+        QVERIFY(Messages->Texts.isEmpty());
+
+        // Back in list mode a sixteenth place is refused.
+        QVERIFY(TriggerAction(Form.get(), "MultiMode"));
+        QCOMPARE(Form->AddLocationWizard1->text(), QStringLiteral("Add Location..."));
+        Run("MIAddLocation", {ChooseCountry("aus"), ChooseCity("geel")});
+        QCOMPARE(Form->LocationList.size(), std::size_t(app::MaxLocations));
+        QCOMPARE(Messages->Texts.size(), 1);
+        QCOMPARE(Form->SingleLocation.Name, QStringLiteral("Kolkata, India"));
+    }
+
+    void runsAsRealModalPages() {
+        OpenWindow();
+        Form->ShowModal = app::TFormChronara::DefaultShowModal;
+        // Each step runs inside the page's own loop; page 1's step queues the
+        // next, which runs once page 2's loop has started.
+        QTimer::singleShot(0, Form.get(), [this] {
+            QTest::keyClicks(Page1().EditCountry, QStringLiteral("can"));
+            QTest::keyClick(Page1().EditCountry, Qt::Key_Return);
+            QTimer::singleShot(0, Form.get(), [this] {
+                QTest::keyClicks(Page2().Edit1, QStringLiteral("st. "));
+                QTest::keyClick(Page2().Edit1, Qt::Key_Return);
+            });
+        });
+        QVERIFY(TriggerAction(Form.get(), "TBAddLocation"));
+        QVERIFY(!Page1().isVisible() && !Page2().isVisible());
+        QCOMPARE(Form->LocationList.size(), std::size_t(1));
+        QCOMPARE(Form->LocationList[0].Name, QStringLiteral("St. John's, Canada"));
+        QCOMPARE(Form->LocationList[0].ZoneName, QStringLiteral("America/St_Johns"));
     }
 };
 
