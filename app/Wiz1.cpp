@@ -81,8 +81,6 @@ TWizard1::TWizard1(const kiv::TTimeZone& database, QWidget* parent)
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setFixedSize(121, 229);
     Image1->setPixmap(WizardPicture());
-    Image1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Image1->setScaledContents(true);
 
     LabelTitle = MakeWizardHeading(QStringLiteral("Select the Country"), this);
     LabelTitle->setObjectName(QStringLiteral("LabelTitle"));

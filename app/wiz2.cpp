@@ -55,8 +55,6 @@ TWizard2::TWizard2(const TWizard1& page1, const kiv::TTimeZone& database, QWidge
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setFixedSize(121, 229);
     Image1->setPixmap(WizardPicture());
-    Image1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Image1->setScaledContents(true);
 
     LabelTitle = MakeWizardHeading(QStringLiteral("Select the City or Timezone"), this);
     LabelTitle->setObjectName(QStringLiteral("LabelTitle"));
