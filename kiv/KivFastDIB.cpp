@@ -38,19 +38,22 @@ std::unique_ptr<std::uint8_t, TFastDIB::TFree> TFastDIB::AllocatePixels(std::siz
         return {};
     }
 #if defined(__linux__)
-    // A large image (the batch mode's output at several thousand pixels wide) is
-    // mapped on its own and asks for huge pages: filling it then costs a handful
-    // of page faults instead of thousands. The mapping is zero-filled.
+    // An image of a megabyte or more (a map, the batch mode's output) is mapped
+    // on its own and asks for huge pages: filling it then costs a handful of
+    // page faults instead of hundreds or thousands. The mapping is zero-filled.
     constexpr std::size_t hugePage = std::size_t(2) << 20;
-    if (bytes >= 2 * hugePage) {
-        const std::size_t mapBytes = bytes + hugePage;
+    if (bytes >= hugePage / 2) {
+        // Whole huge pages, aligned to their size, within a mapping one huge
+        // page larger so that the alignment always fits.
+        const std::size_t hugeBytes = (bytes + hugePage - 1) / hugePage * hugePage;
+        const std::size_t mapBytes = hugeBytes + hugePage;
         void* base =
             mmap(nullptr, mapBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (base != MAP_FAILED) {
             const auto address = reinterpret_cast<std::uintptr_t>(base);
             auto* aligned = reinterpret_cast<std::uint8_t*>((address + hugePage - 1) &
                                                             ~(std::uintptr_t(hugePage) - 1));
-            madvise(aligned, bytes, MADV_HUGEPAGE);
+            madvise(aligned, hugeBytes, MADV_HUGEPAGE);
             return std::unique_ptr<std::uint8_t, TFree>(aligned, TFree(base, mapBytes));
         }
     }
