@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QPalette>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -148,7 +149,11 @@ void TWizard1::FormCreate() {
 
 void TWizard1::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    FormShow();
+    // The system's own show events (a page restored from minimised) are no
+    // new showing: the page keeps what the user has done in it.
+    if (!event->spontaneous()) {
+        FormShow();
+    }
 }
 
 void TWizard1::FormShow() {

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include <string>
@@ -131,7 +132,11 @@ int TWizard2::SelectedRow(const QListWidget* list) {
 
 void TWizard2::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    FormShow();
+    // The system's own show events (a page restored from minimised) are no
+    // new showing: the page keeps what the user has done in it.
+    if (!event->spontaneous()) {
+        FormShow();
+    }
 }
 
 void TWizard2::FormShow() {
