@@ -162,13 +162,18 @@ void TShadowMap::StartComputation() {
             if (worker->Cancelled.load()) {
                 return;
             }
-            dispatcher([worker]() {
-                // On the owning thread: the map is still there unless its
-                // destructor has cleared Map.
-                if (worker->Map) {
-                    worker->Map->Complete(*worker);
-                }
-            });
+            try {
+                dispatcher([worker]() {
+                    // On the owning thread: the map is still there unless its
+                    // destructor has cleared Map.
+                    if (worker->Map) {
+                        worker->Map->Complete(*worker);
+                    }
+                });
+            } catch (...) {
+                // Nothing reaches the owning thread (its queue is gone or full);
+                // the map stays busy rather than the process ending here.
+            }
         });
     } catch (...) {
         FBusy = false;
