@@ -221,6 +221,20 @@ private slots:
         QCOMPARE(app::WizardPicture().size(), QSize(121, 229));
     }
 
+    void namesSortInTheUsersAlphabetIgnoringCase() {
+        QStringList names = {"Zimbabwe", "b", "Åland Islands", "austria", "B", "Australia"};
+        app::SortIgnoringCase(names);
+        QCOMPARE(names,
+                 QStringList({"Åland Islands", "Australia", "austria", "b", "B", "Zimbabwe"}));
+        // The C locale orders by code point, still ignoring case, repeats kept in order.
+        QLocale::setDefault(QLocale::c());
+        names = {"Zimbabwe", "b", "Åland Islands", "austria", "B", "Australia"};
+        app::SortIgnoringCase(names);
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QCOMPARE(names,
+                 QStringList({"Australia", "austria", "b", "B", "Zimbabwe", "Åland Islands"}));
+    }
+
     void typeAheadInTheCountryEdit() {
         TWizard1 page1(MadeUp);
         page1.show();
