@@ -352,6 +352,12 @@ public:
 
     void Row(std::uint8_t* out, int r, int next, std::int32_t w0, std::int32_t w1) {
         const int sw = Source.Width();
+        if (Cols.Column.size() < static_cast<std::size_t>(sw)) {
+            // A reduction visits fewer pixels than the per-column terms would cost.
+            DirectRow(out, Source.Row(r), Source.Row(next), static_cast<std::uint32_t>(w0),
+                      static_cast<std::uint32_t>(w1));
+            return;
+        }
         if (r != DiffRow || next != DiffNext) {
             Differences(Source.Row(r), Diff0.data());
             Differences(Source.Row(next), Diff1.data());
@@ -386,6 +392,29 @@ public:
     }
 
 private:
+    // The weighted sum as written, per destination pixel.
+    void DirectRow(std::uint8_t* out, const std::uint8_t* upper, const std::uint8_t* lower,
+                   std::uint32_t w0, std::uint32_t w1) const {
+        const std::uint32_t last = static_cast<std::uint32_t>(Source.Width() - 1);
+        const std::size_t width = Cols.Column.size();
+        for (std::size_t x = 0; x < width; ++x) {
+            const std::uint32_t f = Cols.Fx[x];
+            const std::uint32_t r0 = (w0 * f) >> 16;
+            const std::uint32_t l0 = w0 - r0;
+            const std::uint32_t r1 = (w1 * f) >> 16;
+            const std::uint32_t l1 = w1 - r1;
+            const std::uint32_t c = Cols.Column[x];
+            const std::size_t left = std::size_t(c) * Channels;
+            const std::size_t right = std::size_t(std::min(c + 1, last)) * Channels;
+            for (int k = 0; k < Channels; ++k) {
+                out[k] = static_cast<std::uint8_t>((l0 * upper[left + k] + r0 * upper[right + k] +
+                                                    l1 * lower[left + k] + r1 * lower[right + k]) >>
+                                                   16);
+            }
+            out += Channels;
+        }
+    }
+
     // Right neighbour minus pixel, per channel; the last column is its own
     // right neighbour.
     void Differences(const std::uint8_t* row, std::int32_t* diff) const {
@@ -436,7 +465,7 @@ void Resample(const TFastDIB& source, TFastDIB& dest, std::int32_t nextWeightBon
             ResampleRows<3>(source, dest, nextWeightBonus, first, last);
         }
     };
-    constexpr std::int64_t pixelsPerBand = std::int64_t(1) << 20;
+    constexpr std::int64_t pixelsPerBand = std::int64_t(1) << 19;
     const std::int64_t pixels = std::int64_t(dest.Width()) * dest.Height();
     const int bands = static_cast<int>(std::min<std::int64_t>(
         {pixels / pixelsPerBand, std::max(1u, std::thread::hardware_concurrency()), 8,
