@@ -48,6 +48,32 @@ bool HasUnquoted(const QString& format, QChar letter) {
 
 } // namespace
 
+void TTextWidthCache::UseFont(const QFont& font) {
+    QFont plain = font;
+    plain.setUnderline(false);
+    if (!Metrics || plain != Font) {
+        Font = plain;
+        Metrics.emplace(Font);
+        Widths.clear();
+    }
+}
+
+int TTextWidthCache::Width(const QString& text) {
+    if (!Metrics) {
+        UseFont(QFont());
+    }
+    if (const auto found = Widths.constFind(text); found != Widths.constEnd()) {
+        return *found;
+    }
+    // Each second brings new times: start over rather than grow for ever.
+    if (Widths.size() >= 1024) {
+        Widths.clear();
+    }
+    const int w = Metrics->horizontalAdvance(text);
+    Widths.insert(text, w);
+    return w;
+}
+
 QString LongTimeFormatOf(const QLocale& locale) {
     QString format = WithoutZoneName(locale.timeFormat(QLocale::LongFormat));
     if (!HasUnquoted(format, QLatin1Char('s'))) {
@@ -92,23 +118,27 @@ QString SunAnglePieceAt(solar::TShadowMap& map, double latitude, double longitud
 QString FormatClockText(const TTextWidth& width, int available, bool showSunAngle, bool showZone,
                         bool showDate, double latitude, double longitude, kiv::TDateTime local,
                         const QString& abbreviation, const TSunAnglePiece& sunAngle,
-                        const TClockFormats& formats) {
+                        const TClockFormats& formats, int* textWidth) {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, msec = 0;
     kiv::DecodeDateTime(local, year, month, day, hour, minute, second, msec);
     const QString time = formats.Locale.toString(QTime(hour, minute, second), formats.TimeFormat);
     const int timeWidth = width(time);
 
     QString text;
-    int textWidth = 0;
+    int soFar = 0;
+    bool measured = true; // soFar is the width of text
     auto offer = [&](const QString& piece) {
         if (piece.isEmpty()) {
             return;
         }
-        const int w = width(piece);
-        if (w + timeWidth < available - textWidth) {
+        if (!measured) {
+            // Measured whole, as the surface measures the text so far.
+            soFar = width(text);
+            measured = true;
+        }
+        if (width(piece) + timeWidth < available - soFar) {
             text += piece;
-            // Measured whole, as the surface would measure the text so far.
-            textWidth = width(text);
+            measured = false;
         }
     };
     if (showSunAngle && sunAngle) {
@@ -120,6 +150,9 @@ QString FormatClockText(const TTextWidth& width, int available, bool showSunAngl
     if (showDate) {
         offer(formats.Locale.toString(QDate(year, month, day), formats.DateFormat) +
               QStringLiteral("   "));
+    }
+    if (textWidth != nullptr) {
+        *textWidth = (measured ? soFar : width(text)) + timeWidth;
     }
     return text + time;
 }

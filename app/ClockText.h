@@ -6,10 +6,14 @@
 
 #include "kiv/KivDateTime.h"
 
+#include <QFont>
+#include <QFontMetrics>
+#include <QHash>
 #include <QLocale>
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace solar {
 class TShadowMap;
@@ -23,6 +27,24 @@ using TTextWidth = std::function<int(const QString& text)>;
 // The sun-angle piece for a latitude and longitude ("BUSY  ", "Night  " or the
 // angle with the degree sign and two spaces); an empty text leaves it out.
 using TSunAnglePiece = std::function<QString(double latitude, double longitude)>;
+
+// Remembers the widths of texts in one font. Shaping a text is the costly part
+// of building a time text, and the pieces (names, abbreviations, dates, sun
+// angles) repeat from tick to tick; only the time itself is new each second.
+class TTextWidthCache {
+public:
+    // Measures in this font from now on (the widths remembered for another
+    // font are dropped). Underlining changes no width and is ignored, so a
+    // hovered row shares its widths with the others.
+    void UseFont(const QFont& font);
+    // The width of the text in the font last given.
+    int Width(const QString& text);
+
+private:
+    QFont Font;
+    std::optional<QFontMetrics> Metrics;
+    QHash<QString, int> Widths;
+};
 
 // The user's formats: the long time form (12- or 24-hour, with seconds, no
 // time-zone name) and the short date form. Built once per tick, not per text.
@@ -52,10 +74,11 @@ QString SunAnglePieceAt(solar::TShadowMap& map, double latitude, double longitud
 
 // Builds the text: each switched-on piece, in the order sun angle, zone
 // abbreviation, date, is appended when w(piece) + w(time) < available - w(text
-// so far); the time always ends the text.
+// so far); the time always ends the text. `textWidth`, when given, receives
+// the width of the whole text (the text so far and the time measured apart).
 QString FormatClockText(const TTextWidth& width, int available, bool showSunAngle, bool showZone,
                         bool showDate, double latitude, double longitude, kiv::TDateTime local,
                         const QString& abbreviation, const TSunAnglePiece& sunAngle,
-                        const TClockFormats& formats);
+                        const TClockFormats& formats, int* textWidth = nullptr);
 
 } // namespace app

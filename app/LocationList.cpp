@@ -90,10 +90,11 @@ void TLocationRow::SetLabelLook(const QColor& text, bool underline) {
     }
 }
 
-bool TLocationRow::SetTimeText(const QString& text) {
+bool TLocationRow::SetTimeText(const QString& text, int textWidth) {
     if (TimeLabel->text() == text) {
         return false;
     }
+    TimeTextWidth = textWidth >= 0 ? textWidth : TimeLabel->fontMetrics().horizontalAdvance(text);
     TimeLabel->setText(text);
     PlaceTimeLabel();
     return true;
@@ -104,11 +105,8 @@ void TLocationRow::MoveToRow(int index) {
 }
 
 void TLocationRow::PlaceTimeLabel() {
-    const int textWidth = TimeLabel->text().isEmpty()
-                              ? 0
-                              : TimeLabel->fontMetrics().horizontalAdvance(TimeLabel->text());
     const int right = width() - TimeRightGap;
-    const QRect wanted(right - textWidth, 0, textWidth, LocationRowHeight);
+    const QRect wanted(right - TimeTextWidth, 0, TimeTextWidth, LocationRowHeight);
     if (TimeLabel->geometry() != wanted) {
         TimeLabel->setGeometry(wanted);
     }

@@ -63,9 +63,10 @@ public:
     // Sets the colour and underline of both labels; only on a change.
     void SetLabelLook(const QColor& text, bool underline);
     QColor LabelColor() const { return FLabelColor; }
-    // Shows a time text: the label takes the text's width and grows leftward.
-    // Returns false (and touches nothing) when the text is already shown.
-    bool SetTimeText(const QString& text);
+    // Shows a time text: the label takes the text's width (measured here when
+    // not given) and grows leftward. Returns false (and touches nothing) when
+    // the text is already shown.
+    bool SetTimeText(const QString& text, int textWidth = -1);
     // Moves the row to the top of row `index`.
     void MoveToRow(int index);
 
@@ -80,6 +81,7 @@ private:
     QColor FOutline;
     QColor FLabelColor;
     bool FUnderline = false;
+    int TimeTextWidth = 0;
     int TimeRightGap = 0; // from the time label's right edge to the row's
 };
 

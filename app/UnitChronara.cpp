@@ -1324,16 +1324,14 @@ void TFormChronara::ReportZoneError(const QString& text) {
 
 QString TFormChronara::ClockLineText(const QString& name, double latitude, double longitude,
                                      kiv::TDateTime local, const QString& abbreviation,
-                                     const TSunAnglePiece& sunAngle,
-                                     const TClockFormats& formats) const {
-    const QFontMetrics metrics = ClockLabel->fontMetrics();
+                                     const TSunAnglePiece& sunAngle, const TClockFormats& formats) {
+    ClockWidths.UseFont(ClockLabel->font());
+    const auto width = [this](const QString& text) { return ClockWidths.Width(text); };
     // The whole name is subtracted even when only the city is shown.
-    const int available = ClockLabel->width() - metrics.horizontalAdvance(name) - 10;
+    const int available = ClockLabel->width() - width(name) - 10;
     return ShownName(name, CShowCty) + QStringLiteral(": ") +
-           FormatClockText(
-               [&metrics](const QString& text) { return metrics.horizontalAdvance(text); },
-               available, CShowSA, CShowZA, CShowDate, latitude, longitude, local, abbreviation,
-               sunAngle, formats);
+           FormatClockText(width, available, CShowSA, CShowZA, CShowDate, latitude, longitude,
+                           local, abbreviation, sunAngle, formats);
 }
 
 void TFormChronara::TimerTimer() {
@@ -1359,6 +1357,9 @@ void TFormChronara::TimerTimer() {
                                                machineOffset / 60.0)
                              : QString();
         };
+        // The rows' labels all have the hint label's font.
+        RowWidths.UseFont(LabelTop->font());
+        const auto rowWidth = [this](const QString& text) { return RowWidths.Width(text); };
         // 3. The hint stands unless a time replaces it below.
         QString clockLine = QLatin1String(kHintText);
         QString trayTip;
@@ -1371,7 +1372,8 @@ void TFormChronara::TimerTimer() {
                                  error)) {
                     // The row shows the fault; the other rows and the clock go on.
                     entry.TimeValid = false;
-                    entry.RowShape->SetTimeText(ZoneErrorMark(error));
+                    const QString mark = ZoneErrorMark(error);
+                    entry.RowShape->SetTimeText(mark, rowWidth(mark));
                     entry.TimeLabel->setToolTip(error);
                     if (entry.ZoneError != error) {
                         entry.ZoneError = error;
@@ -1384,16 +1386,13 @@ void TFormChronara::TimerTimer() {
                     entry.TimeLabel->setToolTip(QString());
                 }
                 entry.TimeValid = true;
-                const QFontMetrics nameMetrics = entry.NameLabel->fontMetrics();
-                const int available = entry.RowShape->width() -
-                                      nameMetrics.horizontalAdvance(entry.NameLabel->text()) - 30;
-                const QFontMetrics timeMetrics = entry.TimeLabel->fontMetrics();
-                entry.RowShape->SetTimeText(FormatClockText(
-                    [&timeMetrics](const QString& text) {
-                        return timeMetrics.horizontalAdvance(text);
-                    },
-                    available, ShowSA, ShowZA, ShowDate, entry.Latitude, entry.Longitude,
-                    entry.LocalTime, entry.Abbreviation, sunAngle, formats));
+                const int available =
+                    entry.RowShape->width() - rowWidth(entry.NameLabel->text()) - 30;
+                int textWidth = 0;
+                const QString text = FormatClockText(
+                    rowWidth, available, ShowSA, ShowZA, ShowDate, entry.Latitude, entry.Longitude,
+                    entry.LocalTime, entry.Abbreviation, sunAngle, formats, &textWidth);
+                entry.RowShape->SetTimeText(text, textWidth);
                 entry.UtcOffset = minutes;
                 if (kiv::SecondOf(entry.LocalTime) == 0) {
                     // Rows reaching second 0 together: the last one stays.

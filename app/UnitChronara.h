@@ -284,10 +284,13 @@ private:
     // CShowCty), a colon and its time text.
     QString ClockLineText(const QString& name, double latitude, double longitude,
                           kiv::TDateTime local, const QString& abbreviation,
-                          const TSunAnglePiece& sunAngle, const TClockFormats& formats) const;
+                          const TSunAnglePiece& sunAngle, const TClockFormats& formats);
     // Reports a zone error after the tick (each text once per tick).
     void ReportZoneError(const QString& text);
     QStringList PendingZoneErrors;
+    // Remembered text widths of the rows' font and of the clock line's.
+    TTextWidthCache RowWidths;
+    TTextWidthCache ClockWidths;
 
     TStartOptions Options;
     QPoint LastPointer;

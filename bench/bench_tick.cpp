@@ -1,0 +1,135 @@
+// One clock tick of the main window with a full list of 15 places and every
+// piece of the time text switched on (sun angle, zone abbreviation, date, on
+// the rows and on the clock line), with the shipped data. Runs offscreen.
+#include "app/UnitChronara.h"
+#include "kiv/KivClock.h"
+#include "kiv/KivTimeZone.h"
+
+#include <QApplication>
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace {
+
+struct TTickWindow {
+    kiv::TFakeClock Clock{kiv::EncodeDateTime(2026, 6, 21, 9, 30, 0, 0), 60, 120};
+    kiv::TClockOverride Override{Clock};
+    std::unique_ptr<app::TFormChronara> Form;
+
+    TTickWindow() {
+        app::TStartOptions options;
+        options.Max = true;
+        options.ProgramDir = CHRONARA_SOURCE_DIR;
+        Form = std::make_unique<app::TFormChronara>(options);
+        Form->show();
+        QCoreApplication::processEvents();
+        Form->Timer->stop();
+        Form->resize(900, 700);
+        app::TFormChronara& f = *Form;
+        f.ShowSA = f.ShowZA = f.ShowDate = true;
+        f.CShowSA = f.CShowZA = f.CShowDate = true;
+        f.ShowClock->trigger();
+        // Only the clocks are measured, not a shadow computation.
+        f.SMUpdate = 0;
+        // Fifteen places spread over the database.
+        const int places = static_cast<int>(kiv::ZoneDB.Places.size());
+        for (int i = 0; i < app::MaxLocations; ++i) {
+            f.AddPlace(i * places / app::MaxLocations);
+        }
+        for (int i = 0; i < 10; ++i) {
+            QCoreApplication::processEvents();
+        }
+    }
+};
+
+// Every tick in a new second: every row gets a new text.
+void BM_TickNewSecond(benchmark::State& state) {
+    TTickWindow window;
+    for (auto _ : state) {
+        window.Clock.AdvanceSeconds(1);
+        window.Form->TimerTimer();
+    }
+    state.counters["rows"] = static_cast<double>(window.Form->LocationList.size());
+}
+
+// A second tick in the same second: every text is unchanged.
+void BM_TickSameSecond(benchmark::State& state) {
+    TTickWindow window;
+    for (auto _ : state) {
+        window.Form->TimerTimer();
+    }
+}
+
+// The tick with the texts' repaints that follow it in the event loop.
+void BM_TickAndRepaint(benchmark::State& state) {
+    TTickWindow window;
+    for (auto _ : state) {
+        window.Clock.AdvanceSeconds(1);
+        window.Form->TimerTimer();
+        window.Form->PanelLocations->repaint();
+        window.Form->PanelClock->repaint();
+    }
+}
+
+// The parts of a tick, over the same 15 rows: the zone engine, the sun angle
+// and the text with its measuring.
+void BM_PartZoneLocalTime(benchmark::State& state) {
+    TTickWindow window;
+    const kiv::TDateTime utc = window.Clock.UtcNow();
+    for (auto _ : state) {
+        for (const app::TLocationEntry& e : window.Form->LocationList) {
+            std::string abbreviation;
+            std::int32_t minutes = 0;
+            benchmark::DoNotOptimize(
+                kiv::ZoneDB.ZoneLocalTime(e.ZoneName.toStdString(), utc, abbreviation, minutes));
+        }
+    }
+}
+
+void BM_PartSunAngle(benchmark::State& state) {
+    TTickWindow window;
+    const kiv::TDateTime local = window.Clock.LocalNow();
+    for (auto _ : state) {
+        for (const app::TLocationEntry& e : window.Form->LocationList) {
+            benchmark::DoNotOptimize(
+                app::SunAnglePieceAt(*window.Form->ShadowMap, e.Latitude, e.Longitude, local, 1));
+        }
+    }
+}
+
+void BM_PartFormatText(benchmark::State& state) {
+    TTickWindow window;
+    kiv::TDateTime local = window.Clock.LocalNow();
+    const app::TClockFormats formats = app::TClockFormats::Current();
+    app::TTextWidthCache widths;
+    widths.UseFont(window.Form->LabelTop->font());
+    const auto width = [&widths](const QString& t) { return widths.Width(t); };
+    const auto sun = [](double, double) { return QStringLiteral("45.0 deg  "); };
+    for (auto _ : state) {
+        local = kiv::IncMinute(local, 1); // a new time text for every row
+        for (const app::TLocationEntry& e : window.Form->LocationList) {
+            benchmark::DoNotOptimize(app::FormatClockText(width, 600, true, true, true, e.Latitude,
+                                                          e.Longitude, local,
+                                                          QStringLiteral("CEST"), sun, formats));
+        }
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_PartZoneLocalTime)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PartSunAngle)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PartFormatText)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TickNewSecond)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TickSameSecond)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TickAndRepaint)->Unit(benchmark::kMicrosecond);
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
