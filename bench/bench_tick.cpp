@@ -6,6 +6,7 @@
 #include "kiv/KivTimeZone.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <benchmark/benchmark.h>
 
 #include <memory>
