@@ -45,7 +45,7 @@ void WriteFile(const std::string& name, const Bytes& bytes) {
 }
 
 // A PNG to encode: the rows are raw PNG row bytes, top row first.
-struct PngSpec {
+struct PngLayout {
     int Width = 2;
     int Height = 2;
     int ColorType = PNG_COLOR_TYPE_RGB;
@@ -61,31 +61,32 @@ void AppendBytes(png_structp png, png_bytep data, png_size_t size) {
     out->insert(out->end(), data, data + size);
 }
 
-Bytes EncodePng(const PngSpec& spec) {
+Bytes EncodePng(const PngLayout& layout) {
     Bytes out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     png_set_write_fn(png, &out, AppendBytes, nullptr);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(spec.Width),
-                 static_cast<png_uint_32>(spec.Height), spec.BitDepth, spec.ColorType,
-                 spec.Interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, static_cast<png_uint_32>(layout.Width),
+                 static_cast<png_uint_32>(layout.Height), layout.BitDepth, layout.ColorType,
+                 layout.Interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!spec.Palette.empty()) {
-        png_set_PLTE(png, info, spec.Palette.data(), static_cast<int>(spec.Palette.size()));
+    if (!layout.Palette.empty()) {
+        png_set_PLTE(png, info, layout.Palette.data(), static_cast<int>(layout.Palette.size()));
     }
-    if (!spec.Trns.empty()) {
-        if (spec.ColorType == PNG_COLOR_TYPE_PALETTE) {
-            png_set_tRNS(png, info, spec.Trns.data(), static_cast<int>(spec.Trns.size()), nullptr);
+    if (!layout.Trns.empty()) {
+        if (layout.ColorType == PNG_COLOR_TYPE_PALETTE) {
+            png_set_tRNS(png, info, layout.Trns.data(), static_cast<int>(layout.Trns.size()),
+                         nullptr);
         } else {
             png_color_16 colour{};
-            colour.red = spec.Trns[0];
-            colour.green = spec.Trns[1];
-            colour.blue = spec.Trns[2];
+            colour.red = layout.Trns[0];
+            colour.green = layout.Trns[1];
+            colour.blue = layout.Trns[2];
             png_set_tRNS(png, info, nullptr, 0, &colour);
         }
     }
     std::vector<png_bytep> rows;
-    for (const Bytes& row : spec.Rows) {
+    for (const Bytes& row : layout.Rows) {
         rows.push_back(const_cast<png_bytep>(row.data()));
     }
     png_set_rows(png, info, rows.data());
@@ -94,9 +95,9 @@ Bytes EncodePng(const PngSpec& spec) {
     return out;
 }
 
-TFastDIB DecodePng(const PngSpec& spec) {
+TFastDIB DecodePng(const PngLayout& layout) {
     TFastDIB image;
-    const Bytes bytes = EncodePng(spec);
+    const Bytes bytes = EncodePng(layout);
     DecodePngImage(image, bytes.data(), bytes.size(), "test.png");
     return image;
 }
@@ -174,10 +175,10 @@ void ExpectDecodeError(Decode decode, const std::string& what, const std::string
 } // namespace
 
 TEST(LoadPngImage, CopiesEightBitRgbWithTheTopRowLast) {
-    PngSpec spec;
-    spec.Rows = {{255, 0, 0, 0, 255, 0}, {0, 0, 255, 10, 20, 30}};
+    PngLayout layout;
+    layout.Rows = {{255, 0, 0, 0, 255, 0}, {0, 0, 255, 10, 20, 30}};
     TempDir dir;
-    WriteFile(dir.File("rgb.png"), EncodePng(spec));
+    WriteFile(dir.File("rgb.png"), EncodePng(layout));
     TFastDIB image;
     LoadPngImage(image, dir.File("rgb.png"));
     ASSERT_EQ(image.Width(), 2);
@@ -188,39 +189,39 @@ TEST(LoadPngImage, CopiesEightBitRgbWithTheTopRowLast) {
     EXPECT_EQ(image.GetPixel(0, 0), (TBgr{255, 0, 0})); // bottom-left blue
     EXPECT_EQ(image.GetPixel(1, 0), (TBgr{30, 20, 10}));
     // A transparent colour does not change the direct copy.
-    spec.Trns = {10, 20, 30};
-    EXPECT_EQ(DecodePng(spec).GetPixel(1, 0), (TBgr{30, 20, 10}));
+    layout.Trns = {10, 20, 30};
+    EXPECT_EQ(DecodePng(layout).GetPixel(1, 0), (TBgr{30, 20, 10}));
 }
 
 TEST(LoadPngImage, ReadsInterlacedFilesLikePlainOnes) {
-    PngSpec spec;
-    spec.Width = 9;
-    spec.Height = 11;
-    for (int y = 0; y < spec.Height; ++y) {
+    PngLayout layout;
+    layout.Width = 9;
+    layout.Height = 11;
+    for (int y = 0; y < layout.Height; ++y) {
         Bytes row;
-        for (int x = 0; x < spec.Width; ++x) {
+        for (int x = 0; x < layout.Width; ++x) {
             row.insert(row.end(),
                        {static_cast<std::uint8_t>(20 * x), static_cast<std::uint8_t>(20 * y),
                         static_cast<std::uint8_t>(x * y)});
         }
-        spec.Rows.push_back(row);
+        layout.Rows.push_back(row);
     }
-    const TFastDIB plain = DecodePng(spec);
-    spec.Interlaced = true;
-    const TFastDIB interlaced = DecodePng(spec);
+    const TFastDIB plain = DecodePng(layout);
+    layout.Interlaced = true;
+    const TFastDIB interlaced = DecodePng(layout);
     EXPECT_TRUE(interlaced.SameAs(plain));
     EXPECT_EQ(plain.GetPixel(8, 0), (TBgr{80, 200, 160})); // PNG row 10, column 8
-    spec.ColorType = PNG_COLOR_TYPE_GRAY;
-    for (Bytes& row : spec.Rows) {
-        row.resize(static_cast<std::size_t>(spec.Width));
+    layout.ColorType = PNG_COLOR_TYPE_GRAY;
+    for (Bytes& row : layout.Rows) {
+        row.resize(static_cast<std::size_t>(layout.Width));
     }
-    const TFastDIB greyInterlaced = DecodePng(spec);
-    spec.Interlaced = false;
-    EXPECT_TRUE(greyInterlaced.SameAs(DecodePng(spec)));
+    const TFastDIB greyInterlaced = DecodePng(layout);
+    layout.Interlaced = false;
+    EXPECT_TRUE(greyInterlaced.SameAs(DecodePng(layout)));
 }
 
 TEST(LoadPngImage, ConvertsPaletteAndGreyKinds) {
-    PngSpec palette;
+    PngLayout palette;
     palette.ColorType = PNG_COLOR_TYPE_PALETTE;
     palette.Palette = {{1, 2, 3}, {200, 100, 50}};
     palette.Rows = {{0, 1}, {1, 1}};
@@ -237,7 +238,7 @@ TEST(LoadPngImage, ConvertsPaletteAndGreyKinds) {
     EXPECT_EQ(image.GetPixel(1, 1), (TBgr{3, 2, 1}));
     EXPECT_EQ(image.GetPixel(2, 1), (TBgr{50, 100, 200}));
 
-    PngSpec grey;
+    PngLayout grey;
     grey.ColorType = PNG_COLOR_TYPE_GRAY;
     grey.Rows = {{77, 0}, {255, 1}};
     image = DecodePng(grey);
@@ -253,7 +254,7 @@ TEST(LoadPngImage, ConvertsPaletteAndGreyKinds) {
 }
 
 TEST(LoadPngImage, ScalesSixteenBitSamples) {
-    PngSpec grey;
+    PngLayout grey;
     grey.ColorType = PNG_COLOR_TYPE_GRAY;
     grey.BitDepth = 16;
     grey.Rows = {{0xFF, 0xFF, 0x32, 0x32}, {0, 0, 0x01, 0x01}};
@@ -262,14 +263,14 @@ TEST(LoadPngImage, ScalesSixteenBitSamples) {
     EXPECT_EQ(image.GetPixel(1, 1), (TBgr{50, 50, 50}));
     EXPECT_EQ(image.GetPixel(1, 0), (TBgr{1, 1, 1}));
 
-    PngSpec rgb;
+    PngLayout rgb;
     rgb.BitDepth = 16;
     rgb.Rows = {{0xFF, 0xFF, 0, 0, 0x64, 0x64, 0, 0, 0, 0, 0, 0}, Bytes(12, 0)};
     EXPECT_EQ(DecodePng(rgb).GetPixel(0, 1), (TBgr{100, 0, 255}));
 }
 
 TEST(LoadPngImage, LaysTransparentPixelsOverBlack) {
-    PngSpec rgba;
+    PngLayout rgba;
     rgba.ColorType = PNG_COLOR_TYPE_RGBA;
     rgba.Rows = {{200, 100, 50, 255, 200, 100, 50, 0}, {200, 100, 50, 128, 0, 0, 0, 0}};
     TFastDIB image = DecodePng(rgba);
@@ -277,14 +278,14 @@ TEST(LoadPngImage, LaysTransparentPixelsOverBlack) {
     EXPECT_EQ(image.GetPixel(1, 1), (TBgr{0, 0, 0}));
     ExpectNear(image.GetPixel(0, 0), {25, 50, 100}, 1);
 
-    PngSpec greyAlpha;
+    PngLayout greyAlpha;
     greyAlpha.ColorType = PNG_COLOR_TYPE_GRAY_ALPHA;
     greyAlpha.Rows = {{100, 255, 100, 0}, {0, 0, 0, 0}};
     image = DecodePng(greyAlpha);
     EXPECT_EQ(image.GetPixel(0, 1), (TBgr{100, 100, 100}));
     EXPECT_EQ(image.GetPixel(1, 1), (TBgr{0, 0, 0}));
 
-    PngSpec palette;
+    PngLayout palette;
     palette.ColorType = PNG_COLOR_TYPE_PALETTE;
     palette.Palette = {{9, 9, 9}, {200, 100, 50}};
     palette.Trns = {0}; // entry 0 fully transparent, entry 1 opaque
@@ -296,17 +297,17 @@ TEST(LoadPngImage, LaysTransparentPixelsOverBlack) {
 
 TEST(LoadPngImage, ErrorsNameTheFileAndLeaveTheImage) {
     TempDir dir;
-    PngSpec spec;
-    spec.Width = 64;
-    spec.Height = 64;
-    spec.Rows.assign(64, Bytes(64 * 3, 0));
+    PngLayout layout;
+    layout.Width = 64;
+    layout.Height = 64;
+    layout.Rows.assign(64, Bytes(64 * 3, 0));
     for (int y = 0; y < 64; ++y) {
         for (int x = 0; x < 64 * 3; ++x) {
-            spec.Rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] =
+            layout.Rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] =
                 static_cast<std::uint8_t>(x * 7 + y * 13);
         }
     }
-    const Bytes good = EncodePng(spec);
+    const Bytes good = EncodePng(layout);
 
     const std::string missing = dir.File("missing.png");
     EXPECT_THROW(
@@ -335,7 +336,7 @@ TEST(LoadPngImage, ErrorsNameTheFileAndLeaveTheImage) {
         "damaged", "");
 
     // Wider than the decoders accept: refused before any pixel memory is taken.
-    PngSpec wide;
+    PngLayout wide;
     wide.ColorType = PNG_COLOR_TYPE_GRAY;
     wide.BitDepth = 1;
     wide.Width = MaxDecodedSide + 1;
