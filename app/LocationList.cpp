@@ -57,7 +57,8 @@ TLocationRow::TLocationRow(QWidget* panel, int rowNumber, const QFont& font, int
     const int width = panel->width();
     setGeometry(0, LocationRowPitch * rowNumber, width, LocationRowHeight);
     NameLabel->setGeometry(4, 0, std::max(0, width - 8), LocationRowHeight);
-    TimeRightGap = width - timeRight;
+    // A window frame wider than 30 pixels must not push the time off the row.
+    TimeRightGap = std::max(0, width - timeRight);
     PlaceTimeLabel();
 }
 
