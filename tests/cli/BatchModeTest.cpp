@@ -4,6 +4,8 @@
 #include "kiv/KivFastDIB.h"
 #include "kiv/KivFastDibLoaders.h"
 
+#include "tests/TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -26,22 +28,7 @@ namespace {
 
 const fs::path BinDir = CHRONARA_BIN_DIR;
 
-class TempDir {
-public:
-    TempDir() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        Path = fs::temp_directory_path() /
-               ("chronara-" + std::string(info->test_suite_name()) + "-" + info->name());
-        fs::remove_all(Path);
-        fs::create_directories(Path);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(Path, ec);
-    }
-    std::string File(const std::string& name) const { return (Path / name).string(); }
-    fs::path Path;
-};
+using testsupport::TempDir;
 
 std::string ReadText(const fs::path& name) {
     std::ifstream in(name, std::ios::binary);

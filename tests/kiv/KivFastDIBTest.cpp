@@ -1,6 +1,8 @@
 #include "kiv/KivFastDIB.h"
 #include "kiv/KivErrors.h"
 
+#include "tests/TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -15,22 +17,7 @@ using namespace kiv;
 
 namespace {
 
-class TempDir {
-public:
-    TempDir() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        Path = fs::temp_directory_path() /
-               ("chronara-" + std::string(info->test_suite_name()) + "-" + info->name());
-        fs::remove_all(Path);
-        fs::create_directories(Path);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(Path, ec);
-    }
-    std::string File(const std::string& name) const { return (Path / name).string(); }
-    fs::path Path;
-};
+using testsupport::TempDir;
 
 std::vector<std::uint8_t> ReadBytes(const std::string& name) {
     std::ifstream in(name, std::ios::binary);

@@ -2,6 +2,8 @@
 #include "kiv/KivData.h"
 #include "kiv/KivErrors.h"
 
+#include "tests/TempDir.h"
+
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -16,27 +18,10 @@ using namespace kiv;
 
 namespace {
 
-// A fresh directory per test, removed afterwards.
-class TempDir {
-public:
-    TempDir() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        Path = fs::temp_directory_path() /
-               ("chronara-" + std::string(info->test_suite_name()) + "-" + info->name());
-        fs::remove_all(Path);
-        fs::create_directories(Path);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(Path, ec);
-    }
-    std::string File(const std::string& name) const { return (Path / name).string(); }
-    fs::path Path;
-};
+using testsupport::TempDir;
 
 std::string ReadRaw(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    return testsupport::ReadFileText(name);
 }
 
 void WriteRaw(const std::string& name, const std::string& bytes) {
