@@ -882,6 +882,9 @@ void TFormChronara::PIShowMapClick() {
         MapHidden = false;
     } else {
         MapHidden = true;
+        // Only the height shrinks to the content: the user's width stays, so
+        // the rows and the clock line keep their room.
+        const int keepWidth = width();
         PanelClient->hide();
         StatusBar->hide();
         setMinimumHeight(0);
@@ -889,7 +892,7 @@ void TFormChronara::PIShowMapClick() {
         adjustSize();
         QCoreApplication::processEvents();
         const int h = sizeHint().height();
-        resize(width(), h);
+        resize(keepWidth, h);
         setMinimumHeight(h);
         setMaximumHeight(h);
         setMaximumWidth(QWIDGETSIZE_MAX);

@@ -378,8 +378,10 @@ private slots:
     void showMapHidesAndGrowsBy200() {
         Open();
         TFormChronara& form = *Form;
+        const int width = form.width();
         QVERIFY(TriggerAction(&form, "PIShowMap"));
         QVERIFY(form.MapHidden);
+        QCOMPARE(form.width(), width);
         QVERIFY(!form.PanelClient->isVisible());
         QVERIFY(!form.StatusBar->isVisible());
         QVERIFY(!form.ShowMap1->isChecked());
