@@ -29,6 +29,7 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <clocale>
 #include <cmath>
 
@@ -37,6 +38,7 @@ namespace app {
 namespace {
 
 constexpr int kStatusWidths[8] = {150, 40, 55, 55, 55, 60, 55, 140};
+constexpr double kStatusCharWidth = 5.5;
 const char* const kHintText = "Double Click on Map or select from PopUp Menu";
 constexpr double kNearestRadius = 20.0;
 
@@ -454,10 +456,14 @@ void TFormChronara::CreateLayout() {
     StatusBar->setToolTip(
         QStringLiteral("SR = Sunrise; SS = Sunset; DL = Daylength; SA = Sun Angle"));
     StatusBar->setSizeGripEnabled(false);
+    // The panel widths suit a font whose characters average 5.5 pixels; a
+    // wider desktop font widens them in proportion, so the read-outs still fit.
+    const double widthScale =
+        std::max(1.0, StatusBar->fontMetrics().averageCharWidth() / kStatusCharWidth);
     for (int i = 0; i < 8; ++i) {
         auto* panel = new QLabel(StatusBar);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        panel->setFixedWidth(kStatusWidths[i]);
+        panel->setFixedWidth(static_cast<int>(kStatusWidths[i] * widthScale));
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         StatusBar->addWidget(panel);
         StatusPanels[static_cast<std::size_t>(i)] = panel;
