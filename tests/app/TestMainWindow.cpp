@@ -166,23 +166,43 @@ private slots:
         QVERIFY(qAbs(form.View.Zoom.Value - 0.25f) < 1e-5);
     }
 
-    void gridAndLabelsOnlyWhenCloseAndSmoothingBelowPointSix() {
+    void gridAndLabelsOnlyBelowPointSeven() {
         Open();
         TFormChronara& form = *Form;
         QVERIFY(TriggerAction(&form, "MIHighlightCities"));
-        // The equator line (major, 90-degree multiple) at a zoomed-out view.
+        form.AddLocation(QStringLiteral("St. John's, Canada"), QStringLiteral("America/St_Johns"),
+                         47.56, -52.71);
+        form.TimerZoomTo->stop();
+        form.FollowSelection = false;
+        // Pixels of the label's blue background beside a listed place.
+        auto labelPixels = [&](const QImage& image) {
+            const QPoint p = ViewOf(47.56, -52.71);
+            int n = 0;
+            for (int y = p.y() + 5; y < p.y() + 16; ++y) {
+                for (int x = p.x() + 5; x < p.x() + 60; ++x) {
+                    n += image.valid(x, y) && QColor(image.pixel(x, y)) == QColor(0, 0, 255);
+                }
+            }
+            return n;
+        };
+        form.View.SetView(0, 0, 1.0f);
+        form.LayoutView(false);
+        QVERIFY(form.View.Zoom.Value >= 0.7f);
         const QPoint equator = ViewOf(0, 0);
         const int col = 5;
         QImage far = PaintNow();
         QCOMPARE(QColor(far.pixel(col, equator.y())), QColor(60, 60, 60));
+        QCOMPARE(labelPixels(far), 0);
+        // The listed place's green square shows at every zoom.
+        QCOMPARE(QColor(far.pixel(ViewOf(47.56, -52.71))), QColor(0, 255, 0));
+
         form.View.SetView(100, 50, 0.65f);
         form.LayoutView(false);
         QImage near = PaintNow();
-        const QPoint eq = ViewOf(0, 0);
-        QCOMPARE(QColor(near.pixel(col, eq.y())), QColor(60 + 128, 60, 60));
-        // A minor grid line (10 degrees north) adds 50 to every channel.
-        const QPoint tenNorth = ViewOf(10, 10);
-        QCOMPARE(QColor(near.pixel(col, tenNorth.y())), QColor(110, 110, 110));
+        // The equator (a 90-degree line) adds 128 red, a 10-degree line 50 grey.
+        QCOMPARE(QColor(near.pixel(col, ViewOf(0, 0).y())), QColor(60 + 128, 60, 60));
+        QCOMPARE(QColor(near.pixel(col, ViewOf(10, 10).y())), QColor(110, 110, 110));
+        QVERIFY(labelPixels(near) > 20);
     }
 
     void fitToScreenWidensTheWindowBy140() {
