@@ -108,7 +108,7 @@ QString SunAnglePieceAt(solar::TShadowMap& map, double latitude, double longitud
     if (map.Busy()) {
         return QStringLiteral("BUSY  ");
     }
-    FillRecordTime(map.Record, machineLocal, machineOffsetHours);
+    solar::SetRecordTime(map.Record, machineLocal, machineOffsetHours);
     if (!map.QueryPoint(latitude, longitude)) {
         return {};
     }

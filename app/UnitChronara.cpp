@@ -643,18 +643,6 @@ std::vector<TViewPlace> TFormChronara::ListedPlaces() const {
     return places;
 }
 
-void FillRecordTime(TPosData& record, kiv::TDateTime local, double timeZoneHours) {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, msec = 0;
-    kiv::DecodeDateTime(local, year, month, day, hour, minute, second, msec);
-    record.year = year;
-    record.month = month;
-    record.day = day;
-    record.hour = hour;
-    record.minute = minute;
-    record.second = second;
-    record.timezone = timeZoneHours;
-}
-
 void TFormChronara::PaintBoxPaint(QPainter& painter) {
     TViewOverlay overlay;
     overlay.Highlight = MIHighlightCities->isChecked();
@@ -691,7 +679,7 @@ void TFormChronara::UpdateReadouts(int x, int y) {
     kiv::TClock& clock = kiv::CurrentClock();
     const kiv::TDateTime utc = clock.UtcNow();
     const int offset = clock.OffsetMinutesAt(utc);
-    FillRecordTime(ShadowMap->Record, kiv::IncMinute(utc, offset), offset / 60.0);
+    solar::SetRecordTime(ShadowMap->Record, kiv::IncMinute(utc, offset), offset / 60.0);
     ShadowMap->QueryPoint(latitude, longitude);
     const TPosData& r = ShadowMap->Record;
     if (r.sretr > 2000 || r.sretr < -2000) {

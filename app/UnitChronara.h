@@ -34,9 +34,6 @@ class TFormChronara;
 class TWizard1;
 class TWizard2;
 
-// Writes a local date and time and its zone (hours east of UTC) into a solar record.
-void FillRecordTime(TPosData& record, kiv::TDateTime local, double timeZoneHours);
-
 // What the command line asks of the window.
 struct TStartOptions {
     bool Max = false; // come to the front at the first activation

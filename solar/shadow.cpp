@@ -71,6 +71,18 @@ TShadowMap::TShadowMap(int width, int height, TDispatcher dispatcher)
     _S_init(&Record);
 }
 
+void SetRecordTime(TPosData& record, kiv::TDateTime local, double timeZoneHours) {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, msec = 0;
+    kiv::DecodeDateTime(local, year, month, day, hour, minute, second, msec);
+    record.year = year;
+    record.month = month;
+    record.day = day;
+    record.hour = hour;
+    record.minute = minute;
+    record.second = second;
+    record.timezone = timeZoneHours;
+}
+
 TShadowMap::~TShadowMap() {
     if (FWorker) {
         FWorker->Cancelled.store(true);
@@ -91,21 +103,7 @@ void TShadowMap::SetDateTime(double timeZone, kiv::TDateTime dateTime) {
     if (FBusy) {
         return;
     }
-    int year = 0;
-    int month = 0;
-    int day = 0;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-    int msec = 0;
-    kiv::DecodeDateTime(dateTime, year, month, day, hour, minute, second, msec);
-    Record.year = year;
-    Record.month = month;
-    Record.day = day;
-    Record.hour = hour;
-    Record.minute = minute;
-    Record.second = second;
-    Record.timezone = timeZone;
+    SetRecordTime(Record, dateTime, timeZone);
     Record.function = S_ZENITH_ONLY;
     if (OnShadowReady || Synchronous) {
         StartComputation();
