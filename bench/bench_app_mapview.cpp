@@ -70,15 +70,6 @@ BENCHMARK(BM_PanStep)
     ->Args({3840, 2160, 20})
     ->Unit(benchmark::kMillisecond);
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
-
 // The two halves of a pan step: resampling the view, and one paint.
 namespace {
 void BM_LayoutOnly(benchmark::State& state) {

@@ -121,12 +121,3 @@ void BM_CountryKeystroke(benchmark::State& state) {
 BENCHMARK(BM_CityKeystroke)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ShowPage2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CountryKeystroke)->Unit(benchmark::kMicrosecond);
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

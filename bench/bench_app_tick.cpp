@@ -125,12 +125,3 @@ BENCHMARK(BM_PartFormatText)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TickNewSecond)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TickSameSecond)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TickAndRepaint)->Unit(benchmark::kMicrosecond);
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
