@@ -7,7 +7,7 @@ BUILD    ?= build
 JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
 WERROR   ?= OFF
 CMAKEFLAGS ?=
-ARGS     ?=
+ARGS     ?= -max
 
 .PHONY: all deps configure build run test bench format format-check fuzz clean
 
