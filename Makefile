@@ -1,4 +1,4 @@
-# The two commands of the README:
+# What the README's two commands (./build.sh run, ./build.sh test) run:
 #   make run    install what is missing, build, start the program
 #   make test   install what is missing, build, run every test
 # Both work on a fresh Debian 12 machine.
