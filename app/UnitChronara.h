@@ -291,8 +291,6 @@ private:
 
     TStartOptions Options;
     QPoint LastPointer;
-    bool LeftDown = false;
-    bool MiddleDown = false;
     // Shared with the dispatcher: cleared when the window goes, so a late
     // completion is dropped instead of reaching a destroyed window.
     std::shared_ptr<bool> Alive = std::make_shared<bool>(true);
