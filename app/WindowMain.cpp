@@ -12,13 +12,14 @@
 namespace app {
 
 int RunWindow(int& argc, char** argv, const TCommandLine& commandLine) {
-    QApplication application(argc, argv);
-    // Qt adopts the user's locale for the C library; numbers stay with ".".
-    std::setlocale(LC_NUMERIC, "C");
+    // A second copy ends before it touches the display: silently, at once.
     platform::TSingleInstance instance(ApplicationTitle);
     if (!instance.IsFirst()) {
         return 0;
     }
+    QApplication application(argc, argv);
+    // Qt adopts the user's locale for the C library; numbers stay with ".".
+    std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(ApplicationTitle);
     QApplication::setApplicationDisplayName(ApplicationTitle);
     QApplication::setWindowIcon(AppIcon());

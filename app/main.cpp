@@ -1,7 +1,7 @@
-// Program entry: the batch mode "-C FILE WIDTH", otherwise the window.
+// Program entry: the batch mode "-C FILE WIDTH", otherwise the window program.
 #include "app/BatchMode.h"
 #include "app/CommandLine.h"
-#include "app/WindowMain.h"
+#include "app/WindowLauncher.h"
 
 #include <iostream>
 
@@ -14,5 +14,5 @@ int main(int argc, char* argv[]) {
             return status;
         }
     }
-    return app::RunWindow(argc, argv, commandLine);
+    return app::RunWindowProgram(argc, argv);
 }

@@ -18,6 +18,7 @@
 
 #if defined(__unix__)
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -30,10 +31,7 @@ const fs::path BinDir = CHRONARA_BIN_DIR;
 
 using testsupport::TempDir;
 
-std::string ReadText(const fs::path& name) {
-    std::ifstream in(name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using testsupport::ReadFileText;
 
 struct RunResult {
     int Status = -1;
@@ -72,7 +70,7 @@ RunResult RunProgram(const fs::path& program, const std::vector<std::string>& ar
     int status = 0;
     waitpid(pid, &status, 0);
     result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.Errors = ReadText(errorFile);
+    result.Errors = ReadFileText(errorFile);
     fs::remove(errorFile);
 #else
     (void)program;
@@ -165,7 +163,7 @@ TEST_F(BatchMode, WritesTheShadedMapAtTheGivenWidth) {
     kiv::LoadJpegImage(night, (BinDir / "data" / "earth_night.jpg").string());
     const int height = static_cast<int>(std::nearbyint(day.Height() * 800.0 / day.Width()));
 
-    const std::string bmp = ReadText(out);
+    const std::string bmp = ReadFileText(out);
     ASSERT_GE(bmp.size(), 54u);
     EXPECT_EQ(bmp.substr(0, 2), "BM");
     const std::uint32_t stride = (800 * 3 + 3) / 4 * 4;
@@ -212,7 +210,7 @@ TEST_F(BatchMode, AcceptsTheSwitchInAnyFormAndCase) {
     const std::string out = dir.File("small.bmp");
     const RunResult run = RunProgram(BinDir / "chronara", {"ignored", "/C", out, "+16"}, dir.Path);
     ASSERT_EQ(run.Status, 0) << run.Errors;
-    const std::string bmp = ReadText(out);
+    const std::string bmp = ReadFileText(out);
     ASSERT_GE(bmp.size(), 54u);
     EXPECT_EQ(U32At(bmp, 18), 16u);
 }
@@ -252,7 +250,7 @@ TEST_F(BatchMode, AMissingImageIsNamedAndTheOldFileKept) {
     EXPECT_EQ(run.Status, 1);
     EXPECT_NE(run.Errors.find((dir.Path / "data" / "earth_day.png").string()), std::string::npos)
         << run.Errors;
-    EXPECT_EQ(ReadText(out), "old content");
+    EXPECT_EQ(ReadFileText(out), "old content");
 }
 
 TEST_F(BatchMode, AnUndecodableImageIsNamed) {
@@ -264,7 +262,7 @@ TEST_F(BatchMode, AnUndecodableImageIsNamed) {
     fs::copy_file(BinDir / "data" / "earth_day.png", dir.Path / "data" / "earth_day.png");
     fs::copy_file(BinDir / "data" / "mask.png", dir.Path / "data" / "mask.png");
     // A night image cut off in the middle.
-    const std::string night = ReadText(BinDir / "data" / "earth_night.jpg");
+    const std::string night = ReadFileText(BinDir / "data" / "earth_night.jpg");
     std::ofstream(dir.Path / "data" / "earth_night.jpg", std::ios::binary)
         << night.substr(0, night.size() / 2);
     const std::string out = dir.File("never.bmp");
@@ -273,4 +271,51 @@ TEST_F(BatchMode, AnUndecodableImageIsNamed) {
     EXPECT_NE(run.Errors.find((dir.Path / "data" / "earth_night.jpg").string()), std::string::npos)
         << run.Errors;
     EXPECT_FALSE(fs::exists(out));
+}
+
+// Without "-C" the program starts the window program; a second copy, even one
+// without a display, ends at once with status 0 and leaves the first running.
+TEST(WindowProgram, ASecondCopyEndsAtOnceAndLeavesTheFirst) {
+#if defined(__unix__)
+    TempDir dir;
+    // The single-instance lock lives in the runtime folder: one of this test's own.
+    const fs::path runtime = dir.Path / "runtime";
+    fs::create_directories(runtime);
+    fs::permissions(runtime, fs::perms::owner_all);
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+
+    const pid_t first = fork();
+    if (first == 0) {
+        const int devNull = open("/dev/null", O_WRONLY);
+        dup2(devNull, 1);
+        dup2(devNull, 2);
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        const std::string program = (BinDir / "chronara").string();
+        execl(program.c_str(), program.c_str(), "-max", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // The first copy holds its lock once it runs.
+    bool locked = false;
+    for (int i = 0; i < 500 && !locked; ++i) {
+        for (const auto& entry : fs::directory_iterator(runtime)) {
+            locked = locked || entry.path().extension() == ".lock";
+        }
+        if (!locked) {
+            usleep(20000);
+        }
+    }
+    EXPECT_TRUE(locked) << "the first copy never took its lock";
+
+    const RunResult second = RunProgram(BinDir / "chronara", {}, dir.Path);
+    EXPECT_EQ(second.Status, 0) << second.Errors;
+    EXPECT_EQ(second.Errors, "");
+    int status = 0;
+    EXPECT_EQ(waitpid(first, &status, WNOHANG), 0) << "the first copy ended";
+
+    kill(first, SIGTERM);
+    waitpid(first, &status, 0);
+    unsetenv("XDG_RUNTIME_DIR");
+#else
+    GTEST_SKIP() << "runs the program through fork and exec";
+#endif
 }

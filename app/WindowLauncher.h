@@ -1,0 +1,16 @@
+// Starts the window program beside this one. The batch mode needs neither a
+// display nor the window toolkit, so the program that writes images does not
+// load it; the window lives in a program of its own, started on demand.
+#pragma once
+
+namespace app {
+
+// The window program's file name, beside the running executable.
+const char* WindowProgramName();
+
+// Runs the window program with the same parameters and returns its exit
+// status (on POSIX systems it replaces this process). Returns 1 with a message
+// on standard error when it cannot be started.
+int RunWindowProgram(int argc, char** argv);
+
+} // namespace app
