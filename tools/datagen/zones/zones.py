@@ -230,12 +230,12 @@ def _parse_time(text: str) -> int:
 
 
 def _parse_date(text: str) -> PosixDate:
-    spec, _, time = text.partition("/")
-    if m := re.fullmatch(r"M(\d{1,2})\.(\d)\.(\d)", spec):
+    day_text, _, time = text.partition("/")
+    if m := re.fullmatch(r"M(\d{1,2})\.(\d)\.(\d)", day_text):
         d = PosixDate("M", month=int(m.group(1)), week=int(m.group(2)), wday=int(m.group(3)))
-    elif m := re.fullmatch(r"J(\d{1,3})", spec):
+    elif m := re.fullmatch(r"J(\d{1,3})", day_text):
         d = PosixDate("J", day=int(m.group(1)))
-    elif m := re.fullmatch(r"(\d{1,3})", spec):
+    elif m := re.fullmatch(r"(\d{1,3})", day_text):
         d = PosixDate("N", day=int(m.group(1)))
     else:
         raise DataError(f"bad rule date {text!r} in a TZ string")
