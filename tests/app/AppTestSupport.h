@@ -17,6 +17,7 @@
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 #include <string>
@@ -163,5 +164,48 @@ inline void SizePaintBox(app::TFormChronara& form, int width, int height) {
         QCoreApplication::processEvents();
     }
 }
+
+// What every window test starts from: a fixed clock at 21 December 2026, 12:00
+// UTC with the machine at UTC, an empty database, message boxes answered (their
+// texts kept), a made-up world, and the window once OpenWindow() is called.
+class TWindowFixture {
+public:
+    std::unique_ptr<TTestWorld> World;
+    std::unique_ptr<kiv::TFakeClock> Clock;
+    std::unique_ptr<kiv::TClockOverride> ClockOverride;
+    std::unique_ptr<TMessageRecorder> Messages;
+    std::unique_ptr<app::TFormChronara> Form;
+
+    // For a test's init().
+    void StartFixture() {
+        World = std::make_unique<TTestWorld>();
+        Clock = std::make_unique<kiv::TFakeClock>(kiv::EncodeDateTime(2026, 12, 21, 12, 0, 0, 0));
+        ClockOverride = std::make_unique<kiv::TClockOverride>(*Clock);
+        kiv::ZoneDB.Clear();
+        Messages = std::make_unique<TMessageRecorder>();
+    }
+    // For a test's cleanup(): the window first, then what it used.
+    void EndFixture() {
+        Form.reset();
+        Messages.reset();
+        ClockOverride.reset();
+        Clock.reset();
+        World.reset();
+    }
+    // Shows the window over World, with its timer stopped so the test drives
+    // the ticks and its paint box 544 x 342. False when the first activation
+    // never came.
+    bool OpenWindow() {
+        app::TStartOptions options;
+        options.Max = true;
+        options.ProgramDir = World->ProgramDir();
+        Form = std::make_unique<app::TFormChronara>(options);
+        Form->show();
+        const bool activated = QTest::qWaitFor([this] { return Form->SettingsLoaded; });
+        Form->Timer->stop();
+        SizePaintBox(*Form, 544, 342);
+        return activated;
+    }
+};
 
 } // namespace apptest

@@ -49,30 +49,16 @@ protected:
 
 } // namespace
 
-class TestLocationList : public QObject {
+class TestLocationList : public QObject, private TWindowFixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TTestWorld> World;
-    std::unique_ptr<kiv::TFakeClock> Clock;
-    std::unique_ptr<kiv::TClockOverride> ClockOverride;
-    std::unique_ptr<TFormChronara> Form;
-    std::unique_ptr<TMessageRecorder> Messages;
-
-    // A shown window with the timer stopped; the tests drive the ticks.
+    // A shown window over a world with the extras; the tests drive the ticks.
     TFormChronara& Open(const TWorldExtras& extras = {}) {
         World = std::make_unique<TTestWorld>(extras);
-        app::TStartOptions options;
-        options.Max = true;
-        options.ProgramDir = World->ProgramDir();
-        Form = std::make_unique<TFormChronara>(options);
-        Form->show();
-        // (The first activation's work; QTRY_ cannot return a value.)
-        if (!QTest::qWaitFor([this] { return Form->SettingsLoaded; })) {
+        if (!OpenWindow()) {
             qWarning("the window's first activation did not come");
         }
-        Form->Timer->stop();
-        SizePaintBox(*Form, 544, 342);
         return *Form;
     }
 
@@ -153,21 +139,8 @@ private:
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom)); }
 
-    void init() {
-        // 21 December 2026, 12:00:00 UTC; the machine at UTC.
-        Clock = std::make_unique<kiv::TFakeClock>(kiv::EncodeDateTime(2026, 12, 21, 12, 0, 0, 0));
-        ClockOverride = std::make_unique<kiv::TClockOverride>(*Clock);
-        kiv::ZoneDB.Clear();
-        Messages = std::make_unique<TMessageRecorder>();
-    }
-
-    void cleanup() {
-        Form.reset();
-        Messages.reset();
-        ClockOverride.reset();
-        Clock.reset();
-        World.reset();
-    }
+    void init() { StartFixture(); }
+    void cleanup() { EndFixture(); }
 
     // ------------------------------------------------------------ text alone
 

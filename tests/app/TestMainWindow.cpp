@@ -14,29 +14,11 @@
 using namespace apptest;
 using app::TFormChronara;
 
-class TestMainWindow : public QObject {
+class TestMainWindow : public QObject, private TWindowFixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TTestWorld> World;
-    std::unique_ptr<kiv::TFakeClock> Clock;
-    std::unique_ptr<kiv::TClockOverride> ClockOverride;
-    std::unique_ptr<TFormChronara> Form;
-    // No box ever blocks a test; the texts are checked where boxes are expected.
-    std::unique_ptr<TMessageRecorder> Messages;
-
-    // A shown window whose paint box is 544 x 342, the timer stopped so the
-    // test drives the ticks.
-    void Open() {
-        app::TStartOptions options;
-        options.Max = true;
-        options.ProgramDir = World->ProgramDir();
-        Form = std::make_unique<TFormChronara>(options);
-        Form->show();
-        QTRY_VERIFY(Form->SettingsLoaded);
-        Form->Timer->stop();
-        SizePaintBox(*Form, 544, 342);
-    }
+    void Open() { QVERIFY(OpenWindow()); }
 
     // Moves the pointer over the paint box without buttons.
     void Hover(int x, int y) {
@@ -56,22 +38,8 @@ private:
     }
 
 private slots:
-    void init() {
-        World = std::make_unique<TTestWorld>();
-        // 21 December 2026, 12:00 UTC; the machine at UTC.
-        Clock = std::make_unique<kiv::TFakeClock>(kiv::EncodeDateTime(2026, 12, 21, 12, 0, 0, 0));
-        ClockOverride = std::make_unique<kiv::TClockOverride>(*Clock);
-        kiv::ZoneDB.Clear();
-        Messages = std::make_unique<TMessageRecorder>();
-    }
-
-    void cleanup() {
-        Form.reset();
-        Messages.reset();
-        ClockOverride.reset();
-        Clock.reset();
-        World.reset();
-    }
+    void init() { StartFixture(); }
+    void cleanup() { EndFixture(); }
 
     void creationStateAndMenus() {
         Open();
