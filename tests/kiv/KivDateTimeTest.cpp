@@ -2,6 +2,8 @@
 #include "kiv/KivClock.h"
 #include "kiv/KivErrors.h"
 
+#include "TimeZoneTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -24,28 +26,7 @@ std::string Text(TDateTime t) {
     return buf;
 }
 
-// Sets TZ for the life of the object and restores the previous value.
-class TzOverride {
-public:
-    explicit TzOverride(const char* tz) {
-        if (const char* old = std::getenv("TZ")) {
-            Old = old;
-        }
-        ::setenv("TZ", tz, 1);
-        ::tzset();
-    }
-    ~TzOverride() {
-        if (Old) {
-            ::setenv("TZ", Old->c_str(), 1);
-        } else {
-            ::unsetenv("TZ");
-        }
-        ::tzset();
-    }
-
-private:
-    std::optional<std::string> Old;
-};
+using kivtest::TzOverride;
 
 } // namespace
 

@@ -52,30 +52,7 @@ protected:
     static inline std::string Missing;
 };
 
-// Sets TZ for the life of the object and restores the previous value.
-class TzOverride {
-public:
-    TzOverride() {
-        if (const char* old = std::getenv("TZ")) {
-            Old = old;
-        }
-    }
-    void Set(const std::string& tz) {
-        ::setenv("TZ", tz.c_str(), 1);
-        ::tzset();
-    }
-    ~TzOverride() {
-        if (Old) {
-            ::setenv("TZ", Old->c_str(), 1);
-        } else {
-            ::unsetenv("TZ");
-        }
-        ::tzset();
-    }
-
-private:
-    std::optional<std::string> Old;
-};
+using kivtest::TzOverride;
 
 } // namespace
 

@@ -8,7 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -59,5 +62,34 @@ inline std::string Text(kiv::TDateTime t) {
 inline kiv::TDateTime At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
     return kiv::EncodeDateTime(y, mo, d, h, mi, s, ms);
 }
+
+// Sets the process's TZ for the life of the object and restores the previous
+// value; the C library's local time then follows it.
+class TzOverride {
+public:
+    TzOverride() {
+        if (const char* old = std::getenv("TZ")) {
+            Old = old;
+        }
+    }
+    explicit TzOverride(const std::string& tz) : TzOverride() { Set(tz); }
+    TzOverride(const TzOverride&) = delete;
+    TzOverride& operator=(const TzOverride&) = delete;
+    void Set(const std::string& tz) {
+        ::setenv("TZ", tz.c_str(), 1);
+        ::tzset();
+    }
+    ~TzOverride() {
+        if (Old) {
+            ::setenv("TZ", Old->c_str(), 1);
+        } else {
+            ::unsetenv("TZ");
+        }
+        ::tzset();
+    }
+
+private:
+    std::optional<std::string> Old;
+};
 
 } // namespace kivtest
