@@ -27,51 +27,10 @@ min_agreement=97
 
 say() { echo "images: $*"; }
 
-install_debian() {
-    local missing=() p
-    for p in xplanet-images python3-pil python3-numpy tzdata; do
-        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-            missing+=("$p")
-        fi
-    done
-    # Node.js may come from elsewhere than Debian; only a missing one is installed.
-    command -v node >/dev/null || missing+=(nodejs)
-    command -v npm >/dev/null || missing+=(npm)
-    [ ${#missing[@]} -eq 0 ] && return 0
-    say "installing from Debian's packages: ${missing[*]}"
-    local sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo=sudo
-    export DEBIAN_FRONTEND=noninteractive
-    $sudo apt-get update -qq
-    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-}
+# shellcheck source=common.sh
+source "$here/common.sh"
 
-install_npm() {
-    # The lock file pins every package and its checksum; npm ci installs exactly that.
-    local dir=$work/node
-    mkdir -p "$dir"
-    if [ -d "$dir/node_modules" ] && cmp -s "$src/package-lock.json" "$dir/package-lock.json"; then
-        return 0
-    fi
-    say "installing the pinned npm packages into $dir"
-    cp "$src/package.json" "$src/package-lock.json" "$dir/"
-    (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error)
-}
-
-find_kivpack() {
-    if [ -n "${KIVPACK:-}" ]; then
-        echo "$KIVPACK"
-        return
-    fi
-    local build=$here/work/build
-    say "building kivpack in $build" >&2
-    "$root/scripts/install-deps.sh" >&2
-    cmake -S "$root" -B "$build" -DCHRONARA_TESTS=OFF -DCHRONARA_BENCH=OFF >/dev/null
-    cmake --build "$build" --target kivpack -j2 >/dev/null
-    echo "$build/bin/kivpack"
-}
-
-install_debian
+install_debian xplanet-images python3-pil python3-numpy tzdata
 install_npm
 kivpack=$(find_kivpack)
 mkdir -p "$work" "$out" "$data"

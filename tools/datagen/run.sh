@@ -9,14 +9,11 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 
-if [ -z "${KIVPACK:-}" ]; then
-    build=$here/work/build
-    echo "datagen: building kivpack in $build"
-    "$root/scripts/install-deps.sh"
-    cmake -S "$root" -B "$build" -DCHRONARA_TESTS=OFF -DCHRONARA_BENCH=OFF >/dev/null
-    cmake --build "$build" --target kivpack -j2 >/dev/null
-    export KIVPACK=$build/bin/kivpack
-fi
+say() { echo "datagen: $*"; }
+# shellcheck source=common.sh
+source "$here/common.sh"
+KIVPACK=$(find_kivpack)
+export KIVPACK
 
 # The steps, in order. Add a new generator as one more line here.
 # 1. Zones, daylight-saving rules and places (tz_data.dat, tz_dst.dat, moreplaces.dat).
