@@ -1,0 +1,368 @@
+#include "platform/RegFile.h"
+
+#include <QStringDecoder>
+
+namespace platform {
+
+namespace {
+
+QString Folded(const QString& s) {
+    return s.toCaseFolded();
+}
+
+// A text the quoted form cannot hold: control characters would break the line.
+bool NeedsHexText(const QString& text) {
+    for (QChar c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void AppendQuoted(QByteArray& out, const QString& text) {
+    out += '"';
+    for (char c : text.toUtf8()) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+        }
+        out += c;
+    }
+    out += '"';
+}
+
+// "hex:" bytes, wrapped as the registry editor wraps them: at most about 80
+// characters a line, a backslash at the end of each line but the last, the
+// next line indented by two spaces.
+void AppendHex(QByteArray& out, const QByteArray& bytes, qsizetype lineStart) {
+    static const char* const digits = "0123456789abcdef";
+    qsizetype column = out.size() - lineStart;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        out += digits[b >> 4];
+        out += digits[b & 15];
+        column += 2;
+        if (i + 1 < bytes.size()) {
+            out += ',';
+            ++column;
+            if (column >= 76) {
+                out += "\\\n  ";
+                column = 2;
+            }
+        }
+    }
+}
+
+// Reads a quoted text starting at `pos` (on the opening quote); leaves `pos`
+// behind the closing quote. False when the quotes do not close.
+bool ReadQuoted(const QByteArray& line, qsizetype& pos, QByteArray& text) {
+    if (pos >= line.size() || line[pos] != '"') {
+        return false;
+    }
+    ++pos;
+    while (pos < line.size()) {
+        const char c = line[pos++];
+        if (c == '"') {
+            return true;
+        }
+        if (c == '\\') {
+            if (pos >= line.size()) {
+                return false;
+            }
+            text += line[pos++];
+        } else {
+            text += c;
+        }
+    }
+    return false;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+// "xx,xx,..." (possibly empty) into bytes.
+bool ParseHexBytes(QByteArray text, QByteArray& bytes) {
+    text = text.trimmed();
+    if (text.isEmpty()) {
+        return true;
+    }
+    for (const QByteArray& part : text.split(',')) {
+        const QByteArray p = part.trimmed();
+        if (p.size() != 2 || HexDigit(p[0]) < 0 || HexDigit(p[1]) < 0) {
+            return false;
+        }
+        bytes += static_cast<char>(HexDigit(p[0]) * 16 + HexDigit(p[1]));
+    }
+    return true;
+}
+
+bool ValidUtf8(const QByteArray& bytes, QString& text) {
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    text = decoder.decode(bytes);
+    return !decoder.hasError();
+}
+
+// The data after "=": a quoted text, dword:, hex: or hex(n):.
+bool ParseData(const QByteArray& data, TRegValue& value) {
+    if (data.startsWith('"')) {
+        qsizetype pos = 0;
+        QByteArray raw;
+        if (!ReadQuoted(data, pos, raw) || !data.mid(pos).trimmed().isEmpty()) {
+            return false;
+        }
+        QString text;
+        if (!ValidUtf8(raw, text)) {
+            return false;
+        }
+        value = TRegValue::OfText(text);
+        return true;
+    }
+    if (data.startsWith("dword:")) {
+        const QByteArray digits = data.mid(6).trimmed();
+        if (digits.isEmpty() || digits.size() > 8) {
+            return false;
+        }
+        std::uint32_t v = 0;
+        for (char c : digits) {
+            const int d = HexDigit(c);
+            if (d < 0) {
+                return false;
+            }
+            v = v * 16 + static_cast<std::uint32_t>(d);
+        }
+        value = TRegValue::OfDword(v);
+        return true;
+    }
+    int type = RegBinary;
+    qsizetype colon = -1;
+    if (data.startsWith("hex:")) {
+        colon = 3;
+    } else if (data.startsWith("hex(")) {
+        const qsizetype close = data.indexOf("):");
+        if (close < 5 || close > 12) {
+            return false;
+        }
+        bool ok = false;
+        type = data.mid(4, close - 4).toInt(&ok, 16);
+        if (!ok || type < 0) {
+            return false;
+        }
+        colon = close + 1;
+    } else {
+        return false;
+    }
+    QByteArray bytes;
+    if (!ParseHexBytes(data.mid(colon + 1), bytes)) {
+        return false;
+    }
+    if (type == RegSz) {
+        // A text that holds control characters: UTF-8 with a closing zero.
+        if (!bytes.endsWith('\0')) {
+            return false;
+        }
+        bytes.chop(1);
+        QString text;
+        if (!ValidUtf8(bytes, text)) {
+            return false;
+        }
+        value = TRegValue::OfText(text);
+        return true;
+    }
+    if (type == RegDword) {
+        if (bytes.size() != 4) {
+            return false;
+        }
+        std::uint32_t v = 0;
+        for (int i = 3; i >= 0; --i) {
+            v = (v << 8) | static_cast<unsigned char>(bytes[i]);
+        }
+        value = TRegValue::OfDword(v);
+        return true;
+    }
+    value = TRegValue::OfBinary(bytes, type);
+    return true;
+}
+
+} // namespace
+
+const TRegValue* TRegKey::Find(const QString& name) const {
+    for (const auto& [n, v] : Values) {
+        if (n.compare(name, Qt::CaseInsensitive) == 0) {
+            return &v;
+        }
+    }
+    return nullptr;
+}
+
+void TRegKey::Set(const QString& name, const TRegValue& value) {
+    for (auto& [n, v] : Values) {
+        if (n.compare(name, Qt::CaseInsensitive) == 0) {
+            v = value;
+            return;
+        }
+    }
+    Values.emplace_back(name, value);
+}
+
+const TRegKey* TRegTree::Find(const QString& path) const {
+    const auto it = Index.constFind(Folded(path));
+    return it == Index.constEnd() ? nullptr : &List[*it];
+}
+
+TRegKey& TRegTree::Make(const QString& path) {
+    const QString key = Folded(path);
+    const auto it = Index.constFind(key);
+    if (it != Index.constEnd()) {
+        return List[*it];
+    }
+    Index.insert(key, List.size());
+    List.push_back(TRegKey{path, {}});
+    return List.back();
+}
+
+bool TRegTree::Exists(const QString& path) const {
+    if (Find(path)) {
+        return true;
+    }
+    const QString prefix = Folded(path) + QLatin1Char('\\');
+    for (auto it = Index.constBegin(); it != Index.constEnd(); ++it) {
+        if (it.key().startsWith(prefix)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TRegParseResult ParseRegText(const QByteArray& text) {
+    TRegParseResult result;
+    QList<QByteArray> lines = text.split('\n');
+    TRegKey* key = nullptr;
+    bool headerSeen = false;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const qsizetype number = i + 1;
+        QByteArray line = lines[i];
+        if (line.endsWith('\r')) {
+            line.chop(1);
+        }
+        if (i == 0 && line.startsWith("\xEF\xBB\xBF")) {
+            line.remove(0, 3);
+        }
+        // A line ending in a backslash goes on in the next one (long hex data).
+        while (line.endsWith('\\') && line.contains("=hex") && i + 1 < lines.size()) {
+            line.chop(1);
+            QByteArray next = lines[++i];
+            if (next.endsWith('\r')) {
+                next.chop(1);
+            }
+            line += next.trimmed();
+        }
+        const QByteArray trimmed = line.trimmed();
+        auto problem = [&] {
+            result.Problems << QStringLiteral("line %1: %2")
+                                   .arg(number)
+                                   .arg(QString::fromUtf8(trimmed.left(200)));
+        };
+        if (trimmed.isEmpty() || trimmed.startsWith(';')) {
+            continue;
+        }
+        if (!headerSeen) {
+            headerSeen = true;
+            if (trimmed == "REGEDIT4" || trimmed == "Windows Registry Editor Version 5.00") {
+                continue;
+            }
+            problem(); // no header: go on and read what can be read
+            if (!trimmed.startsWith('[')) {
+                continue;
+            }
+        }
+        if (trimmed.startsWith('[')) {
+            QString path;
+            if (!trimmed.endsWith(']') || trimmed.startsWith("[-") || trimmed.size() < 3 ||
+                !ValidUtf8(trimmed.mid(1, trimmed.size() - 2), path) ||
+                !path.startsWith(QLatin1String("HKEY_"))) {
+                problem();
+                key = nullptr; // the values below belong to no key we know
+                continue;
+            }
+            while (path.endsWith(QLatin1Char('\\'))) {
+                path.chop(1);
+            }
+            key = &result.Tree.Make(path);
+            continue;
+        }
+        if (!key) {
+            problem();
+            continue;
+        }
+        QString name;
+        qsizetype pos = 0;
+        if (trimmed.startsWith('@')) {
+            pos = 1;
+        } else {
+            QByteArray raw;
+            if (!ReadQuoted(trimmed, pos, raw) || !ValidUtf8(raw, name)) {
+                problem();
+                continue;
+            }
+        }
+        while (pos < trimmed.size() && (trimmed[pos] == ' ' || trimmed[pos] == '\t')) {
+            ++pos;
+        }
+        if (pos >= trimmed.size() || trimmed[pos] != '=') {
+            problem();
+            continue;
+        }
+        TRegValue value;
+        if (!ParseData(trimmed.mid(pos + 1).trimmed(), value)) {
+            problem();
+            continue;
+        }
+        key->Set(name, value);
+    }
+    return result;
+}
+
+QByteArray FormatRegText(const TRegTree& tree) {
+    QByteArray out = "REGEDIT4\n";
+    for (const TRegKey& key : tree.Keys()) {
+        out += "\n[";
+        out += key.Path.toUtf8();
+        out += "]\n";
+        for (const auto& [name, value] : key.Values) {
+            const qsizetype lineStart = out.size();
+            if (name.isEmpty()) {
+                out += '@';
+            } else {
+                AppendQuoted(out, name);
+            }
+            out += '=';
+            if (value.Type == RegSz && !NeedsHexText(value.Text)) {
+                AppendQuoted(out, value.Text);
+            } else if (value.Type == RegSz) {
+                out += "hex(1):";
+                AppendHex(out, value.Text.toUtf8() + QByteArray(1, '\0'), lineStart);
+            } else if (value.Type == RegDword) {
+                out += "dword:";
+                out += QByteArray::number(value.DWord, 16).rightJustified(8, '0');
+            } else {
+                out += value.Type == RegBinary ? QByteArray("hex:")
+                                               : "hex(" + QByteArray::number(value.Type, 16) + "):";
+                AppendHex(out, value.Bytes, lineStart);
+            }
+            out += '\n';
+        }
+    }
+    return out;
+}
+
+} // namespace platform

@@ -1,0 +1,121 @@
+// The settings store of the current user: keys and subkeys holding typed
+// values, as the Windows registry keeps them. On Windows it is the registry
+// itself (under HKEY_CURRENT_USER); elsewhere one UTF-8 text file in the form
+// the registry editor exports ("REGEDIT4"), in the user's configuration folder.
+//
+// Reads see the store as it was when the accessor was made, plus the writes
+// made through it. Writes are kept until Commit, which puts all of them into
+// the store at once, or none: a failed save never leaves half a store behind.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+
+namespace platform {
+
+// A failure of the store, carrying the message shown to the user.
+class ERegistryException : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The registry's value types that the store knows by name; others are kept
+// as bytes with their type number.
+enum : int { RegSz = 1, RegBinary = 3, RegDword = 4 };
+
+struct TRegValue {
+    int Type = RegSz;
+    std::uint32_t DWord = 0; // RegDword
+    QString Text;            // RegSz
+    QByteArray Bytes;        // RegBinary and every other type
+
+    static TRegValue OfDword(std::uint32_t v);
+    static TRegValue OfText(const QString& text);
+    static TRegValue OfBinary(const QByteArray& bytes, int type = RegBinary);
+    bool operator==(const TRegValue&) const = default;
+};
+
+class TRegistryBackend;
+
+class TRegistry {
+public:
+    // The store of the current user. On systems without a registry the file
+    // lies in `fileDir` when given, else in $XDG_CONFIG_HOME/chronara/ (or
+    // ~/.config/chronara/); `fileDir` is ignored on Windows.
+    explicit TRegistry(const QString& fileDir = {});
+    ~TRegistry();
+    TRegistry(const TRegistry&) = delete;
+    TRegistry& operator=(const TRegistry&) = delete;
+
+    // Opens a key: a path with a leading backslash starts at the root
+    // (HKEY_CURRENT_USER), one without it below the key that is open. With
+    // canCreate a missing key is made (at the next Commit); without it a
+    // missing key is not opened and false is returned.
+    bool OpenKey(const QString& key, bool canCreate);
+    bool OpenKeyReadOnly(const QString& key) { return OpenKey(key, false); }
+    // Back to the root.
+    void CloseKey();
+    // The open key's path below the root, without a leading backslash.
+    QString CurrentPath() const { return Current; }
+
+    // Whether the key exists (path as for OpenKey).
+    bool KeyExists(const QString& key) const;
+    // Whether the open key holds a value of that name (any type).
+    bool ValueExists(const QString& name) const;
+    // The value, if the open key holds one of that name.
+    std::optional<TRegValue> Value(const QString& name) const;
+
+    // Typed reads of the open key. Each throws ERegistryException "Invalid
+    // data type for '<name>'" when the value is missing or of another type;
+    // ReadString gives an empty text for a missing value.
+    bool ReadBool(const QString& name) const;            // a DWORD, any non-zero is true
+    std::int32_t ReadInteger(const QString& name) const; // a DWORD, signed
+    QString ReadString(const QString& name) const;       // text
+    double ReadFloat(const QString& name) const;         // binary, exactly 8 bytes
+    std::uint32_t ReadColor(const QString& name) const;  // binary, exactly 4 bytes
+    QByteArray ReadBinaryData(const QString& name) const;
+
+    // Typed writes into the open key, kept until Commit.
+    void WriteBool(const QString& name, bool value);
+    void WriteInteger(const QString& name, std::int32_t value);
+    void WriteString(const QString& name, const QString& value);
+    void WriteFloat(const QString& name, double value);
+    void WriteColor(const QString& name, std::uint32_t value);
+    void WriteBinaryData(const QString& name, const QByteArray& value);
+    void WriteValue(const QString& name, const TRegValue& value);
+
+    // Puts every write made since the last Commit into the store, all at once
+    // or none. Throws ERegistryException "Failed to set data for '<name>'"
+    // naming the value, or the file when the file cannot be written.
+    void Commit();
+    // Drops the writes not yet committed.
+    void Discard();
+    bool HasPendingWrites() const;
+
+    // Lines of the file that could not be understood when it was read (each
+    // "line N: text"); always empty on Windows. Their content was skipped.
+    QStringList Problems() const;
+    // The settings file (empty on Windows).
+    QString FileName() const;
+    // Keeps a copy of the settings file beside it, under a name not taken yet,
+    // and returns that name; empty when there is no file to keep.
+    QString KeepCopy(const QString& suffix) const;
+
+private:
+    QString Resolve(const QString& key) const;
+
+    std::unique_ptr<TRegistryBackend> Backend;
+    QString Current;
+};
+
+// Where the settings file of this user lies: $XDG_CONFIG_HOME/chronara/ (or
+// ~/.config/chronara/) when dir is empty, else dir; the file is "Chronara.reg".
+QString SettingsFilePath(const QString& dir = {});
+
+} // namespace platform
