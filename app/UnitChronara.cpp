@@ -1,6 +1,7 @@
 #include "app/UnitChronara.h"
 
 #include "app/Icons.h"
+#include "app/LocaleText.h"
 #include "app/Messages.h"
 #include "app/Wiz1.h"
 #include "app/wiz2.h"
@@ -1177,7 +1178,7 @@ void TFormChronara::PopupMenu2Popup() {
         PopupMenu2->removeAction(items[i]);
         delete items[i];
     }
-    const std::vector<int> order = kiv::ZoneDB.PlaceMenuOrder();
+    const std::vector<int> order = kiv::ZoneDB.PlaceMenuOrder(LocaleCompare());
     if (order.empty()) {
         return;
     }

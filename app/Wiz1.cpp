@@ -1,13 +1,12 @@
 #include "app/Wiz1.h"
 
-#include <QCollator>
-#include <QFont>
+#include "app/LocaleText.h"
+#include "app/WizardParts.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QLocale>
-#include <QPalette>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
@@ -15,63 +14,7 @@
 #include <algorithm>
 #include <vector>
 
-// The resources live in the static application library, whose unreferenced
-// objects the linker would drop: register them explicitly (outside any
-// namespace, as the registration function is global).
-static void InitWizardResources() {
-    Q_INIT_RESOURCE(Wizard);
-}
-
 namespace app {
-
-QPixmap WizardPicture() {
-    static const bool registered = (InitWizardResources(), true);
-    (void)registered;
-    return QPixmap(QStringLiteral(":/wizard/WizardPicture.png"));
-}
-
-QLabel* MakeWizardHeading(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    QFont verdana(QStringLiteral("Verdana"));
-    verdana.setPixelSize(16);
-    verdana.setBold(true);
-    label->setFont(verdana);
-    return label;
-}
-
-void SortIgnoringCase(QStringList& names) {
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    if (collator.locale().language() == QLocale::C) {
-        // The C locale's sort keys keep letter case: compare names directly.
-        std::stable_sort(
-            names.begin(), names.end(),
-            [&collator](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
-        return;
-    }
-    // Sort keys once per name: far cheaper than collating every comparison.
-    std::vector<std::pair<QCollatorSortKey, qsizetype>> keyed;
-    keyed.reserve(static_cast<std::size_t>(names.size()));
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        keyed.emplace_back(collator.sortKey(names[i]), i);
-    }
-    std::stable_sort(keyed.begin(), keyed.end(),
-                     [](const auto& a, const auto& b) { return a.first.compare(b.first) < 0; });
-    QStringList sorted;
-    sorted.reserve(names.size());
-    for (const auto& entry : keyed) {
-        sorted.push_back(names[entry.second]);
-    }
-    names.swap(sorted);
-}
-
-void KeepSelectionVisible(QWidget* list) {
-    QPalette palette = list->palette();
-    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText}) {
-        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
-    }
-    list->setPalette(palette);
-}
 
 TWizard1::TWizard1(const kiv::TTimeZone& database, QWidget* parent)
     : QDialog(parent), Database(database) {
@@ -134,16 +77,14 @@ TWizard1::TWizard1(const kiv::TTimeZone& database, QWidget* parent)
 }
 
 void TWizard1::FormCreate() {
+    // In the user's alphabet, so "Åland Islands" stands among the A's.
     kiv::TStringList countries;
-    Database.ListCountries(countries, true);
+    Database.ListCountries(countries, true, LocaleCompare());
     QStringList names;
     names.reserve(static_cast<qsizetype>(countries.size()));
     for (const std::string& country : countries) {
         names.push_back(QString::fromStdString(country));
     }
-    // The database's order folds letters only; the list shows the user's
-    // alphabet, so "Åland Islands" stands among the A's.
-    SortIgnoringCase(names);
     ListView->addItems(names);
 }
 

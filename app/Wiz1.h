@@ -6,9 +6,7 @@
 #include "kiv/KivTimeZone.h"
 
 #include <QDialog>
-#include <QPixmap>
 #include <QString>
-#include <QStringList>
 
 class QLabel;
 class QLineEdit;
@@ -16,20 +14,6 @@ class QListWidget;
 class QPushButton;
 
 namespace app {
-
-// The picture on the left of both wizard pages, 121 x 229 pixels, from the
-// program's resources.
-QPixmap WizardPicture();
-
-// The heading of a wizard page: Verdana, 16 pixels, bold.
-QLabel* MakeWizardHeading(const QString& text, QWidget* parent);
-
-// Sorts names in the user's locale's order with letter case ignored; names
-// that compare equal keep their order.
-void SortIgnoringCase(QStringList& names);
-
-// Makes a list show its selection in the same colours when it is not focused.
-void KeepSelectionVisible(QWidget* list);
 
 class TWizard1 : public QDialog {
     Q_OBJECT

@@ -2,6 +2,7 @@
 
 #include "app/Messages.h"
 #include "app/Wiz1.h"
+#include "app/WizardParts.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -15,17 +16,6 @@
 #include <string>
 
 namespace app {
-
-QString FoldLatinLetters(const QString& text) {
-    QString folded = text;
-    for (QChar& c : folded) {
-        const char16_t u = c.unicode();
-        if (u >= u'a' && u <= u'z') {
-            c = QChar(static_cast<char16_t>(u - (u'a' - u'A')));
-        }
-    }
-    return folded;
-}
 
 namespace {
 
@@ -150,6 +140,11 @@ void TWizard2::FormShow() {
     Edit1->clear();
     Edit2->clear();
     Updating = false;
+    // A display name made for another country would name the wrong place.
+    if (ChosenCountry().compare(ShownCountry, Qt::CaseInsensitive) != 0) {
+        Edit3->clear();
+    }
+    ShownCountry = ChosenCountry();
 
     const std::string country = ChosenCountry().toStdString();
     QStringList zones;
@@ -207,13 +202,23 @@ bool TWizard2::Search(TSide& side) {
     if (needle.isEmpty()) {
         return false;
     }
+    // A name that begins with the text is the likelier one: "shang" means
+    // Shanghai rather than Loushanguan.
+    int found = -1;
     for (std::size_t i = 0; i < side.Folded.size(); ++i) {
-        if (side.Folded[i].contains(needle)) {
-            Select(side.List, static_cast<int>(i));
-            return true;
+        if (side.Folded[i].startsWith(needle)) {
+            found = static_cast<int>(i);
+            break;
+        }
+        if (found < 0 && side.Folded[i].contains(needle)) {
+            found = static_cast<int>(i);
         }
     }
-    return false;
+    if (found < 0) {
+        return false;
+    }
+    Select(side.List, found);
+    return true;
 }
 
 void TWizard2::ListClicked(QListWidget* list) {
@@ -283,9 +288,14 @@ void TWizard2::ButtonAddClick() {
             latitude = found.Latitude;
             longitude = found.Longitude;
         } else {
-            // The first place of the name in the whole database, whatever the
-            // country: names repeat across countries and only the name is listed.
-            const int index = Database.IndexOfPlace(ListBox1->item(city)->text().toStdString());
+            // Names repeat across countries (Valencia, Tripoli, ...): the place
+            // of the chosen country, and only when it has none the first place
+            // of the name anywhere.
+            const std::string name = ListBox1->item(city)->text().toStdString();
+            int index = Database.IndexOfPlaceInCountry(name, ChosenCountry().toStdString());
+            if (index < 0) {
+                index = Database.IndexOfPlace(name);
+            }
             zoneName = QString::fromStdString(Database.ZoneNameOfPlace(index));
             const kiv::TTimeZonePlaces& place = Database.Places[static_cast<std::size_t>(index)];
             latitude = place.Latitude;

@@ -4,6 +4,7 @@
 // shown.
 #pragma once
 
+#include "app/WizardParts.h"
 #include "kiv/KivTimeZone.h"
 
 #include <QDialog>
@@ -78,8 +79,9 @@ private:
     void Fill(TSide& side, QStringList names);
     // Clears a side's selection and search edit without running its handlers.
     void ClearSide(TSide& side);
-    // Selects the first entry containing the side's search text; returns false
-    // (and leaves the selection alone) when none does.
+    // Selects the first entry that begins with the side's search text, else the
+    // first that contains it; returns false (and leaves the selection alone)
+    // when none does.
     bool Search(TSide& side);
     void Select(QListWidget* list, int row);
     // A click (or a move with the keys) in a list: the list's own handler.
@@ -91,10 +93,9 @@ private:
     TSide ZonesSide;
     // Set while the page changes a list's selection itself.
     bool Updating = false;
+    // The country the page was last shown for: the display name is kept only
+    // when the page opens for the same country again.
+    QString ShownCountry;
 };
-
-// Folds the letters a to z to upper case and leaves every other character as
-// it is: the page-2 search matches "BOURNE" in "Melbourne" but "é" only in "é".
-QString FoldLatinLetters(const QString& text);
 
 } // namespace app

@@ -1,6 +1,8 @@
 #include "kiv/KivFastDIB.h"
 
+#include "kiv/KivBands.h"
 #include "kiv/KivErrors.h"
+#include "kiv/KivStream.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -177,11 +179,6 @@ bool TFastDIB::SameAs(const TFastDIB& other) const {
         }
     }
     return true;
-}
-
-std::uint8_t RoundByte(double value) {
-    const double r = std::nearbyint(value);
-    return static_cast<std::uint8_t>(std::clamp(r, 0.0, 255.0));
 }
 
 namespace {
@@ -470,28 +467,7 @@ void Resample(const TFastDIB& source, TFastDIB& dest, std::int32_t nextWeightBon
     const int bands = static_cast<int>(std::min<std::int64_t>(
         {pixels / pixelsPerBand, std::max(1u, std::thread::hardware_concurrency()), 8,
          dest.Height()}));
-    if (bands <= 1) {
-        rows(0, dest.Height());
-        return;
-    }
-    std::vector<std::thread> helpers;
-    const auto bandStart = [&](int band) {
-        return static_cast<int>(std::int64_t(dest.Height()) * band / bands);
-    };
-    try {
-        for (int band = 1; band < bands; ++band) {
-            helpers.emplace_back(rows, bandStart(band), bandStart(band + 1));
-        }
-    } catch (const std::system_error&) {
-        // No more threads: this thread fills the remaining bands itself.
-        for (int band = static_cast<int>(helpers.size()) + 1; band < bands; ++band) {
-            rows(bandStart(band), bandStart(band + 1));
-        }
-    }
-    rows(0, bandStart(1));
-    for (std::thread& helper : helpers) {
-        helper.join();
-    }
+    RunInBands(dest.Height(), bands, rows);
 }
 
 } // namespace
@@ -567,7 +543,6 @@ std::array<std::uint8_t, 54> BitmapFileHeader(const TFastDIB& image) {
 }
 
 void SaveBitmapFile(const TFastDIB& image, const std::string& fileName) {
-    namespace fs = std::filesystem;
     const std::array<std::uint8_t, 54> header = BitmapFileHeader(image);
     std::vector<std::uint8_t> palette(PaletteBytes(image));
     for (std::size_t i = 0; i < palette.size() / 4; ++i) {
@@ -576,46 +551,9 @@ void SaveBitmapFile(const TFastDIB& image, const std::string& fileName) {
         palette[4 * i + 2] = image.Palette[i].R;
     }
 
-    // A temporary file of a name no one else uses, beside the target so that the
-    // rename stays within one file system.
-    std::random_device random;
-    std::string tempName;
-    std::FILE* file = nullptr;
-    int error = 0;
-    for (int attempt = 0; attempt < 16 && !file; ++attempt) {
-        char suffix[32];
-        std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(random()));
-        tempName = fileName + suffix;
-        file = std::fopen(tempName.c_str(), "wbx");
-        error = errno;
-        if (!file && error != EEXIST) {
-            break;
-        }
-    }
-    if (!file) {
-        throw EFOpenError("Cannot create file \"" + fileName + "\". " + std::strerror(error));
-    }
-
-    bool ok = std::fwrite(header.data(), 1, header.size(), file) == header.size();
-    ok = ok && (palette.empty() ||
-                std::fwrite(palette.data(), 1, palette.size(), file) == palette.size());
-    ok = ok && (image.ImageSize() == 0 ||
-                std::fwrite(image.Bits(), 1, image.ImageSize(), file) == image.ImageSize());
-    ok = ok && std::fflush(file) == 0;
-    error = errno;
-    ok = (std::fclose(file) == 0) && ok;
-    if (!ok) {
-        std::error_code ignored;
-        fs::remove(tempName, ignored);
-        throw EFOpenError("Cannot write file \"" + fileName + "\". " + std::strerror(error));
-    }
-    std::error_code ec;
-    fs::rename(tempName, fileName, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(tempName, ignored);
-        throw EFOpenError("Cannot write file \"" + fileName + "\". " + ec.message());
-    }
+    WriteWholeFile(fileName,
+                   {std::span<const std::uint8_t>(header), std::span<const std::uint8_t>(palette),
+                    std::span<const std::uint8_t>(image.Bits(), image.ImageSize())});
 }
 
 } // namespace kiv

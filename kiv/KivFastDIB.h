@@ -157,7 +157,4 @@ std::array<std::uint8_t, 54> BitmapFileHeader(const TFastDIB& image);
 // whole or left as it was. Raises EFOpenError naming the file.
 void SaveBitmapFile(const TFastDIB& image, const std::string& fileName);
 
-// Rounds to the nearest integer, halves to even, clamped to 0..255.
-std::uint8_t RoundByte(double value);
-
 } // namespace kiv

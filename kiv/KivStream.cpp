@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <system_error>
 
 namespace kiv {
@@ -145,6 +146,11 @@ std::vector<std::uint8_t> DeflateBytes(const std::uint8_t* data, std::size_t siz
 }
 
 std::vector<std::uint8_t> ReadWholeFile(const std::string& fileName) {
+    // A directory opens as a stream on some systems and reports a nonsense size.
+    std::error_code ec;
+    if (std::filesystem::is_directory(fileName, ec)) {
+        throw EFOpenError("Cannot open file \"" + fileName + "\". It is a directory");
+    }
     std::ifstream in(fileName, std::ios::binary);
     if (!in) {
         throw EFOpenError("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
@@ -164,29 +170,49 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& fileName) {
 }
 
 void WriteWholeFile(const std::string& fileName, const std::uint8_t* data, std::size_t size) {
+    WriteWholeFile(fileName, {std::span<const std::uint8_t>(data, size)});
+}
+
+void WriteWholeFile(const std::string& fileName,
+                    std::initializer_list<std::span<const std::uint8_t>> pieces) {
     namespace fs = std::filesystem;
-    const fs::path target(fileName);
-    fs::path temp = target;
-    temp += ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            throw EFOpenError("Cannot create file \"" + fileName + "\". " + std::strerror(errno));
-        }
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-        out.flush();
-        if (!out) {
-            out.close();
-            std::error_code ignored;
-            fs::remove(temp, ignored);
-            throw EFOpenError("Cannot write file \"" + fileName + "\"");
+    // A temporary file of a name no one else uses, beside the target so that the
+    // rename stays within one file system.
+    std::random_device random;
+    std::string tempName;
+    std::FILE* file = nullptr;
+    int error = 0;
+    for (int attempt = 0; attempt < 16 && !file; ++attempt) {
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(random()));
+        tempName = fileName + suffix;
+        file = std::fopen(tempName.c_str(), "wbx");
+        error = errno;
+        if (!file && error != EEXIST) {
+            break;
         }
     }
+    if (!file) {
+        throw EFOpenError("Cannot create file \"" + fileName + "\". " + std::strerror(error));
+    }
+    bool ok = true;
+    for (const std::span<const std::uint8_t> piece : pieces) {
+        ok = ok &&
+             (piece.empty() || std::fwrite(piece.data(), 1, piece.size(), file) == piece.size());
+    }
+    ok = ok && std::fflush(file) == 0;
+    error = errno;
+    ok = (std::fclose(file) == 0) && ok;
+    if (!ok) {
+        std::error_code ignored;
+        fs::remove(tempName, ignored);
+        throw EFOpenError("Cannot write file \"" + fileName + "\". " + std::strerror(error));
+    }
     std::error_code ec;
-    fs::rename(temp, target, ec);
+    fs::rename(tempName, fileName, ec);
     if (ec) {
         std::error_code ignored;
-        fs::remove(temp, ignored);
+        fs::remove(tempName, ignored);
         throw EFOpenError("Cannot write file \"" + fileName + "\". " + ec.message());
     }
 }

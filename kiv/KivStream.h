@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,11 +69,16 @@ void LoadFileStream(TMemoryStream& dest, const std::string& fileName, bool decod
 // unchanged). The file is replaced whole or not at all. source's position ends at 0.
 void SaveFileStream(TMemoryStream& source, const std::string& fileName, int level);
 
-// Reads a whole file into memory; raises EFOpenError naming the file.
+// Reads a whole file into memory; raises EFOpenError naming the file (also
+// when the name is a directory).
 std::vector<std::uint8_t> ReadWholeFile(const std::string& fileName);
 
 // Writes a whole file through a temporary beside it and a rename, so an existing
-// file is never left half-written. Raises EFOpenError naming the file.
+// file is never left half-written. The temporary has a name of its own, created
+// exclusively, so no other file is touched. Raises EFOpenError naming the file.
 void WriteWholeFile(const std::string& fileName, const std::uint8_t* data, std::size_t size);
+// The same for a file written in pieces, one after the other.
+void WriteWholeFile(const std::string& fileName,
+                    std::initializer_list<std::span<const std::uint8_t>> pieces);
 
 } // namespace kiv

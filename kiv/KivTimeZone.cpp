@@ -15,58 +15,6 @@ TTimeZone ZoneDB;
 namespace {
 
 // ---------------------------------------------------------------------------
-// Letter case
-
-// The small letter of a code point, for the scripts place names use. Every
-// pair stays within two UTF-8 bytes, so folding never changes a text's length.
-unsigned FoldCodePoint(unsigned cp) {
-    if (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7) {
-        return cp + 0x20;
-    }
-    if ((cp >= 0x100 && cp <= 0x12F) || (cp >= 0x132 && cp <= 0x137) ||
-        (cp >= 0x14A && cp <= 0x177)) {
-        return cp | 1u; // capitals even, small letters odd
-    }
-    if ((cp >= 0x139 && cp <= 0x148) || (cp >= 0x179 && cp <= 0x17E)) {
-        return (cp & 1u) != 0 ? cp + 1 : cp; // capitals odd
-    }
-    if (cp == 0x178) {
-        return 0xFF;
-    }
-    if ((cp >= 0x391 && cp <= 0x3AB && cp != 0x3A2) || (cp >= 0x410 && cp <= 0x42F)) {
-        return cp + 0x20;
-    }
-    if (cp >= 0x400 && cp <= 0x40F) {
-        return cp + 0x50;
-    }
-    return cp;
-}
-
-void AppendFolded(std::string_view text, std::string& out) {
-    const std::size_t n = text.size();
-    for (std::size_t i = 0; i < n;) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x80) {
-            out += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-            ++i;
-            continue;
-        }
-        if ((c & 0xE0u) == 0xC0u && i + 1 < n &&
-            (static_cast<unsigned char>(text[i + 1]) & 0xC0u) == 0x80u) {
-            const unsigned cp =
-                ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3Fu);
-            const unsigned f = FoldCodePoint(cp);
-            out += static_cast<char>(0xC0u | (f >> 6));
-            out += static_cast<char>(0x80u | (f & 0x3Fu));
-            i += 2;
-            continue;
-        }
-        out += static_cast<char>(c);
-        ++i;
-    }
-}
-
-// ---------------------------------------------------------------------------
 // Fields and numbers
 
 // A line's fields as views into it: TAB, CR, LF and CR LF end a field, a NUL
@@ -126,10 +74,12 @@ int ParseInt(std::string_view text) {
     if (!digits.empty() && digits.front() == '+') {
         digits.remove_prefix(1);
     }
+    // One sign at most: "+-1" is no number.
+    const bool twoSigns = digits.size() < text.size() && !digits.empty() && digits.front() == '-';
     int value = 0;
     const char* end = digits.data() + digits.size();
     const auto [ptr, ec] = std::from_chars(digits.data(), end, value);
-    if (digits.empty() || digits.front() == '+' || ec != std::errc() || ptr != end) {
+    if (digits.empty() || twoSigns || digits.front() == '+' || ec != std::errc() || ptr != end) {
         throw EConvertError(Quoted(text) + " is not a valid integer value");
     }
     return value;
@@ -144,10 +94,12 @@ double ParseReal(std::string_view text, const TLineSource& source) {
     if (!digits.empty() && digits.front() == '+') {
         digits.remove_prefix(1);
     }
+    // One sign at most: "+-1" is no number.
+    const bool twoSigns = digits.size() < text.size() && !digits.empty() && digits.front() == '-';
     double value = 0;
     const char* end = digits.data() + digits.size();
     const auto [ptr, ec] = std::from_chars(digits.data(), end, value, std::chars_format::general);
-    if (digits.empty() || digits.front() == '+' || ptr != end ||
+    if (digits.empty() || twoSigns || digits.front() == '+' || ptr != end ||
         (ec != std::errc() && ec != std::errc::result_out_of_range)) {
         throw EConvertError(Quoted(text) + " is not a valid floating point value");
     }
@@ -201,13 +153,11 @@ int FindContaining(const std::vector<std::string>& foldedNames, std::string_view
 
 const char* const LinkError = "There is a link error in the database";
 
-// SameText with the cheap refusals first (length, then the first letter), for
-// the linear scans by name that run on every clock tick.
+// SameText with a cheap refusal first (two different ASCII first letters), for
+// the linear scans by name that run on every clock tick. Lengths may differ
+// between equal names: folding can change a letter's UTF-8 length.
 inline bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    if (!a.empty()) {
+    if (!a.empty() && !b.empty()) {
         const auto ca = static_cast<unsigned char>(a[0]);
         const auto cb = static_cast<unsigned char>(b[0]);
         if (ca != cb && (ca | cb) < 0x80 && (ca | 0x20u) != (cb | 0x20u)) {
@@ -240,45 +190,6 @@ void MakeAbbreviation(std::string& abbreviation, std::string_view letters, bool 
 }
 
 } // namespace
-
-// ---------------------------------------------------------------------------
-// Letter case
-
-std::string FoldCase(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    AppendFolded(text, out);
-    return out;
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto ca = static_cast<unsigned char>(a[i]);
-        const auto cb = static_cast<unsigned char>(b[i]);
-        if ((ca | cb) >= 0x80) {
-            return FoldCase(a.substr(i)) == FoldCase(b.substr(i));
-        }
-        if (ca == cb) {
-            continue;
-        }
-        const unsigned lower = ca | 0x20u;
-        if (lower != (cb | 0x20u) || lower < 'a' || lower > 'z') {
-            return false;
-        }
-    }
-    return true;
-}
-
-int CompareText(std::string_view a, std::string_view b) {
-    const std::string fa = FoldCase(a);
-    const std::string fb = FoldCase(b);
-    // Bytes compare as unsigned, which orders UTF-8 by code point.
-    const int c = fa.compare(fb);
-    return c < 0 ? -1 : (c > 0 ? 1 : 0);
-}
 
 // ---------------------------------------------------------------------------
 // Line parsers
@@ -366,25 +277,31 @@ void CompileRule(TTimeZoneDSTRule& rule, std::string_view line, int year,
     r.Save = ParseReal(Field(f, 5), source);
     r.AbbrevLetters = Field(f, 6);
 
-    if (weekday < 0 || weekday > 7) {
+    // An "ON" rule names its day; the weekday is not read.
+    const bool on = SameText(kindText, "ON");
+    if (!on && (weekday < 0 || weekday > 7)) {
         throw EConvertError(Quoted(Field(f, 2)) + " is out of range for a weekday (0..7)" +
                             Where(source));
     }
     if (day < 0 || day > 31) {
+        if (!on) {
+            // No weekday falls on or after such a day in any month.
+            throw EKivError("Somethings wrong in CompileRule()");
+        }
         throw EConvertError(Quoted(Field(f, 3)) +
                             " is out of range for a day of the month (0..31)" + Where(source));
     }
     CheckOffset(Field(f, 5), r.Save, source, "a daylight saving");
     KivAssert(month >= 1 && month <= 12,
               "Rule month " + Quoted(Field(f, 4)) + " is outside 1..12" + Where(source));
-    if (weekday == 0) {
+    if (weekday == 0 || on) {
         weekday = 7;
     }
     r.Weekday = static_cast<std::uint8_t>(weekday);
     r.Day = static_cast<std::uint8_t>(day);
     r.Month = static_cast<std::uint8_t>(month);
 
-    if (SameText(kindText, "ON")) {
+    if (on) {
         r.Kind = TRuleKind::On;
         r.Date = EncodeDate(year, month, day);
     } else if (day == 0) {
@@ -532,11 +449,8 @@ int TTimeZone::ZoneIndexOfKey(std::string_view zoneKey) const {
         return -1;
     }
     const std::string key = FoldCase(zoneKey);
-    std::string name;
     for (std::size_t i = 0; i < Zones.size(); ++i) {
-        name.clear();
-        AppendFolded(Zones[i].ZoneName, name);
-        if (name.find(key) != std::string::npos) {
+        if (FoldCase(Zones[i].ZoneName).find(key) != std::string::npos) {
             return static_cast<int>(i);
         }
     }
@@ -616,6 +530,18 @@ int TTimeZone::IndexOfPlace(std::string_view placeName) const {
     return -1;
 }
 
+int TTimeZone::IndexOfPlaceInCountry(std::string_view placeName, std::string_view country) const {
+    for (std::size_t i = 0; i < Places.size(); ++i) {
+        if (SameName(Places[i].Name, placeName)) {
+            const int zone = ZoneIndexOfKey(Places[i].ZoneKey);
+            if (zone >= 0 && SameText(Zones[static_cast<std::size_t>(zone)].Country, country)) {
+                return static_cast<int>(i);
+            }
+        }
+    }
+    return -1;
+}
+
 const std::string& TTimeZone::ZoneNameOfPlace(int placeIndex) const {
     return Zones[static_cast<std::size_t>(ZoneIndexOfPlace(placeIndex))].ZoneName;
 }
@@ -647,7 +573,8 @@ bool TTimeZone::FindNearestPlace(double latitude, double longitude, double radiu
     return Nearest != previous;
 }
 
-void TTimeZone::ListCountries(TStringList& list, bool sortedNoDuplicates) const {
+void TTimeZone::ListCountries(TStringList& list, bool sortedNoDuplicates,
+                              const TTextCompare& compare) const {
     list.clear();
     if (!sortedNoDuplicates) {
         list.reserve(Zones.size());
@@ -656,7 +583,7 @@ void TTimeZone::ListCountries(TStringList& list, bool sortedNoDuplicates) const 
         }
         return;
     }
-    // Sorted by the folded name; the first spelling of each country is kept.
+    // Each folded name once, with its first spelling; then sorted.
     std::vector<std::pair<std::string, const std::string*>> keyed;
     keyed.reserve(Zones.size());
     for (const TZoneData& zone : Zones) {
@@ -664,14 +591,21 @@ void TTimeZone::ListCountries(TStringList& list, bool sortedNoDuplicates) const 
     }
     std::stable_sort(keyed.begin(), keyed.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (std::size_t i = 0; i < keyed.size(); ++i) {
-        if (i == 0 || keyed[i].first != keyed[i - 1].first) {
-            list.push_back(*keyed[i].second);
-        }
+    keyed.erase(std::unique(keyed.begin(), keyed.end(),
+                            [](const auto& a, const auto& b) { return a.first == b.first; }),
+                keyed.end());
+    if (compare) {
+        std::stable_sort(keyed.begin(), keyed.end(), [&compare](const auto& a, const auto& b) {
+            return compare(*a.second, *b.second) < 0;
+        });
+    }
+    list.reserve(keyed.size());
+    for (const auto& entry : keyed) {
+        list.push_back(*entry.second);
     }
 }
 
-std::vector<int> TTimeZone::PlaceMenuOrder() const {
+std::vector<int> TTimeZone::PlaceMenuOrder(const TTextCompare& compare) const {
     std::vector<int> order(Places.size());
     for (std::size_t i = 0; i < order.size(); ++i) {
         order[i] = static_cast<int>(i);
@@ -687,8 +621,10 @@ std::vector<int> TTimeZone::PlaceMenuOrder() const {
                           return c != 0 ? c < 0 : a < b;
                       });
     order.resize(keep);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](int a, int b) { return CompareByName(place(a), place(b)) < 0; });
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        return (compare ? compare(place(a).Name, place(b).Name)
+                        : CompareByName(place(a), place(b))) < 0;
+    });
     for (int& i : order) {
         i = place(i).Index;
     }

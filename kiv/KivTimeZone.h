@@ -12,6 +12,7 @@
 
 #include "kiv/KivData.h"
 #include "kiv/KivDateTime.h"
+#include "kiv/KivText.h"
 
 #include <cstdint>
 #include <string>
@@ -140,6 +141,9 @@ struct TTimeZone {
 
     // The first place whose Name equals the name (letter case ignored); -1 when none.
     int IndexOfPlace(std::string_view placeName) const;
+    // The first place of the name whose zone (by the link rule) belongs to the
+    // country, both compared with letter case ignored; -1 when none.
+    int IndexOfPlaceInCountry(std::string_view placeName, std::string_view country) const;
     const std::string& ZoneNameOfPlace(int placeIndex) const;
     const std::string& CountryOfPlace(int placeIndex) const;
     // "<Name>, <Country>".
@@ -149,11 +153,14 @@ struct TTimeZone {
     // Nearest the closest (ties to the lower index); true when Nearest changed.
     bool FindNearestPlace(double latitude, double longitude, double radius);
     // Replaces the list by the Country of every zone, in zone order; with
-    // `sortedNoDuplicates`, sorted (letter case ignored) with each country once.
-    void ListCountries(TStringList& list, bool sortedNoDuplicates = false) const;
+    // `sortedNoDuplicates`, each country once (the first spelling of names that
+    // differ only in letter case), sorted by `compare` (CompareText when empty).
+    void ListCountries(TStringList& list, bool sortedNoDuplicates = false,
+                       const TTextCompare& compare = {}) const;
     // The place menu: the indexes of the (at most PlaceMenuSize) places nearest
-    // the last FindNearestPlace point, in the order of their names.
-    std::vector<int> PlaceMenuOrder() const;
+    // the last FindNearestPlace point, in the order of their names by `compare`
+    // (CompareByName when empty).
+    std::vector<int> PlaceMenuOrder(const TTextCompare& compare = {}) const;
 };
 
 // The process's database.
@@ -201,11 +208,5 @@ TDateTime ColorLocalTime(const TTimeZoneColor& entry, TDateTime utc);
 int CompareByDistance(const TTimeZonePlaces& a, const TTimeZonePlaces& b);
 // Negative, 0 or positive: a.Name against b.Name, letter case ignored.
 int CompareByName(const TTimeZonePlaces& a, const TTimeZonePlaces& b);
-
-// Letter-case-blind text comparison of UTF-8 names (ASCII, Latin-1, Latin
-// Extended-A, Greek and Cyrillic letters fold to small letters).
-std::string FoldCase(std::string_view text);
-bool SameText(std::string_view a, std::string_view b);
-int CompareText(std::string_view a, std::string_view b);
 
 } // namespace kiv

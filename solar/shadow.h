@@ -26,14 +26,14 @@ namespace solar {
 //     }
 using TDispatcher = std::function<void(std::function<void()>)>;
 
-// The darkness of a point whose sun stands at the zenith angle (degrees): with
-// e = min(2.832 * zenith, 255), e * 40 / 230 below e = 230 and the steep line
-// 8.6 * e + (40 - 8.6 * 230) from there, rounded half to even. 0 at the zenith,
-// 40 at about 81.21 degrees, 255 from about 90.04 degrees on.
 // Writes a local date and time (year down to the second) and its zone in hours
 // east of UTC into a solar record.
 void SetRecordTime(TPosData& record, kiv::TDateTime local, double timeZoneHours);
 
+// The darkness of a point whose sun stands at the zenith angle (degrees): with
+// e = min(2.832 * zenith, 255), e * 40 / 230 below e = 230 and the steep line
+// 8.6 * e + (40 - 8.6 * 230) from there, rounded half to even. 0 at the zenith,
+// 40 at about 81.21 degrees, 255 from about 90.04 degrees on.
 std::uint8_t ShadowDarkness(double zenith);
 // The same curve over e itself (e = 2.832 * zenith).
 std::uint8_t ShadowDarknessOfE(double e);

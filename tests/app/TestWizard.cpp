@@ -2,7 +2,9 @@
 // small made-up database and with the shipped one.
 #include "AppTestSupport.h"
 
+#include "app/LocaleText.h"
 #include "app/Wiz1.h"
+#include "app/WizardParts.h"
 #include "app/wiz2.h"
 
 #include <QLineEdit>
@@ -233,6 +235,17 @@ private slots:
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         QCOMPARE(names,
                  QStringList({"Australia", "austria", "b", "B", "Zimbabwe", "Åland Islands"}));
+
+        // The comparison the core sorts place menus and countries with.
+        const kiv::TTextCompare english = app::LocaleCompare();
+        QVERIFY(english("Örebro", "Zagreb") < 0);
+        QVERIFY(english("Örebro", "Oslo") < 0);
+        QCOMPARE(english("ZAGREB", "zagreb"), 0);
+        QLocale::setDefault(QLocale::c());
+        const kiv::TTextCompare plain = app::LocaleCompare();
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QVERIFY(plain("Örebro", "Zagreb") > 0);
+        QCOMPARE(plain("ZAGREB", "zagreb"), 0);
     }
 
     void typeAheadInTheCountryEdit() {
@@ -346,15 +359,21 @@ private slots:
                  QStringList({"Australia/Eucla", "Australia/Melbourne", "Australia/Sydney"}));
         QCOMPARE(page2.focusWidget(), page2.Edit1);
 
-        // Every showing starts afresh from the chosen country, except the name.
+        // Every showing starts afresh from the chosen country; the name stays
+        // only for the same country again.
         QTest::keyClicks(page2.Edit1, QStringLiteral("syd"));
+        QCOMPARE(page2.Edit3->text(), QStringLiteral("Sydney, australia"));
+        page2.hide();
+        ShowFor(page1, page2, QStringLiteral("AUSTRALIA"));
+        QCOMPARE(page2.Edit1->text(), QString());
+        QCOMPARE(page2.Edit3->text(), QStringLiteral("Sydney, australia"));
         page2.hide();
         ShowFor(page1, page2, QStringLiteral("Germany"));
         QCOMPARE(Captions(page2.ListBox1), QStringList({"Berlin", "Büsingen"}));
         QCOMPARE(Captions(page2.ListBox2), QStringList({"Europe/Berlin", "Europe/Busingen"}));
         QCOMPARE(page2.Edit1->text(), QString());
         QCOMPARE(Selected(page2.ListBox1), QString());
-        QCOMPARE(page2.Edit3->text(), QStringLiteral("North Sydney, australia"));
+        QCOMPARE(page2.Edit3->text(), QString());
     }
 
     void citySearchAndTheDisplayName() {
@@ -372,8 +391,15 @@ private slots:
         QCOMPARE(Selected(page2.ListBox1), QStringLiteral("Melbourne"));
         QCOMPARE(page2.Edit3->text(), QStringLiteral("Melbourne, Australia"));
 
-        // Anywhere in the name, a to z in either case: "ONG" finds Geelong
-        // before wollongong.
+        // A name that begins with the text comes first, wherever it stands:
+        // "syd" finds Sydney, not North Sydney before it.
+        Retype(page2.Edit1, QStringLiteral("syd"));
+        QCOMPARE(Selected(page2.ListBox1), QStringLiteral("Sydney"));
+        Retype(page2.Edit1, QStringLiteral("Wol"));
+        QCOMPARE(Selected(page2.ListBox1), QStringLiteral("wollongong"));
+
+        // Else anywhere in the name, a to z in either case: "ONG" finds
+        // Geelong before wollongong.
         Retype(page2.Edit1, QStringLiteral("oNg"));
         QCOMPARE(Selected(page2.ListBox1), QStringLiteral("Geelong"));
         QCOMPARE(page2.Edit3->text(), QStringLiteral("Geelong, Australia"));
@@ -469,7 +495,7 @@ private slots:
         QCOMPARE(page2.Latitude, -36.75818);
     }
 
-    void aCityNameOfAnotherCountryTakesTheFirstPlaceOfThatName() {
+    void aCityNameOfAnotherCountryTakesTheChosenCountrysPlace() {
         TWizard1 page1(MadeUp);
         TWizard2 page2(page1, MadeUp);
         ShowFor(page1, page2, QStringLiteral("Australia"));
@@ -478,9 +504,30 @@ private slots:
         page2.ButtonAdd->click();
         QCOMPARE(page2.result(), int(QDialog::Accepted));
         QCOMPARE(page2.DisplayName, QStringLiteral("Newcastle, Australia"));
+        QCOMPARE(page2.ZoneName, QStringLiteral("Australia/Sydney"));
+        QCOMPARE(page2.Latitude, -32.92953);
+        QCOMPARE(page2.Longitude, 151.7801);
+
+        // The British one for the United Kingdom.
+        ShowFor(page1, page2, QStringLiteral("United Kingdom"));
+        QVERIFY(ClickItem(page2.ListBox1, QStringLiteral("Newcastle"), true));
         QCOMPARE(page2.ZoneName, QStringLiteral("Europe/London"));
         QCOMPARE(page2.Latitude, 54.97328);
-        QCOMPARE(page2.Longitude, -1.61396);
+
+        // A place listed for a country but linked to an earlier zone of
+        // another one: the country has no place of that name, so the first
+        // place of the name anywhere is taken.
+        kiv::TTimeZone linked = MadeUp;
+        kiv::TZoneData earlier = linked.Zones.front();
+        earlier.Country = "Switzerland";
+        earlier.ZoneName = "Europe/Busingen_Old";
+        linked.Zones.insert(linked.Zones.begin(), earlier);
+        TWizard2 other(page1, linked);
+        ShowFor(page1, other, QStringLiteral("Germany"));
+        QVERIFY(ClickItem(other.ListBox1, QStringLiteral("Büsingen"), true));
+        QCOMPARE(other.result(), int(QDialog::Accepted));
+        QCOMPARE(other.ZoneName, QStringLiteral("Europe/Busingen_Old"));
+        QCOMPARE(other.Latitude, 47.69638);
     }
 
     void aPartlyTypedZoneIsRefusedAClickedOneAdded() {
@@ -572,15 +619,35 @@ private slots:
         QCOMPARE(page2.Latitude, -37.81667);
         QCOMPARE(page2.Longitude, 144.96667);
 
-        // Newcastle of New South Wales: "Add" takes the first Newcastle of all
-        // places, whichever country that is.
-        page2.show();
-        QVERIFY(ClickItem(page2.ListBox1, QStringLiteral("Newcastle")));
-        page2.ButtonAdd->click();
-        const int first = Shipped.IndexOfPlace("Newcastle");
-        QCOMPARE(page2.ZoneName, QString::fromStdString(Shipped.ZoneNameOfPlace(first)));
-        QCOMPARE(page2.Latitude, Shipped.Places[static_cast<std::size_t>(first)].Latitude);
-        QVERIFY(page2.ZoneName != QStringLiteral("Australia/Sydney"));
+        // Names found in several countries: "Add" takes the chosen country's.
+        struct TTwin {
+            const char* Country;
+            const char* City;
+            const char* Zone;
+        };
+        for (const TTwin twin : {TTwin{"Australia", "Newcastle", "Australia/Sydney"},
+                                 TTwin{"Spain", "barcelona", "Europe/Madrid"},
+                                 TTwin{"Venezuela", "Barcelona", "America/Caracas"},
+                                 TTwin{"Spain", "Valencia", "Europe/Madrid"},
+                                 TTwin{"Lebanon", "Tripoli", "Asia/Beirut"},
+                                 TTwin{"Libya", "Tripoli", "Africa/Tripoli"}}) {
+            page1.Country = QString::fromUtf8(twin.Country);
+            page2.show();
+            QTest::keyClicks(page2.Edit1, QString::fromUtf8(twin.City));
+            page2.ButtonAdd->click();
+            QCOMPARE(page2.result(), int(QDialog::Accepted));
+            QCOMPARE(page2.ZoneName, QString::fromUtf8(twin.Zone));
+            const int index = Shipped.IndexOfPlaceInCountry(twin.City, twin.Country);
+            QVERIFY(index >= 0);
+            QCOMPARE(page2.Latitude, Shipped.Places[static_cast<std::size_t>(index)].Latitude);
+        }
+        // Every place a country lists is found in that country.
+        for (const kiv::TTimeZonePlaces& place : Shipped.Places) {
+            const std::string& country = Shipped.CountryOfPlace(place.Index);
+            const int index = Shipped.IndexOfPlaceInCountry(place.Name, country);
+            QVERIFY2(index >= 0 && Shipped.CountryOfPlace(index) == country, place.Name.c_str());
+        }
+        page1.Country = QStringLiteral("Australia");
 
         // The country with the most places still lists every one of them.
         page1.Country = QStringLiteral("China");
@@ -598,6 +665,8 @@ private slots:
         QCOMPARE(page2.ListBox1->count(), expected);
         QTest::keyClicks(page2.Edit1, QStringLiteral("hai"));
         QVERIFY(Selected(page2.ListBox1).toUpper().contains(QStringLiteral("HAI")));
+        Retype(page2.Edit1, QStringLiteral("shang"));
+        QCOMPARE(Selected(page2.ListBox1), QStringLiteral("Shanghai"));
     }
 
     // ------------------------------------------------------------ the flow

@@ -253,6 +253,21 @@ TEST_F(BatchMode, AMissingImageIsNamedAndTheOldFileKept) {
     EXPECT_EQ(ReadFileText(out), "old content");
 }
 
+TEST_F(BatchMode, ADirectoryInPlaceOfAnImageIsNamedAsOne) {
+    TempDir dir;
+    const fs::path program = CopyProgram(dir);
+    fs::create_directories(dir.Path / "data" / "earth_day.png");
+    const std::string out = dir.File("never.bmp");
+    const RunResult run = RunProgram(program, {"-c", out, "100"}, dir.Path);
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(
+        run.Errors.find((dir.Path / "data" / "earth_day.png").string() + "\". It is a directory"),
+        std::string::npos)
+        << run.Errors;
+    EXPECT_EQ(run.Errors.find("memory"), std::string::npos) << run.Errors;
+    EXPECT_FALSE(fs::exists(out));
+}
+
 TEST_F(BatchMode, AnUndecodableImageIsNamed) {
     if (!HaveShippedImages()) {
         GTEST_SKIP() << "the shipped map images are not in " << (BinDir / "data");

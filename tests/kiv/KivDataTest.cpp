@@ -1,11 +1,13 @@
 #include "kiv/KivData.h"
 #include "kiv/KivErrors.h"
+#include "kiv/KivStream.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 using namespace kiv;
@@ -78,13 +80,16 @@ TEST_F(DataDir, OtherExtensionsAreReadAsPlainText) {
 }
 
 TEST_F(DataDir, UnwritableDatKeepsLoadingTheExistingOne) {
-    TMemoryStream src;
-    src.Assign("shipped\n");
-    SaveFileStream(src, File("tz_dst.dat"), klMax);
-    Write("tz_dst.txt", "edited\n");
-    fs::create_directories(File("tz_dst.dat.tmp")); // blocks the rebuild
+    // A name so long that no temporary beside it can be made blocks the rebuild.
+    const std::string stem(250, 'd');
+    // Packed here and written directly, as the normal write would fail too.
+    std::vector<std::uint8_t> packed =
+        DeflateBytes(reinterpret_cast<const std::uint8_t*>("shipped\n"), 8, klMax);
+    ScrambleBytes(packed.data(), packed.size(), NameSeed(stem + ".dat"));
+    Write(stem + ".dat", std::string(packed.begin(), packed.end()));
+    Write(stem + ".txt", "edited\n");
     TStringList lines;
-    LoadDataList(lines, File("tz_dst.dat"));
+    LoadDataList(lines, File(stem + ".dat"));
     EXPECT_EQ(lines, (TStringList{"shipped"}));
 }
 

@@ -1,14 +1,17 @@
 #include "kiv/KivFastDIB.h"
+#include "kiv/KivBands.h"
 #include "kiv/KivErrors.h"
 
 #include "tests/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -467,4 +470,40 @@ TEST(SaveBitmapFile, AFailedWriteKeepsWhatWasThereAndNamesTheFile) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path), fs::directory_iterator()), 1);
     // A folder that does not exist.
     EXPECT_THROW(SaveBitmapFile(Solid(1, 1, {}), dir.File("no/such/dir.bmp")), EFOpenError);
+}
+
+TEST(RunInBands, CoversEveryRowOnceAndCarriesAHelpersExceptionToTheCaller) {
+    struct TRow {
+        int Rows;
+        int Bands;
+        int Throwing; // the band that throws; -1 for none
+    };
+    for (const TRow row : {TRow{100, 4, -1}, TRow{100, 4, 2}, TRow{100, 4, 0}, TRow{3, 8, 1},
+                           TRow{10, 1, 0}, TRow{0, 3, -1}}) {
+        std::vector<std::atomic<int>> visits(static_cast<std::size_t>(row.Rows));
+        std::atomic<int> band{0};
+        const auto work = [&](int first, int last) {
+            for (int y = first; y < last; ++y) {
+                ++visits[static_cast<std::size_t>(y)];
+            }
+            const int bands = std::min(row.Bands, std::max(row.Rows, 1));
+            if (row.Throwing >= 0 && first == row.Rows * row.Throwing / bands) {
+                throw std::runtime_error("band " + std::to_string(row.Throwing));
+            }
+            ++band;
+        };
+        if (row.Throwing < 0) {
+            EXPECT_NO_THROW(RunInBands(row.Rows, row.Bands, work));
+        } else {
+            try {
+                RunInBands(row.Rows, row.Bands, work);
+                ADD_FAILURE() << "expected the band's error";
+            } catch (const std::runtime_error& e) {
+                EXPECT_EQ(std::string(e.what()), "band " + std::to_string(row.Throwing));
+            }
+        }
+        for (const std::atomic<int>& v : visits) {
+            EXPECT_EQ(v.load(), 1) << row.Rows << " rows in " << row.Bands;
+        }
+    }
 }

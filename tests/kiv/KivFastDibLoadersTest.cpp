@@ -304,6 +304,21 @@ TEST(LoadPngImage, ErrorsNameTheFileAndLeaveTheImage) {
         },
         EFOpenError);
 
+    // A directory where the image should be: named as such, not a lack of memory.
+    const std::string folder = dir.File("folder.png");
+    std::filesystem::create_directory(folder);
+    for (const bool png : {true, false}) {
+        TFastDIB image;
+        try {
+            png ? LoadPngImage(image, folder) : LoadJpegImage(image, folder);
+            ADD_FAILURE() << "expected EFOpenError";
+        } catch (const EFOpenError& e) {
+            EXPECT_NE(std::string(e.what()).find(folder + "\". It is a directory"),
+                      std::string::npos)
+                << e.what();
+        }
+    }
+
     const std::string truncated = dir.File("truncated.png");
     WriteFile(truncated, Bytes(good.begin(), good.begin() + static_cast<long>(good.size() / 2)));
     ExpectDecodeError([&](TFastDIB& image) { LoadPngImage(image, truncated); }, truncated, "");

@@ -191,11 +191,48 @@ TEST(KivStream, DamagedOrTruncatedDataRaisesNamingTheFile) {
 
 TEST(KivStream, FailedWriteKeepsTheOldFile) {
     TempDir dir;
-    const std::string name = dir.File("keep.dat");
+    // A name so long that no temporary beside it can be made.
+    const std::string name = dir.File(std::string(250, 'k') + ".dat");
     WriteRaw(name, "old");
-    fs::create_directories(dir.Path / "keep.dat.tmp"); // the temporary cannot be made
     TMemoryStream src;
     src.Assign("new");
     EXPECT_THROW(SaveFileStream(src, name, klNone), EFOpenError);
     EXPECT_EQ(ReadRaw(name), "old");
+}
+
+TEST(KivStream, RebuildingLeavesOtherFilesOfTheTemporaryNameAlone) {
+    TempDir dir;
+    const std::string name = dir.File("keep.dat");
+    WriteRaw(name + ".tmp", "someone else's");
+    fs::create_directories(dir.Path / "other.dat.tmp");
+    TMemoryStream src;
+    src.Assign("new");
+    SaveFileStream(src, name, klMax);
+    SaveFileStream(src, dir.File("other.dat"), klNone);
+    EXPECT_EQ(ReadRaw(name + ".tmp"), "someone else's");
+    EXPECT_EQ(ReadRaw(dir.File("other.dat")), "new");
+    TMemoryStream back;
+    LoadFileStream(back, name, true);
+    EXPECT_EQ(back.View(), "new");
+    // Nothing is left behind but the targets and what was there.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path), fs::directory_iterator()), 4);
+}
+
+TEST(KivStream, ADirectoryInPlaceOfAFileIsReportedAsOne) {
+    TempDir dir;
+    const std::string name = dir.File("tz_data.dat");
+    fs::create_directories(name);
+    for (const bool decode : {true, false}) {
+        TMemoryStream dest;
+        try {
+            LoadFileStream(dest, name, decode);
+            FAIL() << "expected EFOpenError";
+        } catch (const EFOpenError& e) {
+            const std::string message = e.what();
+            EXPECT_NE(message.find(name), std::string::npos) << message;
+            EXPECT_NE(message.find("directory"), std::string::npos) << message;
+        }
+    }
+    TStringList lines;
+    EXPECT_THROW(LoadDataList(lines, name), EFOpenError);
 }

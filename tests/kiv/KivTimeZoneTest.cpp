@@ -273,7 +273,9 @@ TEST(KivTimeZone, CompileRuleFaults) {
                   CompileRule(rule, "X\tON\t0\t32\t3\t1", 2024, {"r", 5});
               }),
               "'32' is out of range for a day of the month (0..31) (r, line 5)");
-    EXPECT_THROW(CompileRule(rule, "X\tON\t-1\t1\t3\t1", 2024), EConvertError);
+    // "ON" does not read the weekday, so no weekday value refuses it.
+    EXPECT_NO_THROW(CompileRule(rule, "X\tON\t-1\t1\t3\t1", 2024));
+    rule.Name = "untouched";
     EXPECT_THROW(CompileRule(rule, "X\tON\t0\t1\t3\t1e400", 2024), EConvertError);
     // Fewer than six fields: the appended empty field is not a number, or the
     // field is missing altogether.
@@ -796,4 +798,120 @@ TEST(KivTimeZone, DamagedLinesOnlyEverRaiseTheCoresErrors) {
         survives([&] { CompileRule(rule, line, 2024); });
         survives([&] { RuleDateInYear(rule, static_cast<int>(random() % 10000)); });
     }
+}
+
+TEST(KivTimeZone, MalformedSignsAreConversionErrorsNamingTheText) {
+    EXPECT_EQ(ErrorOf<EConvertError>([] { ParseUtcOffset("+-3:+-30"); }),
+              "'+-3' is not a valid integer value");
+    EXPECT_EQ(ErrorOf<EConvertError>([] { ParseUtcOffset("3:+-30"); }),
+              "'+-30' is not a valid integer value");
+    EXPECT_EQ(ErrorOf<EConvertError>([] { ParseUtcOffset("--3:00"); }),
+              "'--3' is not a valid integer value");
+    TTimeZoneDSTRule rule;
+    EXPECT_EQ(ErrorOf<EConvertError>([&] { CompileRule(rule, "X\tlast\t7\t0\t3\t+-1", 2024); }),
+              "'+-1' is not a valid floating point value");
+    EXPECT_EQ(ErrorOf<EConvertError>([&] { CompileRule(rule, "X\tlast\t+-7\t0\t3\t1", 2024); }),
+              "'+-7' is not a valid integer value");
+    TTimeZoneColor color;
+    EXPECT_EQ(ErrorOf<EConvertError>([&] { ParseColor(color, "+-1\t0\t0\t1"); }),
+              "'+-1' is not a valid integer value");
+    EXPECT_EQ(ErrorOf<EConvertError>([&] { ParseColor(color, "1\t0\t0\t+-1"); }),
+              "'+-1' is not a valid floating point value");
+    TTimeZonePlaces place;
+    EXPECT_THROW(ParsePlace(place, "Berlin\t+-52\t13\tBerlin", 0), EConvertError);
+    // One sign of either kind still reads.
+    EXPECT_EQ(ParseUtcOffset("+3:-30"), 2.5);
+    ParseColor(color, "+1\t-1\t2\t-1.5");
+    EXPECT_EQ(color.Red, 1);
+    EXPECT_EQ(color.Green, 255);
+    EXPECT_EQ(color.UtcOffset, -1.5);
+}
+
+TEST(KivTimeZone, OnRulesIgnoreTheWeekdayAndOtherRulesNeedADayOfTheMonth) {
+    for (const char* weekday : {"0", "3", "7", "9", "-1", "99"}) {
+        const std::string line = std::string("X\tON\t") + weekday + "\t21\t3\t1";
+        EXPECT_EQ(Text(Compile(line.c_str(), 2024).Date), "2024-03-21 00:00:00.000") << line;
+    }
+    TTimeZoneDSTRule rule;
+    for (const char* day : {"32", "-1", "99"}) {
+        for (const char* kind : {"Sun>=", "last"}) {
+            const std::string line = std::string("X\t") + kind + "\t7\t" + day + "\t3\t1";
+            EXPECT_EQ(ErrorOf<EKivError>([&] { CompileRule(rule, line, 2024); }),
+                      "Somethings wrong in CompileRule()")
+                << line;
+        }
+    }
+}
+
+TEST(KivTimeZone, PlacesAreFoundWhateverTheLetterCaseOfAnyScript) {
+    TTimeZone db;
+    for (const char* name : {"Ḩamāh", "Ẕhirāb", "Москва", "Zürich"}) {
+        TTimeZonePlaces place;
+        place.Name = name;
+        place.Index = static_cast<int>(db.Places.size());
+        db.Places.push_back(place);
+    }
+    struct TRow {
+        const char* Asked;
+        int Index;
+    };
+    for (const TRow row : {TRow{"ḩamāh", 0}, TRow{"ḨAMĀH", 0}, TRow{"ẕHIRĀB", 1}, TRow{"МОСКВА", 2},
+                           TRow{"ZÜRICH", 3}, TRow{"zurich", -1}}) {
+        EXPECT_EQ(db.IndexOfPlace(row.Asked), row.Index) << row.Asked;
+    }
+}
+
+TEST(KivTimeZone, NamesSortByTheComparisonPassedIn) {
+    TTimeZone db;
+    for (const char* name : {"Zagreb", "Örebro", "Oslo", "ålesund"}) {
+        TTimeZonePlaces place;
+        place.Name = name;
+        place.Index = static_cast<int>(db.Places.size());
+        db.Places.push_back(place);
+        TZoneData zone;
+        zone.Country = name;
+        db.Zones.push_back(zone);
+    }
+    db.Zones.push_back(db.Zones[1]);
+    db.Zones.back().Country = "öREBRO";
+    db.FindNearestPlace(0, 0, 20);
+    // By folded code points without a comparison: the accented names last.
+    EXPECT_EQ(db.PlaceMenuOrder(), (std::vector<int>{2, 0, 3, 1}));
+    TStringList countries;
+    db.ListCountries(countries, true);
+    EXPECT_EQ(countries, (TStringList{"Oslo", "Zagreb", "ålesund", "Örebro"}));
+    // A comparison that reads accented letters as their base letters.
+    const TTextCompare base = [](std::string_view a, std::string_view b) {
+        const auto plain = [](std::string_view s) {
+            std::string out = FoldCase(s);
+            for (const auto& [from, to] : {std::pair<std::string, std::string>{"ö", "o"},
+                                           std::pair<std::string, std::string>{"å", "a"}}) {
+                for (std::size_t at; (at = out.find(from)) != std::string::npos;) {
+                    out.replace(at, from.size(), to);
+                }
+            }
+            return out;
+        };
+        return plain(a).compare(plain(b));
+    };
+    EXPECT_EQ(db.PlaceMenuOrder(base), (std::vector<int>{3, 1, 2, 0}));
+    db.ListCountries(countries, true, base);
+    EXPECT_EQ(countries, (TStringList{"ålesund", "Örebro", "Oslo", "Zagreb"}))
+        << "each country once, in its first spelling";
+}
+
+TEST_F(ZoneDbTest, APlaceIsFoundInTheCountryAskedFor) {
+    Load();
+    // Two places called "Twin": the first in Germany, the second in Iran.
+    TTimeZonePlaces twin = Db.Places[0];
+    twin.Name = "Twin";
+    Db.Places.push_back(twin);
+    twin = Db.Places[4];
+    twin.Name = "twin";
+    Db.Places.push_back(twin);
+    EXPECT_EQ(Db.IndexOfPlace("TWIN"), 5);
+    EXPECT_EQ(Db.IndexOfPlaceInCountry("TWIN", "iran"), 6);
+    EXPECT_EQ(Db.IndexOfPlaceInCountry("Twin", "Germany"), 5);
+    EXPECT_EQ(Db.IndexOfPlaceInCountry("Twin", "Canada"), -1);
+    EXPECT_EQ(Db.IndexOfPlaceInCountry("Atlantis", "Iran"), -1);
 }
