@@ -10,6 +10,12 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     tzdata clang-format
 )
+# Desktop back-end tests: a private D-Bus session with the real settings stores
+# (GSettings over dconf, xfconf) and the Qt D-Bus module.
+packages+=(
+    dbus-daemon dconf-service dconf-gsettings-backend dconf-cli libglib2.0-bin
+    gsettings-desktop-schemas xfconf libxfconf-0-3
+)
 if [ "${1:-}" = "--fuzz" ]; then
     packages+=(clang libclang-rt-14-dev)
 fi

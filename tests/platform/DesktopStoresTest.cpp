@@ -1,0 +1,224 @@
+// The GSettings and xfconf back ends against the real stores (dconf, xfconfd) in a
+// private session: what the desktop would read after a set, and after a restore.
+#include "PrivateSession.h"
+#include "platform/DesktopBackends.h"
+
+#include <QFileInfo>
+#include <QUrl>
+
+using platform::CreateGSettingsDesktop;
+using platform::CreateXfceDesktop;
+using platform::RunProgram;
+using testsupport::Output;
+using testsupport::TPrivateSession;
+
+namespace {
+
+const QString Schema = QStringLiteral("org.gnome.desktop.background");
+
+QString Get(const char* key) {
+    return Output(QStringLiteral("gsettings"), {QStringLiteral("get"), Schema, QLatin1String(key)});
+}
+
+QString Uri(const QString& path) {
+    return QLatin1Char('\'') + QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) +
+           QLatin1Char('\'');
+}
+
+// Why the GSettings store cannot run here, or empty.
+std::string GSettingsMissing() {
+    for (const char* program : {"gsettings", "dconf"}) {
+        if (QStandardPaths::findExecutable(QLatin1String(program)).isEmpty()) {
+            return std::string(program) + " is not installed";
+        }
+    }
+    if (Output(QStringLiteral("gsettings"), {QStringLiteral("list-schemas")})
+            .split(QLatin1Char('\n'))
+            .indexOf(Schema) < 0) {
+        return "gsettings-desktop-schemas is not installed";
+    }
+    if (!QFileInfo::exists(QStringLiteral("/usr/libexec/dconf-service"))) {
+        return "dconf-service is not installed";
+    }
+    return {};
+}
+
+#define SKIP_WITHOUT(missing)                                                                      \
+    if (const std::string why = (missing); !why.empty()) {                                         \
+        GTEST_SKIP() << "skipped: " << why;                                                        \
+    }
+
+} // namespace
+
+// A user who never changed the background: ours shows centred after each set, a
+// new file name each time, and the restore leaves the keys unset again.
+TEST(GSettingsDesktop, SetsCentredAndRestoresDefaultsExactly) {
+    SKIP_WITHOUT(GSettingsMissing());
+    TPrivateSession session;
+    SKIP_WITHOUT(session.Error);
+    const QString defaultUri = Get("picture-uri");
+    const QString defaultOptions = Get("picture-options");
+
+    auto desktop = CreateGSettingsDesktop(QStringLiteral("GNOME"), RunProgram);
+    EXPECT_EQ(desktop->Name(), "GNOME");
+    EXPECT_TRUE(desktop->NeedsNewFileName());
+    const platform::TSavedWallpaper saved = desktop->ReadWallpaper();
+    ASSERT_TRUE(saved.Valid);
+    ASSERT_EQ(saved.Values.size(), 3u); // picture-uri, picture-uri-dark, picture-options
+    for (const auto& v : saved.Values) {
+        EXPECT_FALSE(v.Value.has_value()) << v.Key.toStdString() << " reads as set";
+    }
+
+    for (const char* name : {"/tmp/a b/Wallpaper.bmp", "/tmp/a b/Wallpaper-1.bmp"}) {
+        desktop->SetWallpaper(QLatin1String(name));
+        EXPECT_EQ(Get("picture-uri"), Uri(QLatin1String(name)));
+        EXPECT_EQ(Get("picture-uri-dark"), Uri(QLatin1String(name)));
+        EXPECT_EQ(Get("picture-options"), "'centered'");
+    }
+
+    desktop->RestoreWallpaper(saved);
+    EXPECT_EQ(Get("picture-uri"), defaultUri);
+    EXPECT_EQ(Get("picture-options"), defaultOptions);
+    // Unset again, not the default written in.
+    EXPECT_EQ(Output(QStringLiteral("dconf"),
+                     {QStringLiteral("read"),
+                      QStringLiteral("/org/gnome/desktop/background/picture-uri")}),
+              "");
+}
+
+// A user's own picture, placement and colour come back as they were.
+TEST(GSettingsDesktop, RestoresTheUsersOwnValuesAndReadsItsColour) {
+    SKIP_WITHOUT(GSettingsMissing());
+    TPrivateSession session;
+    SKIP_WITHOUT(session.Error);
+    ASSERT_EQ(Output(QStringLiteral("gsettings"),
+                     {QStringLiteral("set"), Schema, QStringLiteral("picture-uri"),
+                      QStringLiteral("'file:///home/u/it\\'s mine.png'")}),
+              "");
+    ASSERT_EQ(Output(QStringLiteral("gsettings"),
+                     {QStringLiteral("set"), Schema, QStringLiteral("picture-options"),
+                      QStringLiteral("'zoom'")}),
+              "");
+    ASSERT_EQ(Output(QStringLiteral("gsettings"),
+                     {QStringLiteral("set"), Schema, QStringLiteral("primary-color"),
+                      QStringLiteral("'#ff0080'")}),
+              "");
+    const QString before = Get("picture-uri");
+
+    auto desktop = CreateGSettingsDesktop(QStringLiteral("GNOME"), RunProgram);
+    const platform::TSavedWallpaper saved = desktop->ReadWallpaper();
+    EXPECT_EQ(desktop->BackgroundColor(), "255 0 128");
+    desktop->SetWallpaper(QStringLiteral("/tmp/Wallpaper.bmp"));
+    EXPECT_EQ(Get("picture-uri"), Uri(QStringLiteral("/tmp/Wallpaper.bmp")));
+
+    desktop->RestoreWallpaper(saved);
+    EXPECT_EQ(Get("picture-uri"), before);
+    EXPECT_EQ(Get("picture-options"), "'zoom'");
+}
+
+namespace {
+
+std::string XfconfMissing() {
+    if (QStandardPaths::findExecutable(QStringLiteral("xfconf-query")).isEmpty()) {
+        return "xfconf-query is not installed (package xfconf)";
+    }
+    if (Output(QStringLiteral("xfconf-query"), {QStringLiteral("--version")}) ==
+        QLatin1String("<failed>")) {
+        return "xfconf-query does not run (libxfconf missing)";
+    }
+    return {};
+}
+
+const QString Channel = QStringLiteral("xfce4-desktop");
+
+QString XGet(const QString& property) {
+    return Output(QStringLiteral("xfconf-query"),
+                  {QStringLiteral("-c"), Channel, QStringLiteral("-p"), property});
+}
+
+void XSet(const QString& channel, const QString& property, const QString& type,
+          const QString& value) {
+    ASSERT_NE(
+        Output(QStringLiteral("xfconf-query"),
+               {QStringLiteral("-c"), channel, QStringLiteral("-p"), property, QStringLiteral("-n"),
+                QStringLiteral("-t"), type, QStringLiteral("-s"), value}),
+        QLatin1String("<failed>"));
+}
+
+} // namespace
+
+// Two monitors with two workspaces each, one of them never set: every backdrop
+// shows ours centred, each set under the new name, and the restore brings back
+// each one's picture and style and removes what was not there.
+TEST(XfceDesktop, SetsEveryMonitorAndWorkspaceAndRestoresThem) {
+    SKIP_WITHOUT(XfconfMissing());
+    TPrivateSession session;
+    SKIP_WITHOUT(session.Error);
+    const QString a0 = QStringLiteral("/backdrop/screen0/monitorHDMI-1/workspace0/");
+    const QString a1 = QStringLiteral("/backdrop/screen0/monitorHDMI-1/workspace1/");
+    const QString b0 = QStringLiteral("/backdrop/screen0/monitoreDP-1/workspace0/");
+    XSet(Channel, a0 + "last-image", QStringLiteral("string"), QStringLiteral("/home/u/a 0.jpg"));
+    XSet(Channel, a0 + "image-style", QStringLiteral("int"), QStringLiteral("5"));
+    XSet(Channel, a1 + "last-image", QStringLiteral("string"), QStringLiteral("/home/u/a1.jpg"));
+    XSet(Channel, b0 + "image-style", QStringLiteral("int"), QStringLiteral("3"));
+    XSet(Channel, b0 + "rgba1", QStringLiteral("double"), QStringLiteral("0.5"));
+    ASSERT_NE(
+        Output(QStringLiteral("xfconf-query"), {QStringLiteral("-c"),     Channel,
+                                                QStringLiteral("-p"),     a0 + "rgba1",
+                                                QStringLiteral("-n"),     QStringLiteral("-t"),
+                                                QStringLiteral("double"), QStringLiteral("-t"),
+                                                QStringLiteral("double"), QStringLiteral("-t"),
+                                                QStringLiteral("double"), QStringLiteral("-t"),
+                                                QStringLiteral("double"), QStringLiteral("-s"),
+                                                QStringLiteral("1"),      QStringLiteral("-s"),
+                                                QStringLiteral("0"),      QStringLiteral("-s"),
+                                                QStringLiteral("0.5"),    QStringLiteral("-s"),
+                                                QStringLiteral("1")}),
+        QLatin1String("<failed>"));
+
+    auto desktop = CreateXfceDesktop(RunProgram);
+    const platform::TSavedWallpaper saved = desktop->ReadWallpaper();
+    EXPECT_EQ(saved.Values.size(), 6u);
+    EXPECT_EQ(desktop->BackgroundColor(), "255 0 128");
+
+    for (const QString& file :
+         {QStringLiteral("/tmp/x/Wallpaper.bmp"), QStringLiteral("/tmp/x/Wallpaper-1.bmp")}) {
+        desktop->SetWallpaper(file);
+        for (const QString& prefix : {a0, a1, b0}) {
+            EXPECT_EQ(XGet(prefix + "last-image"), file) << prefix.toStdString();
+            EXPECT_EQ(XGet(prefix + "image-style"), "1") << prefix.toStdString();
+        }
+    }
+
+    desktop->RestoreWallpaper(saved);
+    EXPECT_EQ(XGet(a0 + "last-image"), "/home/u/a 0.jpg");
+    EXPECT_EQ(XGet(a0 + "image-style"), "5");
+    EXPECT_EQ(XGet(a1 + "last-image"), "/home/u/a1.jpg");
+    EXPECT_EQ(XGet(a1 + "image-style"), "<failed>"); // was never set
+    EXPECT_EQ(XGet(b0 + "last-image"), "<failed>");
+    EXPECT_EQ(XGet(b0 + "image-style"), "3");
+}
+
+// A new user's channel holds no backdrop: one per workspace of each screen.
+TEST(XfceDesktop, ANewUsersChannelGetsABackdropPerMonitorAndWorkspace) {
+    SKIP_WITHOUT(XfconfMissing());
+    TPrivateSession session;
+    SKIP_WITHOUT(session.Error);
+    XSet(QStringLiteral("xfwm4"), QStringLiteral("/general/workspace_count"), QStringLiteral("int"),
+         QStringLiteral("2"));
+    auto desktop = CreateXfceDesktop(RunProgram, {QStringLiteral("Virtual-1")});
+    const platform::TSavedWallpaper saved = desktop->ReadWallpaper();
+    EXPECT_EQ(desktop->BackgroundColor(), "");
+    desktop->SetWallpaper(QStringLiteral("/tmp/Wallpaper.bmp"));
+    for (const char* w : {"0", "1"}) {
+        EXPECT_EQ(XGet(QStringLiteral("/backdrop/screen0/monitorVirtual-1/workspace%1/last-image")
+                           .arg(QLatin1String(w))),
+                  "/tmp/Wallpaper.bmp");
+    }
+    desktop->RestoreWallpaper(saved);
+    for (const char* w : {"0", "1"}) {
+        EXPECT_EQ(XGet(QStringLiteral("/backdrop/screen0/monitorVirtual-1/workspace%1/last-image")
+                           .arg(QLatin1String(w))),
+                  "<failed>"); // not there before, not there after
+    }
+}
