@@ -222,3 +222,69 @@ TEST(XfceDesktop, ANewUsersChannelGetsABackdropPerMonitorAndWorkspace) {
                   "<failed>"); // not there before, not there after
     }
 }
+
+namespace {
+
+// The Cinnamon and MATE schemas, reduced to the keys the back end uses, so the
+// test runs where those desktops are not installed.
+const char* const OtherSchemas = R"(<schemalist>
+  <schema id="org.cinnamon.desktop.background" path="/org/cinnamon/desktop/background/">
+    <key name="picture-uri" type="s"><default>'file:///usr/share/c.jpg'</default></key>
+    <key name="picture-options" type="s"><default>'zoom'</default></key>
+    <key name="primary-color" type="s"><default>'#000000'</default></key>
+  </schema>
+  <schema id="org.mate.background" path="/org/mate/desktop/background/">
+    <key name="picture-filename" type="s"><default>'/usr/share/m.jpg'</default></key>
+    <key name="picture-options" type="s"><default>'stretched'</default></key>
+    <key name="primary-color" type="s"><default>'#3c8f25'</default></key>
+  </schema>
+</schemalist>
+)";
+
+} // namespace
+
+TEST(GSettingsDesktop, CinnamonAndMateUseTheirOwnSchemas) {
+    SKIP_WITHOUT(GSettingsMissing());
+    if (QStandardPaths::findExecutable(QStringLiteral("glib-compile-schemas")).isEmpty()) {
+        GTEST_SKIP() << "skipped: glib-compile-schemas is not installed";
+    }
+    TPrivateSession session;
+    SKIP_WITHOUT(session.Error);
+    const QString schemas = session.Path("data");
+    QFile xml(schemas + QStringLiteral("/test.gschema.xml"));
+    ASSERT_TRUE(xml.open(QIODevice::WriteOnly));
+    xml.write(OtherSchemas);
+    xml.close();
+    ASSERT_EQ(Output(QStringLiteral("glib-compile-schemas"), {schemas}), "");
+    session.Set("GSETTINGS_SCHEMA_DIR", schemas);
+
+    struct TRow {
+        const char* family;
+        const char* schema;
+        const char* pictureKey;
+        QString expected;
+        const char* color;
+    };
+    const QString file = QStringLiteral("/tmp/x/Wallpaper.bmp");
+    const TRow rows[] = {
+        {"Cinnamon", "org.cinnamon.desktop.background", "picture-uri", Uri(file), "0 0 0"},
+        {"MATE", "org.mate.background", "picture-filename",
+         QLatin1Char('\'') + file + QLatin1Char('\''), "60 143 37"},
+    };
+    for (const TRow& row : rows) {
+        const auto get = [&](const char* key) {
+            return Output(QStringLiteral("gsettings"),
+                          {QStringLiteral("get"), QLatin1String(row.schema), QLatin1String(key)});
+        };
+        const QString before = get(row.pictureKey);
+        auto desktop = CreateGSettingsDesktop(QLatin1String(row.family), RunProgram);
+        const platform::TSavedWallpaper saved = desktop->ReadWallpaper();
+        EXPECT_EQ(desktop->BackgroundColor(), QLatin1String(row.color)) << row.family;
+        desktop->SetWallpaper(file);
+        EXPECT_EQ(get(row.pictureKey), row.expected) << row.family;
+        EXPECT_EQ(get("picture-options"), "'centered'") << row.family;
+        desktop->RestoreWallpaper(saved);
+        EXPECT_EQ(get(row.pictureKey), before) << row.family;
+        EXPECT_NE(get("picture-options"), "'centered'") << row.family;
+    }
+}
