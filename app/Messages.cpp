@@ -29,6 +29,8 @@ QMessageBox::StandardButton ShowMessage(QWidget* parent, TMessageKind kind, cons
         return QMessageBox::warning(parent, ApplicationTitle, text, buttons);
     case TMessageKind::Question:
         return QMessageBox::question(parent, ApplicationTitle, text, buttons);
+    case TMessageKind::Information:
+        return QMessageBox::information(parent, ApplicationTitle, text, buttons);
     }
     return QMessageBox::NoButton;
 }

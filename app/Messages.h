@@ -13,7 +13,7 @@ namespace app {
 
 inline const QString ApplicationTitle = QStringLiteral("Chronara");
 
-enum class TMessageKind { Error, Warning, Question };
+enum class TMessageKind { Error, Warning, Question, Information };
 
 // Shows a box with the given buttons and returns the button pressed.
 QMessageBox::StandardButton ShowMessage(QWidget* parent, TMessageKind kind, const QString& text,
@@ -24,6 +24,9 @@ inline void ShowError(QWidget* parent, const QString& text) {
 }
 inline void ShowWarning(QWidget* parent, const QString& text) {
     ShowMessage(parent, TMessageKind::Warning, text);
+}
+inline void ShowInformation(QWidget* parent, const QString& text) {
+    ShowMessage(parent, TMessageKind::Information, text);
 }
 inline bool AskYesNo(QWidget* parent, TMessageKind kind, const QString& text) {
     return ShowMessage(parent, kind, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;

@@ -1,0 +1,176 @@
+#include "app/DesktopIntegration.h"
+
+#include "app/Messages.h"
+#include "kiv/KivData.h"
+
+#include <QAction>
+#include <QColorDialog>
+#include <QMenu>
+#include <QWidget>
+
+namespace app {
+
+const QString WallpaperModeMessage =
+    QStringLiteral("Your wallpaper gets now updated every time the Shadow Map is updated.\r\n"
+                   "If the Shadow Map is disabled, this feature has no effect!\r\n"
+                   "IMPORTANT: If you have Web Contents enabled, this feature wont work!");
+const QString NoWallpaperMessage =
+    QStringLiteral("This desktop offers no way for Chronara to set the wallpaper, so Wallpaper "
+                   "Mode stays off.");
+const QString NoIconListTip =
+    QStringLiteral("The text of the desktop icons can be changed only on Windows.");
+
+TDesktopIntegration::TDesktopIntegration(QWidget* window, const TCommands& commands,
+                                         std::shared_ptr<platform::TDesktop> desktop,
+                                         std::string programDir)
+    : QObject(window), Window(window), Commands(commands), DesktopService(std::move(desktop)),
+      WallpaperBuilder(std::make_unique<platform::TWallpaperBuilder>(DesktopService)),
+      ProgramDir(std::move(programDir)) {
+    connect(WallpaperBuilder.get(), &platform::TWallpaperBuilder::Finished, this,
+            &TDesktopIntegration::BuildFinished);
+
+    const auto guarded = [this](QAction* action, auto handler) {
+        connect(action, &QAction::triggered, this, [this, handler] {
+            try {
+                handler();
+            } catch (const std::exception& e) {
+                Report(QString::fromUtf8(e.what()));
+            }
+        });
+    };
+    guarded(Commands.Wallpaper, [this] { WallpaperClick(); });
+    guarded(Commands.TranspDesk, [this] { TranspDeskClick(); });
+    guarded(Commands.PISetDesktopIconTextColor, [this] { PISetDesktopIconTextColorClick(); });
+    guarded(Commands.Stayontop1, [this] { PIStayOnTopClick(Commands.Stayontop1); });
+    guarded(Commands.PIStayOnTop, [this] { PIStayOnTopClick(Commands.PIStayOnTop); });
+    for (QAction* a : {Commands.Wallpaper, Commands.Stayontop1, Commands.PIStayOnTop}) {
+        a->setEnabled(true);
+    }
+
+    // Without an icon list the two icon commands cannot work; the transparency
+    // check is still kept as loaded, so a settings file shared with Windows
+    // loses nothing.
+    const bool iconList = DesktopService->HasIconList();
+    for (QAction* a : {Commands.TranspDesk, Commands.PISetDesktopIconTextColor}) {
+        a->setEnabled(iconList);
+        a->setToolTip(iconList ? a->text() : NoIconListTip);
+        for (QObject* owner : a->associatedObjects()) {
+            if (auto* menu = qobject_cast<QMenu*>(owner)) {
+                menu->setToolTipsVisible(true);
+            }
+        }
+    }
+}
+
+TDesktopIntegration::~TDesktopIntegration() = default;
+
+void TDesktopIntegration::ReadUserWallpaper() {
+    // Like the other settings at load: a failed read is silent, and then
+    // nothing is ever written back.
+    try {
+        Saved = DesktopService->ReadWallpaper();
+    } catch (const std::exception&) {
+        Saved = {};
+    }
+}
+
+void TDesktopIntegration::WallpaperClick() {
+    if (Commands.Wallpaper->isChecked()) {
+        if (!DesktopService->CanSetWallpaper()) {
+            Commands.Wallpaper->setChecked(false);
+            ShowInformation(Window, NoWallpaperMessage);
+            return;
+        }
+        if (!(ShadowBusy && ShadowBusy()) && RefreshSoon) {
+            RefreshSoon();
+        }
+        ShowInformation(Window, WallpaperModeMessage);
+        return;
+    }
+    // Off: nothing more reaches the desktop, then the user's own comes back.
+    WallpaperBuilder->Stop();
+    DesktopService->RestoreWallpaper(Saved);
+}
+
+void TDesktopIntegration::SetWallpaperChecked(bool checked) {
+    Commands.Wallpaper->setChecked(checked);
+}
+
+void TDesktopIntegration::BuildWallpaper(const kiv::TFastDIB& day, int width) {
+    if (!Commands.Wallpaper->isChecked() || !DesktopService->CanSetWallpaper() || day.Empty()) {
+        return;
+    }
+    platform::TWallpaperJob job;
+    job.Day = day;
+    job.MaskFile = QString::fromStdString(kiv::ProgramPath("data\\mask.png", ProgramDir));
+    job.Width = width;
+    job.Folder = platform::WallpaperFolder(
+        QString::fromStdString(ProgramDir.empty() ? kiv::ProgramDir() : ProgramDir));
+    WallpaperBuilder->Build(std::move(job));
+}
+
+void TDesktopIntegration::BuildFinished(const QString& file, const QString& error) {
+    if (error.isEmpty()) {
+        LastError.clear();
+    } else if (error != LastError) {
+        LastError = error;
+        Report(error);
+    }
+    emit WallpaperBuilt(file, error);
+}
+
+void TDesktopIntegration::TranspDeskClick() {
+    DesktopService->SetIconTextTransparent(Commands.TranspDesk->isChecked());
+}
+
+void TDesktopIntegration::PISetDesktopIconTextColorClick() {
+    QColorDialog dialog(Window);
+    dialog.setObjectName(QStringLiteral("ColorDialog"));
+    if (dialog.exec() == QDialog::Accepted) {
+        const QColor c = dialog.selectedColor();
+        DesktopService->SetIconTextColor(static_cast<std::uint32_t>(c.red()) << 16 |
+                                         static_cast<std::uint32_t>(c.green()) << 8 |
+                                         static_cast<std::uint32_t>(c.blue()));
+    }
+}
+
+void TDesktopIntegration::PIStayOnTopClick(QAction* chosen) {
+    const bool on = chosen->isChecked();
+    Commands.Stayontop1->setChecked(on);
+    Commands.PIStayOnTop->setChecked(on);
+    if (Window->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on) {
+        return;
+    }
+    // Changing the flag hides the window; it comes back as it was.
+    const bool visible = Window->isVisible();
+    const Qt::WindowStates state = Window->windowState();
+    Window->setWindowFlag(Qt::WindowStaysOnTopHint, on);
+    if (visible) {
+        Window->setWindowState(state);
+        Window->show();
+    }
+}
+
+void TDesktopIntegration::FormClose() {
+    // Closing is never refused: a desktop that fails is reported and closing
+    // goes on.
+    try {
+        if (Commands.Wallpaper->isChecked()) {
+            Commands.Wallpaper->setChecked(false);
+            WallpaperClick();
+        }
+        if (Commands.TranspDesk->isChecked() && DesktopService->HasIconList()) {
+            Commands.TranspDesk->setChecked(false);
+            TranspDeskClick();
+        }
+    } catch (const std::exception& e) {
+        Report(QString::fromUtf8(e.what()));
+    }
+    WallpaperBuilder->Stop();
+}
+
+void TDesktopIntegration::Report(const QString& text) {
+    ShowError(Window, text);
+}
+
+} // namespace app
