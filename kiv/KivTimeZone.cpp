@@ -276,6 +276,10 @@ void CompileRule(TTimeZoneDSTRule& rule, std::string_view line, int year,
     const int month = ParseInt(Field(f, 4));
     r.Save = ParseReal(Field(f, 5), source);
     r.AbbrevLetters = Field(f, 6);
+    if (f.size() > 7 && !f[7].empty()) {
+        ParseRuleTime(f[7], r.AtSeconds, r.AtClock, source);
+        r.AtGiven = true;
+    }
 
     // An "ON" rule names its day; the weekday is not read.
     const bool on = SameText(kindText, "ON");
@@ -324,6 +328,92 @@ void CompileRule(TTimeZoneDSTRule& rule, std::string_view line, int year,
         }
     }
     rule = std::move(r);
+}
+
+void ParseRuleTime(std::string_view text, std::int32_t& seconds, TRuleClock& clock,
+                   const TLineSource& source) {
+    const auto bad = [&]() {
+        return EConvertError(Quoted(text) + " is not a valid time of day" + Where(source));
+    };
+    std::string_view rest = text;
+    TRuleClock c = TRuleClock::Wall;
+    if (!rest.empty()) {
+        switch (rest.back()) {
+        case 'u':
+        case 'g':
+        case 'z':
+            c = TRuleClock::Universal;
+            rest.remove_suffix(1);
+            break;
+        case 's':
+            c = TRuleClock::Standard;
+            rest.remove_suffix(1);
+            break;
+        case 'w':
+            rest.remove_suffix(1);
+            break;
+        default:
+            break;
+        }
+    }
+    const bool negative = !rest.empty() && rest.front() == '-';
+    if (negative) {
+        rest.remove_prefix(1);
+    }
+    // Hours, then up to two parts of exactly two digits below 60.
+    std::int32_t total = 0;
+    for (int part = 0; part < 3; ++part) {
+        const std::size_t colon = rest.find(':');
+        const std::string_view digits = rest.substr(0, colon);
+        const std::size_t most = part == 0 ? 3 : 2;
+        if (digits.empty() || digits.size() > most || (part > 0 && digits.size() != 2) ||
+            !std::all_of(digits.begin(), digits.end(),
+                         [](char d) { return d >= '0' && d <= '9'; })) {
+            throw bad();
+        }
+        int value = 0;
+        std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        if (part > 0 && value >= 60) {
+            throw bad();
+        }
+        total = total * 60 + value;
+        if (colon == std::string_view::npos) {
+            for (int missing = part; missing < 2; ++missing) {
+                total *= 60;
+            }
+            break;
+        }
+        if (part == 2) {
+            throw bad();
+        }
+        rest.remove_prefix(colon + 1);
+    }
+    // A week either way is the most a rule's time moves its day.
+    if (total > 167 * 3600) {
+        throw bad();
+    }
+    seconds = negative ? -total : total;
+    clock = c;
+}
+
+TDateTime RuleMomentInYear(const TTimeZoneDSTRule& rule, int year, double utcOffset,
+                           double saveBefore) {
+    const auto hoursToMSecs = [](double hours) {
+        return static_cast<std::int64_t>(std::llround(hours * 3600000.0));
+    };
+    std::int64_t ms = DateTimeToMSecs(RuleDateInYear(rule, year)) +
+                      static_cast<std::int64_t>(rule.AtSeconds) * 1000;
+    switch (rule.AtClock) {
+    case TRuleClock::Standard:
+        break;
+    case TRuleClock::Universal:
+        ms += hoursToMSecs(utcOffset);
+        break;
+    case TRuleClock::Wall:
+        ms -= hoursToMSecs(saveBefore);
+        break;
+    }
+    return MSecsToDateTime(ms);
 }
 
 TDateTime RuleDateInYear(const TTimeZoneDSTRule& rule, int year) {
@@ -506,10 +596,13 @@ TDateTime TTimeZone::ZoneLocalTime(const TZoneData& zone, TDateTime utc, std::st
         // The rule dates of the year the standard local time falls in: the same
         // test the load year's dates give for that year, in every year.
         const int year = YearOf(t);
-        const TDateTime startDate = RuleDateInYear(*start, year);
-        const TDateTime endDate = RuleDateInYear(*end, year);
+        const TDateTime startDate = RuleMomentInYear(*start, year, zone.UtcOffset, 0);
+        const TDateTime endDate = RuleMomentInYear(*end, year, zone.UtcOffset, start->Save);
+        // Daylight time ends at the end moment. It begins at the start moment
+        // when the rule gives its time, else (00:00 standard time) just after it.
+        const bool started = start->AtGiven ? t >= startDate : t > startDate;
         const bool inForce =
-            endDate > startDate ? (startDate < t && t < endDate) : (t < endDate || t > startDate);
+            endDate > startDate ? (started && t < endDate) : (t < endDate || started);
         if (inForce) {
             t = AddHours(t, start->Save);
         }
@@ -519,6 +612,57 @@ TDateTime TTimeZone::ZoneLocalTime(const TZoneData& zone, TDateTime utc, std::st
     abbreviation = std::move(result);
     minutes = static_cast<std::int32_t>(RoundHalfEven(MinuteSpanSigned(utc, t)));
     return t;
+}
+
+bool TTimeZone::NextClockChange(const TZoneData& zone, TDateTime utc, TClockChange& change) const {
+    if (zone.RuleName == "-") {
+        return false;
+    }
+    const auto [i, j] = FindRulePair(zone.RuleName);
+    const TTimeZoneDSTRule* start = &Rules[static_cast<std::size_t>(i)];
+    const TTimeZoneDSTRule* end = &Rules[static_cast<std::size_t>(j)];
+    if (start->Save == 0) {
+        std::swap(start, end);
+    }
+    // The changes of the years around the instant, as UTC moments; each is
+    // checked against the clock the zone shows just before and just after it.
+    const std::int64_t offset = std::llround(zone.UtcOffset * 3600000.0);
+    const std::int64_t now = DateTimeToMSecs(utc);
+    const int year = YearOf(AddHours(utc, zone.UtcOffset));
+    std::vector<std::int64_t> moments;
+    for (int y = year - 1; y <= year + 2; ++y) {
+        const std::int64_t s =
+            DateTimeToMSecs(RuleMomentInYear(*start, y, zone.UtcOffset, 0)) - offset;
+        const std::int64_t e =
+            DateTimeToMSecs(RuleMomentInYear(*end, y, zone.UtcOffset, start->Save)) - offset;
+        // Standard time is back at its moment. Daylight time begins at its
+        // moment when the rule gives a time, else just after it, when a start
+        // at this very instant is still to come.
+        if (start->AtGiven ? s > now : s >= now) {
+            moments.push_back(s);
+        }
+        if (e > now) {
+            moments.push_back(e);
+        }
+    }
+    std::sort(moments.begin(), moments.end());
+    constexpr std::int64_t minute = 60000;
+    std::string abbreviation;
+    for (const std::int64_t moment : moments) {
+        std::int32_t before = 0;
+        std::int32_t after = 0;
+        ZoneLocalTime(zone, MSecsToDateTime(moment - minute), abbreviation, before);
+        ZoneLocalTime(zone, MSecsToDateTime(moment + minute), abbreviation, after);
+        if (before != after) {
+            change.Utc = MSecsToDateTime(moment);
+            change.LocalBefore = MSecsToDateTime(moment + before * minute);
+            change.MinutesBefore = before;
+            change.MinutesAfter = after;
+            change.AbbreviationAfter = abbreviation;
+            return true;
+        }
+    }
+    return false;
 }
 
 int TTimeZone::IndexOfPlace(std::string_view placeName) const {

@@ -57,6 +57,13 @@ enum class TRuleKind : std::uint8_t {
     WeekdayOnOrAfter, // the first `Weekday` on or after day `Day`
 };
 
+// The clock a rule's time of day is read on.
+enum class TRuleClock : std::uint8_t {
+    Standard,  // the zone's standard time ("2:00s"; also a line without a time)
+    Universal, // UTC ("1:00u")
+    Wall,      // the clock time in force before the change ("2:00")
+};
+
 // One daylight-saving transition (a line of tz_dst.dat).
 struct TTimeZoneDSTRule {
     std::string Name;
@@ -68,6 +75,23 @@ struct TTimeZoneDSTRule {
     std::uint8_t Weekday = 0; // 1..7, ISO
     std::uint8_t Day = 0;     // 0..31
     std::uint8_t Month = 0;   // 1..12
+    // The time of day of the change, after 00:00 of its day (may be negative
+    // or pass 24:00), on the clock `AtClock`. 00:00 standard time when the
+    // line gives none.
+    std::int32_t AtSeconds = 0;
+    TRuleClock AtClock = TRuleClock::Standard;
+    // Whether the line gave the time. A start rule with a time changes the
+    // clocks at its moment; one without changes them just after 00:00.
+    bool AtGiven = false;
+};
+
+// A coming change of a zone's clocks.
+struct TClockChange {
+    TDateTime Utc = 0;              // the moment of the change
+    TDateTime LocalBefore = 0;      // the clock time at that moment, before the change
+    std::int32_t MinutesBefore = 0; // offset from UTC before and after
+    std::int32_t MinutesAfter = 0;
+    std::string AbbreviationAfter;
 };
 
 // One entry of the zone-colour table (a line of tz_colors.dat).
@@ -139,6 +163,11 @@ struct TTimeZone {
     TDateTime ZoneLocalTime(const TZoneData& zone, TDateTime utc, std::string& abbreviation,
                             std::int32_t& minutes) const;
 
+    // The zone's next change of clocks after the UTC instant (a start of
+    // daylight saving at that very instant counts as coming); false when the
+    // zone keeps one offset all year.
+    bool NextClockChange(const TZoneData& zone, TDateTime utc, TClockChange& change) const;
+
     // The first place whose Name equals the name (letter case ignored); -1 when none.
     int IndexOfPlace(std::string_view placeName) const;
     // The first place of the name whose zone (by the link rule) belongs to the
@@ -186,6 +215,15 @@ double ParseUtcOffset(std::string_view text);
 void CompileRule(TTimeZoneDSTRule& rule, std::string_view line);
 void CompileRule(TTimeZoneDSTRule& rule, std::string_view line, int year,
                  const TLineSource& source = {});
+// The moment of a rule's change in `year`, in the zone's standard local time:
+// its day, plus its time of day read on its clock. `saveBefore` is the saving
+// in force before the change (the start rule's Save for the end rule, else 0).
+TDateTime RuleMomentInYear(const TTimeZoneDSTRule& rule, int year, double utcOffset,
+                           double saveBefore);
+// Reads the time of day of a rule line: "[-]h[:mm[:ss]]" and an optional
+// "u" (also "g", "z"), "s" or "w". Raises EConvertError naming the text.
+void ParseRuleTime(std::string_view text, std::int32_t& seconds, TRuleClock& clock,
+                   const TLineSource& source = {});
 // The rule's transition day in any year, at 00:00. A day the year's month does
 // not have (29 February, or a weekday after the month's end) is counted on into
 // the next month.

@@ -915,3 +915,121 @@ TEST_F(ZoneDbTest, APlaceIsFoundInTheCountryAskedFor) {
     EXPECT_EQ(Db.IndexOfPlaceInCountry("Twin", "Canada"), -1);
     EXPECT_EQ(Db.IndexOfPlaceInCountry("Atlantis", "Iran"), -1);
 }
+
+TEST(KivTimeZone, TheEighthRuleFieldIsTheTimeOfTheChange) {
+    struct TRow {
+        const char* Field; // nullptr: a line of seven fields
+        std::int32_t Seconds;
+        TRuleClock Clock;
+        bool Given;
+    };
+    const TRow rows[] = {
+        {nullptr, 0, TRuleClock::Standard, false},
+        {"", 0, TRuleClock::Standard, false},
+        {"2:00s", 7200, TRuleClock::Standard, true},
+        {"1:00u", 3600, TRuleClock::Universal, true},
+        {"1:00g", 3600, TRuleClock::Universal, true},
+        {"0:30z", 1800, TRuleClock::Universal, true},
+        {"2:00", 7200, TRuleClock::Wall, true},
+        {"2:00w", 7200, TRuleClock::Wall, true},
+        {"24:00", 86400, TRuleClock::Wall, true},
+        {"-1:00", -3600, TRuleClock::Wall, true},
+        {"26", 93600, TRuleClock::Wall, true},
+        {"2:30:15u", 9015, TRuleClock::Universal, true},
+    };
+    for (const TRow& row : rows) {
+        std::string line = "X\tlastSun\t7\t0\t3\t1\tS";
+        if (row.Field != nullptr) {
+            line += std::string("\t") + row.Field;
+        }
+        const TTimeZoneDSTRule rule = Compile(line, 2026);
+        EXPECT_EQ(rule.AtSeconds, row.Seconds) << line;
+        EXPECT_EQ(rule.AtClock, row.Clock) << line;
+        EXPECT_EQ(rule.AtGiven, row.Given) << line;
+        EXPECT_EQ(Text(rule.Date), "2026-03-29 00:00:00.000") << line;
+    }
+    // A time without letters before it: the seventh field may be empty.
+    EXPECT_EQ(Compile("X\tlastSun\t7\t0\t10\t0\t\t1:00u", 2026).AtSeconds, 3600);
+
+    TTimeZoneDSTRule rule;
+    rule.Name = "untouched";
+    for (const char* bad : {"2:0", "x", "2:60", "1:00q", ":30", "2:00:00:00", "168:00", "1:00uu",
+                            "+1:00", "2:-30", "u"}) {
+        const std::string line = std::string("X\tlastSun\t7\t0\t3\t1\tS\t") + bad;
+        EXPECT_EQ(ErrorOf<EConvertError>([&] {
+                      CompileRule(rule, line, 2026, {"tz_dst.dat", 7});
+                  }),
+                  "'" + std::string(bad) + "' is not a valid time of day (tz_dst.dat, line 7)")
+            << line;
+    }
+    EXPECT_EQ(rule.Name, "untouched");
+}
+
+TEST(KivTimeZone, TheTimeOfTheChangeCountsInBothComparisons) {
+    TTimeZone db;
+    const auto zone = [&db](const char* name, double offset, const char* rule, const char* format) {
+        TZoneData z;
+        z.ZoneName = name;
+        z.UtcOffset = offset;
+        z.RuleName = rule;
+        z.AbbrevFormat = format;
+        db.Zones.push_back(z);
+    };
+    const auto rule = [&db](const char* line) {
+        db.Rules.emplace_back();
+        CompileRule(db.Rules.back(), line, 2026);
+    };
+    zone("Europe/Paris", 1, "EU", "CE%sT");
+    zone("America/New_York", -5, "US", "E%sT");
+    zone("America/Standard_End", -5, "USs", "E%sT");
+    zone("Australia/Sydney", 10, "AN", "AE%sT");
+    zone("Old/Midnight", 1, "OLD", "O%sT");
+    rule("EU\tlastSun\t7\t0\t3\t1\tS\t1:00u");
+    rule("EU\tlastSun\t7\t0\t10\t0\t\t1:00u");
+    rule("US\tSun>=8\t7\t8\t3\t1\tD\t2:00");
+    rule("US\tSun>=1\t7\t1\t11\t0\tS\t2:00");
+    rule("USs\tSun>=8\t7\t8\t3\t1\tD\t2:00");
+    rule("USs\tSun>=1\t7\t1\t11\t0\tS\t2:00s");
+    rule("AN\tSun>=1\t7\t1\t10\t1\tD\t2:00");
+    rule("AN\tSun>=1\t7\t1\t4\t0\tS\t3:00");
+    rule("OLD\tlastSun\t7\t0\t3\t1\tS");
+    rule("OLD\tlastSun\t7\t0\t10\t0");
+    struct TRow {
+        const char* Zone;
+        TDateTime Utc;
+        const char* Expected;
+    };
+    const TRow rows[] = {
+        // 01:00 UTC on both days in the European Union.
+        {"Europe/Paris", At(2026, 3, 29, 0, 30), "2026-03-29 01:30:00.000 CET 60"},
+        {"Europe/Paris", At(2026, 3, 29, 0, 59, 59, 999), "2026-03-29 01:59:59.999 CET 60"},
+        {"Europe/Paris", At(2026, 3, 29, 1), "2026-03-29 03:00:00.000 CEST 120"},
+        {"Europe/Paris", At(2026, 10, 25, 0, 59), "2026-10-25 02:59:00.000 CEST 120"},
+        {"Europe/Paris", At(2026, 10, 25, 1), "2026-10-25 02:00:00.000 CET 60"},
+        // 02:00 on the clock in force: standard time in March, daylight in November.
+        {"America/New_York", At(2026, 3, 8, 6, 59), "2026-03-08 01:59:00.000 EST -300"},
+        {"America/New_York", At(2026, 3, 8, 7), "2026-03-08 03:00:00.000 EDT -240"},
+        {"America/New_York", At(2026, 11, 1, 5, 59), "2026-11-01 01:59:00.000 EDT -240"},
+        {"America/New_York", At(2026, 11, 1, 6), "2026-11-01 01:00:00.000 EST -300"},
+        // 02:00 standard time is an hour later than 02:00 daylight time.
+        {"America/Standard_End", At(2026, 11, 1, 6, 30), "2026-11-01 02:30:00.000 EDT -240"},
+        {"America/Standard_End", At(2026, 11, 1, 7), "2026-11-01 02:00:00.000 EST -300"},
+        // The south: daylight time across the new year.
+        {"Australia/Sydney", At(2026, 4, 4, 15, 59), "2026-04-05 02:59:00.000 AEDT 660"},
+        {"Australia/Sydney", At(2026, 4, 4, 16), "2026-04-05 02:00:00.000 AEST 600"},
+        {"Australia/Sydney", At(2026, 10, 3, 15, 59), "2026-10-04 01:59:00.000 AEST 600"},
+        {"Australia/Sydney", At(2026, 10, 3, 16), "2026-10-04 03:00:00.000 AEDT 660"},
+        {"Australia/Sydney", At(2026, 12, 31, 13), "2027-01-01 00:00:00.000 AEDT 660"},
+        // Without the field: 00:00 standard time, daylight time just after it.
+        {"Old/Midnight", At(2026, 3, 28, 23), "2026-03-29 00:00:00.000 OT 60"},
+        {"Old/Midnight", At(2026, 3, 28, 23, 0, 0, 1), "2026-03-29 01:00:00.001 OST 120"},
+        {"Old/Midnight", At(2026, 10, 24, 23), "2026-10-25 00:00:00.000 OT 60"},
+    };
+    for (const TRow& row : rows) {
+        std::string abbreviation;
+        std::int32_t minutes = 0;
+        const TDateTime local = db.ZoneLocalTime(row.Zone, row.Utc, abbreviation, minutes);
+        EXPECT_EQ(Text(local) + " " + abbreviation + " " + std::to_string(minutes), row.Expected)
+            << row.Zone << " at " << Text(row.Utc);
+    }
+}

@@ -6,6 +6,15 @@
 //
 // The key stream of a ".dat" depends on its own file name, so a packed file must
 // keep the name it was packed under.
+//
+// The tables are TAB-separated text, one record a line. A line of tz_dst holds
+// one daylight-saving change:
+//   Name, kind ("ON" or a weekday rule), weekday (1..7, 0 = Sunday), day (0 =
+//   the last such weekday, n = the first on or after n; for "ON" the day),
+//   month, Save (hours), letters, and optionally the time of day of the change
+//   as the IANA database writes it: "1:00u" (UTC), "2:00s" (the zone's
+//   standard time) or "2:00" (the clock time in force before the change).
+//   Without the time the change happens at 00:00 standard time.
 #include "kiv/KivData.h"
 #include "kiv/KivErrors.h"
 #include "kiv/KivStream.h"
@@ -18,7 +27,10 @@ namespace {
 
 int Usage() {
     std::fputs("usage: kivpack pack SOURCE.txt TARGET.dat [LEVEL 0-3]\n"
-               "       kivpack unpack SOURCE.dat TARGET.txt\n",
+               "       kivpack unpack SOURCE.dat TARGET.txt\n"
+               "tz_dst lines: Name, kind, weekday, day, month, Save, letters[, time]\n"
+               "  time of the change: 1:00u (UTC), 2:00s (standard time) or 2:00 (the\n"
+               "  clock before the change); none: 00:00 standard time\n",
                stderr);
     return 2;
 }
