@@ -72,6 +72,24 @@ void TDesktopIntegration::ReadUserWallpaper() {
     } catch (const std::exception&) {
         Saved = {};
     }
+    // Our own picture still on the desktop: the last run ended without putting
+    // the user's back, and its record of the user's is the one to keep.
+    if (platform::NamesOurWallpaper(Saved)) {
+        if (const auto kept = platform::LoadKeptWallpaper(KeptFile())) {
+            Saved = *kept;
+        }
+    } else {
+        platform::ForgetKeptWallpaper(KeptFile());
+    }
+}
+
+QString TDesktopIntegration::Folder() const {
+    return platform::WallpaperFolder(
+        QString::fromStdString(ProgramDir.empty() ? kiv::ProgramDir() : ProgramDir));
+}
+
+QString TDesktopIntegration::KeptFile() const {
+    return Folder() + QStringLiteral("/SavedWallpaper.json");
 }
 
 void TDesktopIntegration::WallpaperClick() {
@@ -90,6 +108,8 @@ void TDesktopIntegration::WallpaperClick() {
     // Off: nothing more reaches the desktop, then the user's own comes back.
     WallpaperBuilder->Stop();
     DesktopService->RestoreWallpaper(Saved);
+    platform::ForgetKeptWallpaper(KeptFile());
+    Kept = false;
 }
 
 void TDesktopIntegration::SetWallpaperChecked(bool checked) {
@@ -104,14 +124,17 @@ void TDesktopIntegration::BuildWallpaper(const kiv::TFastDIB& day, int width) {
     job.Day = day;
     job.MaskFile = QString::fromStdString(kiv::ProgramPath("data\\mask.png", ProgramDir));
     job.Width = width;
-    job.Folder = platform::WallpaperFolder(
-        QString::fromStdString(ProgramDir.empty() ? kiv::ProgramDir() : ProgramDir));
+    job.Folder = Folder();
     WallpaperBuilder->Build(std::move(job));
 }
 
 void TDesktopIntegration::BuildFinished(const QString& file, const QString& error) {
     if (error.isEmpty()) {
         LastError.clear();
+        if (!Kept && !file.isEmpty()) {
+            platform::KeepSavedWallpaper(Saved, KeptFile());
+            Kept = true;
+        }
     } else if (error != LastError) {
         LastError = error;
         Report(error);

@@ -84,6 +84,10 @@ signals:
 private:
     void BuildFinished(const QString& file, const QString& error);
     void Report(const QString& text);
+    // Where the wallpaper files go, and the record of the user's wallpaper kept
+    // there while ours is set.
+    QString Folder() const;
+    QString KeptFile() const;
 
     QWidget* Window;
     TCommands Commands;
@@ -94,6 +98,7 @@ private:
     // The last build error shown; the same error is not shown again until a
     // build succeeds.
     QString LastError;
+    bool Kept = false;
 };
 
 } // namespace app

@@ -154,6 +154,36 @@ private slots:
         QCOMPARE(rig.Desktop->Recorded().last(), QStringLiteral("restore mine.png"));
     }
 
+    // A run that ended with our picture on the desktop left the user's record
+    // beside it: the next start takes that one, and it goes once put back.
+    void TheUsersWallpaperSurvivesARunThatEndedWithoutRestoring() {
+        TRig rig;
+        TMessageRecorder messages;
+        rig.Integration->ReadUserWallpaper();
+        rig.Integration->SetWallpaperChecked(true);
+        QSignalSpy built(rig.Integration.get(), &TDesktopIntegration::WallpaperBuilt);
+        rig.Integration->BuildWallpaper(Day(), 64);
+        QVERIFY(built.wait(30000));
+        const QString kept =
+            QString::fromStdString(rig.World.ProgramDir()) + QStringLiteral("/SavedWallpaper.json");
+        QVERIFY(QFileInfo::exists(kept));
+
+        // The next run finds our picture set.
+        class TOursSet : public TRecordingDesktop {
+            platform::TSavedWallpaper ReadWallpaper() override {
+                return {true, {{QStringLiteral("picture"), QStringLiteral("/x/Wallpaper-1.bmp")}}};
+            }
+        };
+        auto desktop = std::make_shared<TOursSet>();
+        TDesktopIntegration next(&rig.Window, rig.Commands, desktop, rig.World.ProgramDir());
+        next.ReadUserWallpaper();
+        QCOMPARE(next.SavedWallpaper().Get(QStringLiteral("picture")), QStringLiteral("mine.png"));
+        next.SetWallpaperChecked(true);
+        next.FormClose();
+        QCOMPARE(desktop->Recorded(), QStringList{QStringLiteral("restore mine.png")});
+        QVERIFY(!QFileInfo::exists(kept));
+    }
+
     // A build that fails is reported once, not at every refresh.
     void AFailingBuildIsReportedOnce() {
         TRig rig;

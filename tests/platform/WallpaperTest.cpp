@@ -220,3 +220,35 @@ TEST(WallpaperBuilder, AFailedStepIsReportedAndNothingHandedOver) {
     EXPECT_TRUE(finished.at(1).at(1).toString().contains(QLatin1String("Wallpaper.bmp")));
     EXPECT_TRUE(desktop->Handed().isEmpty());
 }
+
+TEST(KeptWallpaper, TheUsersRecordSurvivesInAFileUntilForgotten) {
+    testsupport::TPrivateSession session;
+    const QString file = session.Path("home") + QStringLiteral("/SavedWallpaper.json");
+    EXPECT_FALSE(LoadKeptWallpaper(file));
+    const TSavedWallpaper saved{true,
+                                {{QStringLiteral("picture-uri"), QStringLiteral("'file:///a\tb'")},
+                                 {QStringLiteral("picture-options"), std::nullopt}}};
+    KeepSavedWallpaper(saved, file);
+    EXPECT_EQ(LoadKeptWallpaper(file), saved);
+    ForgetKeptWallpaper(file);
+    EXPECT_FALSE(LoadKeptWallpaper(file));
+    QFile broken(file);
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("[{\"key\": 1}]");
+    broken.close();
+    EXPECT_FALSE(LoadKeptWallpaper(file));
+}
+
+TEST(KeptWallpaper, OurFilesAreRecognisedInPathsAndAddresses) {
+    const std::pair<const char*, bool> rows[] = {
+        {"'file:///opt/chronara/Wallpaper.bmp'", true},
+        {"/home/u/.local/share/chronara/Wallpaper-1.bmp", true},
+        {"C:\\Program Files\\Chronara\\Wallpaper.bmp", true},
+        {"'file:///usr/share/backgrounds/gnome/adwaita-l.webp'", false},
+        {"/home/u/MyWallpaper.bmp.png", false},
+    };
+    for (const auto& [value, ours] : rows) {
+        const TSavedWallpaper saved{true, {{QStringLiteral("k"), QLatin1String(value)}}};
+        EXPECT_EQ(NamesOurWallpaper(saved), ours) << value;
+    }
+}
