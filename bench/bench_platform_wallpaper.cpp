@@ -83,3 +83,24 @@ BENCHMARK(BM_WallpaperBuildAndHandOverGSettings)
     ->Unit(benchmark::kMillisecond);
 
 } // namespace
+
+namespace {
+
+// What the window thread pays per build: copying the map and queueing the job.
+void BM_WallpaperQueueOnWindowThread(benchmark::State& state) {
+    QTemporaryDir dir;
+    const platform::TWallpaperJob job = Job(4096, dir.path());
+    platform::TWallpaperBuilder builder(std::make_shared<TRecordingDesktop>());
+    for (auto _ : state) {
+        platform::TWallpaperJob copy;
+        copy.Day = job.Day;
+        copy.MaskFile = job.MaskFile;
+        copy.Width = job.Width;
+        copy.Folder = job.Folder;
+        builder.Build(std::move(copy));
+    }
+    builder.Stop();
+}
+BENCHMARK(BM_WallpaperQueueOnWindowThread)->Unit(benchmark::kMicrosecond);
+
+} // namespace

@@ -184,6 +184,24 @@ private slots:
         QVERIFY(!QFileInfo::exists(kept));
     }
 
+    // A 4096-wide build runs off the window thread: the call returns at once and
+    // the window's events go on while it runs.
+    void AWideBuildLeavesTheWindowThreadFree() {
+        TRig rig;
+        rig.Integration->SetWallpaperChecked(true);
+        QSignalSpy built(rig.Integration.get(), &TDesktopIntegration::WallpaperBuilt);
+        int ticks = 0;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+        timer.start(0);
+        rig.Integration->BuildWallpaper(Day(), 4096);
+        QVERIFY(rig.Integration->Builder().Busy());
+        QVERIFY(built.wait(60000));
+        QVERIFY(ticks > 0);
+        QCOMPARE(built.at(0).at(1).toString(), QString());
+        QCOMPARE(rig.Desktop->Recorded(), QStringList{QStringLiteral("set Wallpaper.bmp")});
+    }
+
     // A build that fails is reported once, not at every refresh.
     void AFailingBuildIsReportedOnce() {
         TRig rig;
