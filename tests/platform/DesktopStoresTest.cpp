@@ -1,9 +1,13 @@
 // The GSettings and xfconf back ends against the real stores (dconf, xfconfd) in a
 // private session: what the desktop would read after a set, and after a restore.
 #include "PrivateSession.h"
+#include "kiv/KivFastDibLoaders.h"
 #include "platform/DesktopBackends.h"
+#include "platform/Wallpaper.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
+#include <QSignalSpy>
 #include <QUrl>
 
 using platform::CreateGSettingsDesktop;
@@ -287,4 +291,36 @@ TEST(GSettingsDesktop, CinnamonAndMateUseTheirOwnSchemas) {
         EXPECT_EQ(get(row.pictureKey), before) << row.family;
         EXPECT_NE(get("picture-options"), "'centered'") << row.family;
     }
+}
+
+// The builder's worker thread talks to the store itself: the shipped map ends up
+// as the picture the desktop reads.
+TEST(GSettingsDesktop, TheBuilderHandsOverFromItsWorkerThread) {
+    SKIP_WITHOUT(GSettingsMissing());
+    int argc = 1;
+    char arg0[] = "test_platform";
+    char* argv[] = {arg0, nullptr};
+    QCoreApplication app(argc, argv);
+    TPrivateSession session;
+    SKIP_WITHOUT(session.Error);
+    std::shared_ptr<platform::TDesktop> desktop =
+        CreateGSettingsDesktop(QStringLiteral("GNOME"), RunProgram);
+    const platform::TSavedWallpaper saved = desktop->ReadWallpaper();
+    platform::TWallpaperBuilder builder(desktop);
+    QSignalSpy finished(&builder, &platform::TWallpaperBuilder::Finished);
+    platform::TWallpaperJob job;
+    kiv::LoadPngImage(job.Day, CHRONARA_SHIPPED_DATA_DIR "/earth_day.png");
+    job.MaskFile = QStringLiteral(CHRONARA_SHIPPED_DATA_DIR "/mask.png");
+    job.Width = 512;
+    job.Folder = session.Path("home");
+    builder.Build(std::move(job));
+    ASSERT_TRUE(finished.wait(60000));
+    EXPECT_EQ(finished.at(0).at(1).toString(), "");
+    EXPECT_EQ(Get("picture-uri"), Uri(session.Path("home") + QStringLiteral("/Wallpaper.bmp")));
+    builder.Stop();
+    desktop->RestoreWallpaper(saved);
+    EXPECT_EQ(Output(QStringLiteral("dconf"),
+                     {QStringLiteral("read"),
+                      QStringLiteral("/org/gnome/desktop/background/picture-uri")}),
+              "");
 }
