@@ -95,9 +95,11 @@ QString DesktopFamily(const QString& xdgCurrentDesktop);
 // The back end for this session. Reads XDG_CURRENT_DESKTOP, the session type and
 // DISPLAY from env, and checks that the family's tools are installed; without a
 // known family on X11 it takes feh when present; else a back end that cannot set
-// the wallpaper.
+// the wallpaper. monitorNames are the screens' connector names (XFCE keeps a
+// backdrop per monitor).
 std::unique_ptr<TDesktop>
-CreateDesktop(const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
+CreateDesktop(const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
+              const QStringList& monitorNames = {});
 
 // A back end that sets nothing ("none").
 std::unique_ptr<TDesktop> CreateNoDesktop();

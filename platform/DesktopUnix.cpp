@@ -6,7 +6,8 @@
 
 namespace platform {
 
-std::unique_ptr<TDesktop> CreateDesktop(const QProcessEnvironment& env) {
+std::unique_ptr<TDesktop> CreateDesktop(const QProcessEnvironment& env,
+                                        const QStringList& monitorNames) {
     const QStringList path =
         env.value(QStringLiteral("PATH")).split(QDir::listSeparator(), Qt::SkipEmptyParts);
     const auto installed = [&](const QString& program) {
@@ -24,7 +25,7 @@ std::unique_ptr<TDesktop> CreateDesktop(const QProcessEnvironment& env) {
         }
     } else if (family == QLatin1String("XFCE")) {
         if (installed(QStringLiteral("xfconf-query"))) {
-            return CreateXfceDesktop(RunProgram);
+            return CreateXfceDesktop(RunProgram, monitorNames);
         }
     }
     const bool x11 = env.value(QStringLiteral("XDG_SESSION_TYPE")) != QLatin1String("wayland") &&

@@ -158,7 +158,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<TDesktop> CreateDesktop(const QProcessEnvironment&) {
+std::unique_ptr<TDesktop> CreateDesktop(const QProcessEnvironment&, const QStringList&) {
     return std::make_unique<TWindowsDesktop>();
 }
 
