@@ -34,7 +34,8 @@ public:
             ReadProblems << QStringLiteral("the file cannot be read: %1").arg(file.errorString());
             return;
         }
-        TRegParseResult parsed = ParseRegText(file.readAll());
+        Text = file.readAll();
+        TRegParseResult parsed = ParseRegText(Text);
         Tree = std::move(parsed.Tree);
         ReadProblems = std::move(parsed.Problems);
     }
@@ -59,6 +60,11 @@ public:
             }
         }
         const QByteArray text = FormatRegText(next);
+        if (text == Text && ReadProblems.isEmpty() && QFileInfo::exists(File)) {
+            // The file already says exactly this: no write, no disk flush.
+            Tree = std::move(next);
+            return;
+        }
         // A temporary file beside the old one, flushed to disk, then renamed
         // over it: a crash at any moment leaves the old file or the new one.
         if (!QDir().mkpath(QFileInfo(File).absolutePath())) {
@@ -79,6 +85,7 @@ public:
             FailedToSet(File);
         }
         Tree = std::move(next);
+        Text = text;
     }
 
     QStringList Problems() const override { return ReadProblems; }
@@ -87,6 +94,7 @@ public:
 private:
     QString File;
     TRegTree Tree;
+    QByteArray Text; // the file as read or last written
     QStringList ReadProblems;
 };
 

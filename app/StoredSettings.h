@@ -1,0 +1,50 @@
+// The settings and the list of places in the store: which values there are,
+// their kinds and their order, and reading them into the main window and
+// writing them from it. No widgets: the options dialog calls these, and so do
+// the tests and benchmarks without a window.
+#pragma once
+
+#include "app/SettingsHost.h"
+#include "platform/Registry.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace app {
+
+// The settings key below the current user's root; place i is its subkey "i".
+inline const QString SettingsKey = QStringLiteral("\\Software\\Kiv\\Chronara\\Data");
+// The user's own desktop wallpaper values, on a system with a registry.
+inline const QString DesktopKey = QStringLiteral("\\Control Panel\\Desktop");
+
+// The wallpaper widths the program builds.
+constexpr int MinWallpaperWidth = 16;
+constexpr int MaxWallpaperWidth = 16384;
+
+struct TLoadReport {
+    // No settings were stored yet: the first-run toggles were run.
+    bool FirstRun = false;
+    // Values that were present but could not be read (wrong kind, not a
+    // number); each kept its default.
+    QStringList Problems;
+};
+
+// Reads the stored settings into the host: the values in the store's order,
+// the places through AddLocation (in list mode, in subkey order), then the
+// stored check marks through the commands, and the shadow-refresh counter.
+// Each value is read on its own: a missing or unreadable one keeps the value
+// the host has and loading goes on. Without a settings key (a first start) it
+// runs the first-start toggles instead. Never throws a store error.
+TLoadReport ReadSettings(TSettingsHost& host, platform::TRegistry& registry);
+
+// Stages every value and place of the host in the store's order and commits
+// them all at once. Subkeys of a longer earlier list stay (loading ignores
+// them). Throws platform::ERegistryException "Failed to set data for '%s'"
+// when the store cannot be written; the store then stays as it was.
+void WriteSettings(const TSettingsHost& host, platform::TRegistry& registry);
+
+// The user's desktop wallpaper values from the store's desktop key (empty
+// texts where there are none).
+TSavedWallpaper ReadDesktopWallpaper(platform::TRegistry& registry);
+
+} // namespace app

@@ -1,0 +1,239 @@
+#include "app/opt.h"
+
+#include "app/ColorWord.h"
+#include "app/Messages.h"
+#include "app/StoredSettings.h"
+#include "platform/Registry.h"
+#include "ui_opt.h"
+
+#include <QColorDialog>
+#include <QEvent>
+#include <QFontDatabase>
+#include <QMouseEvent>
+
+#include <algorithm>
+#include <limits>
+
+namespace app {
+
+namespace {
+
+// Verdana when the system has it, else the nearest sans-serif face.
+QFont PreviewFont() {
+    QFont font(QStringLiteral("Verdana"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(15);
+    font.setBold(true);
+    return font;
+}
+
+// The colour-label look: blue and underlined while the pointer is over it,
+// else the window-text colour.
+void SetLabelHover(QLabel* label, bool hover) {
+    QFont font = label->font();
+    font.setUnderline(hover);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText,
+                     hover ? ColorOfWord(0xFF0000u) : ColorOfWord(WindowTextColor, QPalette()));
+    label->setPalette(palette);
+}
+
+} // namespace
+
+Toptions::Toptions(TSettingsHost& host, QWidget* parent, const QString& storeDir)
+    : QDialog(parent), Form(std::make_unique<Ui::Toptions>()), Host(host), StoreDir(storeDir) {
+    Form->setupUi(this);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    Form->Panel2->setFont(PreviewFont());
+    for (QLabel* label : {Form->Label3, Form->Label4}) {
+        label->setCursor(Qt::PointingHandCursor);
+        label->installEventFilter(this);
+    }
+    ColorDialog1 = new QColorDialog(this);
+    ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));
+    ShowModal = [](QDialog& dialog) { return dialog.exec(); };
+    ReadDesktop = [this] { return Store ? ReadDesktopWallpaper(*Store) : TSavedWallpaper{}; };
+    connect(Form->ButtonOK, &QPushButton::clicked, this, [this] { ButtonOKClick(); });
+}
+
+Toptions::~Toptions() = default;
+
+void Toptions::LoadSettings() {
+    if (Loaded) {
+        return;
+    }
+    Loaded = true;
+    Store = std::make_unique<platform::TRegistry>(StoreDir);
+    Host.SetSavedWallpaper(ReadDesktop());
+    const TLoadReport report = ReadSettings(Host, *Store);
+    const QStringList problems = Store->Problems() + report.Problems;
+    if (problems.isEmpty()) {
+        return;
+    }
+    // Nothing is lost silently: the file as it was stays beside the new one.
+    const QString copy = Store->KeepCopy(QStringLiteral(".damaged"));
+    QString text = QStringLiteral("Some settings in '%1' could not be read and keep their "
+                                  "defaults:\n%2")
+                       .arg(Store->FileName(), problems.mid(0, 5).join(QLatin1Char('\n')));
+    if (problems.size() > 5) {
+        text += QStringLiteral("\n(and %1 more)").arg(problems.size() - 5);
+    }
+    text += copy.isEmpty() ? QStringLiteral("\n\nNo copy of the file could be kept.")
+                           : QStringLiteral("\n\nThe file as it was is kept as '%1'.").arg(copy);
+    ShowWarning(parentWidget(), text);
+}
+
+void Toptions::SaveSettings() {
+    // A fresh accessor: the store as it is now, plus this save.
+    Store = std::make_unique<platform::TRegistry>(StoreDir);
+    WriteSettings(Host, *Store);
+}
+
+void Toptions::showEvent(QShowEvent* event) {
+    FormShow();
+    QDialog::showEvent(event);
+}
+
+void Toptions::FormShow() {
+    const TSettingsValues v = Host.Values();
+    Form->Edit1->setText(QString::number(v.SMUpdate / 60));
+    Form->LabeledEdit1->setText(QString::number(v.WallpaperWidth));
+    Form->CheckBox1->setChecked(v.ShowDate);
+    Form->CheckBox2->setChecked(v.ShowZA);
+    Form->CheckBox3->setChecked(v.ShowSA);
+    Form->CheckBox4->setChecked(v.CShowDate);
+    Form->CheckBox5->setChecked(v.CShowZA);
+    Form->CheckBox6->setChecked(v.CShowSA);
+    Form->CheckBox7->setChecked(v.CShowCty);
+    SetPanel2Colors(v.ClockBGColor, v.ClockFGColor);
+    Form->LabeledEdit2->setText(v.Proxy);
+    Form->LabeledEdit3->setText(QString::number(v.ProxyPort));
+    Form->LabeledEdit4->setText(v.CloudSource);
+    Form->Edit2->setText(QString::number(v.CloudIntensity));
+    SetLabelHover(Form->Label3, false);
+    SetLabelHover(Form->Label4, false);
+    Form->Edit1->setFocus();
+}
+
+bool Toptions::ReadInteger(QLineEdit* edit, int& value) {
+    bool ok = false;
+    const int v = edit->text().trimmed().toInt(&ok);
+    if (!ok) {
+        ShowError(this, QStringLiteral("'%1' is not a valid integer value").arg(edit->text()));
+        edit->setFocus();
+        edit->selectAll();
+        return false;
+    }
+    value = v;
+    return true;
+}
+
+void Toptions::ButtonOKClick() {
+    TSettingsValues v = Host.Values();
+    // Every number is checked before anything is applied.
+    int minutes = 0;
+    int width = 0;
+    int intensity = 0;
+    int port = 0;
+    if (!ReadInteger(Form->Edit1, minutes) || !ReadInteger(Form->LabeledEdit1, width)) {
+        return;
+    }
+    if (width < MinWallpaperWidth || width > MaxWallpaperWidth) {
+        ShowError(this, QStringLiteral("The wallpaper width must be from %1 to %2 pixels.")
+                            .arg(MinWallpaperWidth)
+                            .arg(MaxWallpaperWidth));
+        Form->LabeledEdit1->setFocus();
+        Form->LabeledEdit1->selectAll();
+        return;
+    }
+    if (!ReadInteger(Form->Edit2, intensity) || !ReadInteger(Form->LabeledEdit3, port)) {
+        return;
+    }
+    // Minutes to seconds, kept within what the interval can hold.
+    v.SMUpdate = static_cast<int>(std::clamp<qint64>(
+        qint64(minutes) * 60, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+    v.ShowDate = Form->CheckBox1->isChecked();
+    v.ShowZA = Form->CheckBox2->isChecked();
+    v.ShowSA = Form->CheckBox3->isChecked();
+    v.CShowDate = Form->CheckBox4->isChecked();
+    v.CShowZA = Form->CheckBox5->isChecked();
+    v.CShowSA = Form->CheckBox6->isChecked();
+    v.CShowCty = Form->CheckBox7->isChecked();
+    v.ClockBGColor = PanelColor;
+    v.ClockFGColor = PanelFontColor;
+    v.Proxy = Form->LabeledEdit2->text();
+    v.CloudSource = Form->LabeledEdit4->text();
+    v.WallpaperWidth = width;
+    v.CloudIntensity = intensity;
+    v.ProxyPort = port;
+    Host.SetValues(v);
+    try {
+        SaveSettings();
+    } catch (const std::exception& e) {
+        // The settings are applied for this run; the store stays as it was.
+        ShowError(this, QString::fromUtf8(e.what()));
+    }
+    Host.SetShadowRefreshCounter(v.SMUpdate);
+    accept();
+}
+
+void Toptions::SetPanel2Colors(TColorWord color, TColorWord fontColor) {
+    PanelColor = color;
+    PanelFontColor = fontColor;
+    QPalette palette = Form->Panel2->palette();
+    palette.setColor(QPalette::Window, ColorOfWord(color, QPalette()));
+    palette.setColor(QPalette::WindowText, ColorOfWord(fontColor, QPalette()));
+    Form->Panel2->setPalette(palette);
+}
+
+bool Toptions::ChooseColor(QColor& chosen) {
+    ColorDialog1->setCurrentColor(LastChosen);
+    if (ShowModal(*ColorDialog1) != QDialog::Accepted) {
+        return false;
+    }
+    LastChosen = ColorDialog1->selectedColor().isValid() ? ColorDialog1->selectedColor()
+                                                         : ColorDialog1->currentColor();
+    chosen = LastChosen;
+    return true;
+}
+
+void Toptions::Label3Click() {
+    QColor c;
+    if (ChooseColor(c)) {
+        SetPanel2Colors(WordOfColor(c), PanelFontColor);
+    }
+}
+
+void Toptions::Label4Click() {
+    QColor c;
+    if (ChooseColor(c)) {
+        SetPanel2Colors(PanelColor, WordOfColor(c));
+    }
+}
+
+bool Toptions::eventFilter(QObject* watched, QEvent* event) {
+    auto* label = qobject_cast<QLabel*>(watched);
+    if (label && (label == Form->Label3 || label == Form->Label4)) {
+        switch (event->type()) {
+        case QEvent::Enter:
+            SetLabelHover(label, true);
+            break;
+        case QEvent::Leave:
+            SetLabelHover(label, false);
+            break;
+        case QEvent::MouseButtonRelease:
+            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
+                label->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
+                label == Form->Label3 ? Label3Click() : Label4Click();
+                return true;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace app
