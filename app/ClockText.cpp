@@ -1,6 +1,5 @@
 #include "app/ClockText.h"
 
-#include "app/UnitChronara.h"
 #include "solar/shadow.h"
 
 #include <QDate>
@@ -115,10 +114,11 @@ QString SunAnglePieceAt(solar::TShadowMap& map, double latitude, double longitud
     return SunAngleText(map.Record.zenetr);
 }
 
-QString FormatClockText(const TTextWidth& width, int available, bool showSunAngle, bool showZone,
-                        bool showDate, double latitude, double longitude, kiv::TDateTime local,
-                        const QString& abbreviation, const TSunAnglePiece& sunAngle,
-                        const TClockFormats& formats, int* textWidth) {
+QString FormatClockText(const TClockTextRequest& request, int* textWidth) {
+    const TTextWidth& width = request.Width;
+    const TClockFormats& formats = request.Formats;
+    const kiv::TDateTime local = request.Local;
+    const int available = request.Available;
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, msec = 0;
     kiv::DecodeDateTime(local, year, month, day, hour, minute, second, msec);
     const QString time = formats.Locale.toString(QTime(hour, minute, second), formats.TimeFormat);
@@ -141,13 +141,13 @@ QString FormatClockText(const TTextWidth& width, int available, bool showSunAngl
             measured = false;
         }
     };
-    if (showSunAngle && sunAngle) {
-        offer(sunAngle(latitude, longitude));
+    if (request.ShowSunAngle && request.SunAngle) {
+        offer(request.SunAngle(request.Latitude, request.Longitude));
     }
-    if (showZone) {
-        offer(QLatin1Char('(') + abbreviation + QStringLiteral(")  "));
+    if (request.ShowZone) {
+        offer(QLatin1Char('(') + request.Abbreviation + QStringLiteral(")  "));
     }
-    if (showDate) {
+    if (request.ShowDate) {
         offer(formats.Locale.toString(QDate(year, month, day), formats.DateFormat) +
               QStringLiteral("   "));
     }

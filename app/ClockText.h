@@ -72,13 +72,28 @@ QString SunAngleText(double zenith);
 QString SunAnglePieceAt(solar::TShadowMap& map, double latitude, double longitude,
                         kiv::TDateTime machineLocal, double machineOffsetHours);
 
+// What one time text is built from: the measuring of the surface that will
+// show it and the room there, the three switches, the place, its local time and
+// zone abbreviation, the sun-angle piece and the user's formats. A tick builds
+// one and changes only the place's fields from row to row.
+struct TClockTextRequest {
+    TTextWidth Width;
+    int Available = 0;
+    bool ShowSunAngle = false;
+    bool ShowZone = false;
+    bool ShowDate = false;
+    double Latitude = 0;
+    double Longitude = 0;
+    kiv::TDateTime Local = 0;
+    QString Abbreviation;
+    TSunAnglePiece SunAngle;
+    TClockFormats Formats;
+};
+
 // Builds the text: each switched-on piece, in the order sun angle, zone
 // abbreviation, date, is appended when w(piece) + w(time) < available - w(text
 // so far); the time always ends the text. `textWidth`, when given, receives
 // the width of the whole text (the text so far and the time measured apart).
-QString FormatClockText(const TTextWidth& width, int available, bool showSunAngle, bool showZone,
-                        bool showDate, double latitude, double longitude, kiv::TDateTime local,
-                        const QString& abbreviation, const TSunAnglePiece& sunAngle,
-                        const TClockFormats& formats, int* textWidth = nullptr);
+QString FormatClockText(const TClockTextRequest& request, int* textWidth = nullptr);
 
 } // namespace app

@@ -1,161 +1,272 @@
 #include "app/LocationList.h"
 
-#include <QApplication>
-#include <QEnterEvent>
-#include <QMouseEvent>
-#include <QPainter>
-#include <QPalette>
+#include "app/Messages.h"
+#include "app/Readouts.h"
+#include "kiv/KivErrors.h"
+#include "kiv/KivTimeZone.h"
+
+#include <QEvent>
+#include <QLabel>
 
 #include <algorithm>
-#include <cmath>
 
 namespace app {
 
-// ---------------------------------------------------------------- labels
+namespace {
 
-TRowLabel::TRowLabel(QWidget* parent) : QLabel(parent) {
-    setCursor(Qt::PointingHandCursor);
-    setContextMenuPolicy(Qt::CustomContextMenu);
-    setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    setAutoFillBackground(false);
-    setAttribute(Qt::WA_Hover);
-}
+// Calls a function after every resize of the widget it filters.
+class TResizeFilter : public QObject {
+public:
+    TResizeFilter(QObject* parent, std::function<void()> onResize)
+        : QObject(parent), OnResize(std::move(onResize)) {}
 
-void TRowLabel::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
-        emit Clicked();
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Resize) {
+            OnResize();
+        }
+        return QObject::eventFilter(watched, event);
     }
-    QLabel::mouseReleaseEvent(event);
+
+private:
+    std::function<void()> OnResize;
+};
+
+// The map point of a latitude and longitude on the place grid.
+kiv::TMapPoint GridPoint(double latitude, double longitude) {
+    kiv::TLatLongRecord point;
+    kiv::SetLatLong(point, latitude, longitude);
+    return kiv::LatLongToMapPoint(point);
 }
 
-void TRowLabel::mouseDoubleClickEvent(QMouseEvent* event) {
-    // No double clicks here: the second click is a click of its own, which
-    // arrives with the release that follows.
-    event->accept();
+} // namespace
+
+TLocationList::TLocationList(QWidget* panel, QLabel* hintLabel, QObject* parent)
+    : QObject(parent), Panel(panel), HintLabel(hintLabel) {
+    setObjectName(QStringLiteral("LocationList"));
+    // The rows stay as wide as the panel.
+    Panel->installEventFilter(new TResizeFilter(Panel, [this] {
+        for (const TLocationEntry& entry : FEntries) {
+            entry.RowShape->resize(Panel->width(), LocationRowHeight);
+        }
+    }));
 }
 
-void TRowLabel::enterEvent(QEnterEvent* event) {
-    QLabel::enterEvent(event);
-    emit Entered();
+QWidget* TLocationList::MessageParent() const {
+    return Panel->window();
 }
 
-void TRowLabel::leaveEvent(QEvent* event) {
-    QLabel::leaveEvent(event);
-    emit Left();
+QFont TLocationList::RowFont() const {
+    return HintLabel->font();
 }
 
-// ---------------------------------------------------------------- row shape
-
-TLocationRow::TLocationRow(QWidget* panel, int rowNumber, const QFont& font, int timeRight)
-    : QWidget(panel), NameLabel(new TRowLabel(this)), TimeLabel(new TRowLabel(this)) {
-    setObjectName(QStringLiteral("LocationRow%1").arg(rowNumber));
-    NameLabel->setObjectName(QStringLiteral("NameLabel"));
-    TimeLabel->setObjectName(QStringLiteral("TimeLabel"));
-    NameLabel->setFont(font);
-    TimeLabel->setFont(font);
-    TimeLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    const int width = panel->width();
-    setGeometry(0, LocationRowPitch * rowNumber, width, LocationRowHeight);
-    NameLabel->setGeometry(4, 0, std::max(0, width - 8), LocationRowHeight);
-    // A window frame wider than 30 pixels must not push the time off the row.
-    TimeRightGap = std::max(0, width - timeRight);
-    PlaceTimeLabel();
+std::vector<TViewPlace> TLocationList::ListedPlaces() const {
+    std::vector<TViewPlace> places;
+    places.reserve(FEntries.size());
+    for (const TLocationEntry& entry : FEntries) {
+        places.push_back({entry.Name, entry.Latitude, entry.Longitude});
+    }
+    return places;
 }
 
-void TLocationRow::SetColors(const QColor& fill, const QColor& outline) {
-    if (fill == FFill && outline == FOutline) {
+void TLocationList::AddLocation(const QString& name, const QString& zoneName, double latitude,
+                                double longitude) {
+    if (!FListMode) {
+        SingleLocation.Name = name;
+        SingleLocation.ZoneName = zoneName;
+        SingleLocation.Latitude = latitude;
+        SingleLocation.Longitude = longitude;
+        SingleLocation.ZoneError.clear();
         return;
     }
-    FFill = fill;
-    FOutline = outline;
-    update();
-}
-
-void TLocationRow::SetLabelLook(const QColor& text, bool underline) {
-    if (text != FLabelColor) {
-        FLabelColor = text;
-        for (QLabel* label : {static_cast<QLabel*>(NameLabel), static_cast<QLabel*>(TimeLabel)}) {
-            QPalette p = label->palette();
-            p.setColor(QPalette::WindowText, text);
-            label->setPalette(p);
+    for (std::size_t i = 0; i < FEntries.size(); ++i) {
+        const TLocationEntry& entry = FEntries[i];
+        if (SamePlace(entry.Latitude, entry.Longitude, latitude, longitude)) {
+            SelectLocation(static_cast<int>(i));
+            return;
         }
     }
-    if (underline != FUnderline) {
-        FUnderline = underline;
-        for (QLabel* label : {static_cast<QLabel*>(NameLabel), static_cast<QLabel*>(TimeLabel)}) {
-            QFont f = label->font();
-            f.setUnderline(underline);
-            label->setFont(f);
-        }
-        PlaceTimeLabel();
-    }
-}
-
-bool TLocationRow::SetTimeText(const QString& text, int textWidth) {
-    if (TimeLabel->text() == text) {
-        return false;
-    }
-    TimeTextWidth = textWidth >= 0 ? textWidth : TimeLabel->fontMetrics().horizontalAdvance(text);
-    TimeLabel->setText(text);
-    PlaceTimeLabel();
-    return true;
-}
-
-void TLocationRow::MoveToRow(int index) {
-    move(0, LocationRowPitch * index);
-}
-
-void TLocationRow::PlaceTimeLabel() {
-    const int right = width() - TimeRightGap;
-    const QRect wanted(right - TimeTextWidth, 0, TimeTextWidth, LocationRowHeight);
-    if (TimeLabel->geometry() != wanted) {
-        TimeLabel->setGeometry(wanted);
-    }
-}
-
-void TLocationRow::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.fillRect(rect(), FFill);
-    painter.setPen(QPen(FOutline, 0));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
-}
-
-void TLocationRow::resizeEvent(QResizeEvent*) {
-    NameLabel->setGeometry(4, 0, std::max(0, width() - 8), LocationRowHeight);
-    PlaceTimeLabel();
-}
-
-// ---------------------------------------------------------------- look
-
-void StyleLocationRow(TLocationEntry& entry, int index) {
-    if (entry.RowShape == nullptr) {
+    if (Count() >= MaxLocations) {
+        ShowWarning(MessageParent(), QStringLiteral("The List is limited to 15 entrys.\nPlease "
+                                                    "delete an entry first!"));
         return;
     }
-    const QPalette palette = QApplication::palette();
-    const QColor stripe =
-        index % 2 == 1 ? QColor(255, 255, 255) : palette.color(QPalette::ToolTipBase);
-    QColor text;
-    if (entry.Selected) {
-        entry.RowShape->SetColors(palette.color(QPalette::Highlight), stripe);
-        text = palette.color(QPalette::HighlightedText);
-    } else {
-        entry.RowShape->SetColors(stripe, stripe);
-        // The platform's hot-tracking colour is the palette's link colour here.
-        text = palette.color(entry.Hovered ? QPalette::Link : QPalette::WindowText);
-    }
-    entry.RowShape->SetLabelLook(text, entry.Hovered);
+    TLocationEntry entry;
+    entry.RowNumber = Count();
+    entry.Name = name;
+    entry.ZoneName = zoneName;
+    entry.Latitude = latitude;
+    entry.Longitude = longitude;
+    FEntries.push_back(entry);
+    CreateLocationRow(FEntries.back());
+    FitPanelToRows();
+    SelectLocation(FEntries.back().RowNumber);
+    emit RowsChanged(true);
 }
 
-void StyleAllRows(std::vector<TLocationEntry>& entries) {
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        StyleLocationRow(entries[i], static_cast<int>(i));
+void TLocationList::AddPlace(int placeIndex) {
+    kiv::KivAssert(placeIndex >= 0 && placeIndex < static_cast<int>(kiv::ZoneDB.Places.size()),
+                   "Place index out of range");
+    const kiv::TTimeZonePlaces& place = kiv::ZoneDB.Places[static_cast<std::size_t>(placeIndex)];
+    AddLocation(QString::fromStdString(kiv::ZoneDB.PlaceTitle(placeIndex)),
+                QString::fromStdString(kiv::ZoneDB.ZoneNameOfPlace(placeIndex)), place.Latitude,
+                place.Longitude);
+}
+
+void TLocationList::CreateLocationRow(TLocationEntry& entry) {
+    // The time label starts 30 pixels left of the window's outer right edge.
+    auto* row = new TLocationRow(Panel, entry.RowNumber, HintLabel->font(),
+                                 Panel->window()->frameGeometry().width() - 30);
+    entry.RowShape = row;
+    entry.NameLabel = row->NameLabel;
+    entry.TimeLabel = row->TimeLabel;
+    entry.NameLabel->setText(entry.Name);
+    // The handlers find the row's index when they run: rows move up as others go.
+    auto atRow = [this, row](void (TLocationList::*handler)(int)) {
+        return [this, row, handler] {
+            try {
+                const int index = RowIndexOf(row);
+                if (index >= 0) {
+                    (this->*handler)(index);
+                }
+            } catch (const std::exception& e) {
+                ShowError(MessageParent(), QString::fromUtf8(e.what()));
+            }
+        };
+    };
+    for (TRowLabel* label : {row->NameLabel, row->TimeLabel}) {
+        connect(label, &TRowLabel::Clicked, this, atRow(&TLocationList::ClockLabelDblClick));
+        connect(label, &QWidget::customContextMenuRequested, this,
+                [this, row, label](const QPoint& p) {
+                    RowOfNextPopup = row;
+                    emit RowMenuRequested(label->mapToGlobal(p));
+                });
+    }
+    connect(row->NameLabel, &TRowLabel::Entered, this, atRow(&TLocationList::LabelTopMouseEnter));
+    connect(row->NameLabel, &TRowLabel::Left, this, atRow(&TLocationList::LabelTopMouseLeave));
+    row->show();
+}
+
+int TLocationList::RowIndexOf(const TLocationRow* row) const {
+    for (std::size_t i = 0; i < FEntries.size(); ++i) {
+        if (row != nullptr && FEntries[i].RowShape == row) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+void TLocationList::SelectLocation(int index) {
+    bool selected = false;
+    for (std::size_t i = 0; i < FEntries.size(); ++i) {
+        TLocationEntry& entry = FEntries[i];
+        const bool wasSelected = entry.Selected;
+        entry.Selected = static_cast<int>(i) == index;
+        if (!entry.Selected) {
+            continue;
+        }
+        const kiv::TMapPoint target = GridPoint(entry.Latitude, entry.Longitude);
+        // A second selection of the same row zooms all the way in.
+        emit FlyToRow(target.X, target.Y, wasSelected);
+        kiv::ZoneDB.FindNearestPlace(entry.Latitude, entry.Longitude, NearestPlaceRadius);
+        selected = true;
+    }
+    emit SelectionChanged(selected);
+    StyleAllRows(FEntries);
+}
+
+void TLocationList::DeleteLocation(int index) {
+    if (index < 0 || index >= Count()) {
+        return;
+    }
+    delete FEntries[static_cast<std::size_t>(index)].RowShape;
+    FEntries.erase(FEntries.begin() + index);
+    for (std::size_t i = static_cast<std::size_t>(index); i < FEntries.size(); ++i) {
+        TLocationRow* row = FEntries[i].RowShape;
+        row->move(row->x(), row->y() - LocationRowPitch);
+    }
+    SelectLocation(-1);
+    FitPanelToRows();
+    emit RowsChanged(false);
+}
+
+void TLocationList::FitPanelToRows() {
+    // The panel fits its content: the hint label alone, or the rows over it.
+    const int wanted = std::max(17, Count() * LocationRowPitch - 1);
+    const int delta = wanted - PanelHeight;
+    PanelHeight = wanted;
+    Panel->setFixedHeight(wanted);
+    emit HeightChanged(delta);
+}
+
+int TLocationList::PopupRow() const {
+    return RowIndexOf(PopupRowShape.data());
+}
+
+void TLocationList::MenuOpening() {
+    // Opened over a row only when a row label asked for it just now; the hint
+    // label and the tray icon open it over no row.
+    PopupRowShape = RowOfNextPopup;
+    RowOfNextPopup = nullptr;
+    const int row = PopupRow();
+    if (row >= 0) {
+        FEntries[static_cast<std::size_t>(row)].Hovered = false;
+        SelectLocation(row);
     }
 }
 
-bool SamePlace(double latitude1, double longitude1, double latitude2, double longitude2) {
-    return std::fabs(latitude1 - latitude2) < SamePlaceDegrees &&
-           std::fabs(longitude1 - longitude2) < SamePlaceDegrees;
+void TLocationList::MenuClosed() {
+    PopupRowShape = nullptr;
+}
+
+void TLocationList::PIRemoveLocationClick() {
+    if (FEntries.empty()) {
+        return;
+    }
+    const int row = PopupRow();
+    DeleteLocation(row >= 0 ? row : Count() - 1);
+}
+
+void TLocationList::PIClearListClick() {
+    if (FEntries.empty()) {
+        return;
+    }
+    if (ShowMessage(MessageParent(), TMessageKind::Warning,
+                    QStringLiteral("This will empty your city list. Are you sure?"),
+                    QMessageBox::Yes | QMessageBox::No) == QMessageBox::No) {
+        return;
+    }
+    for (int i = Count() - 1; i >= 0; --i) {
+        DeleteLocation(i);
+    }
+}
+
+void TLocationList::ClockLabelDblClick(int row) {
+    if (row >= 0) {
+        emit ShowMapRequested();
+        SelectLocation(row);
+        return;
+    }
+    if (FListMode) {
+        if (!FEntries.empty()) {
+            ClockLabelDblClick(Count() - 1);
+        }
+        return;
+    }
+    const kiv::TMapPoint target = GridPoint(SingleLocation.Latitude, SingleLocation.Longitude);
+    emit FlyTo(target.X, target.Y, 0.3f);
+}
+
+void TLocationList::LabelTopMouseEnter(int row) {
+    TLocationEntry& entry = EntryAt(row);
+    entry.Hovered = true;
+    StyleLocationRow(entry, row);
+}
+
+void TLocationList::LabelTopMouseLeave(int row) {
+    TLocationEntry& entry = EntryAt(row);
+    entry.Hovered = false;
+    StyleLocationRow(entry, row);
 }
 
 } // namespace app

@@ -1,121 +1,109 @@
-// The rows of the location list: one record per listed place, and the row
-// widget that shows it (a filled shape holding a name label and a time label),
-// with the stripes, selection and hover look.
+// The list of places above the map: its entries and rows, adding, selecting,
+// removing and clearing them, the limit of 15 places, the row menu's commands,
+// and the single location that stands in for the list when it is switched off.
+// What the window must do in turn (fly the map to a place, fit its height,
+// show the map, open the list menu) it is told through signals.
 #pragma once
 
-#include "kiv/KivDateTime.h"
+#include "app/LocationRow.h"
+#include "app/MapView.h"
 
-#include <QColor>
-#include <QLabel>
-#include <QString>
-#include <QWidget>
+#include <QObject>
+#include <QPointer>
 
-#include <cstdint>
 #include <vector>
+
+class QLabel;
 
 namespace app {
 
-// The list holds at most this many places.
-constexpr int MaxLocations = 15;
-// Rows are this far apart, and this high.
-constexpr int LocationRowPitch = 17;
-constexpr int LocationRowHeight = 16;
-// Two places within this many degrees in both coordinates are the same place.
-constexpr double SamePlaceDegrees = 0.001;
-
-// A label of a row: reports single clicks (a double click counts as two
-// clicks), the pointer entering and leaving, and asks for the list menu on a
-// right click.
-class TRowLabel : public QLabel {
+class TLocationList : public QObject {
     Q_OBJECT
 public:
-    explicit TRowLabel(QWidget* parent);
+    // The rows are laid over `hintLabel` in `panel` and take its font.
+    TLocationList(QWidget* panel, QLabel* hintLabel, QObject* parent);
+
+    // The listed places in display order (row 0 at the top).
+    const std::vector<TLocationEntry>& Entries() const { return FEntries; }
+    int Count() const { return static_cast<int>(FEntries.size()); }
+    bool IsEmpty() const { return FEntries.empty(); }
+    // The listed places as the map marks them.
+    std::vector<TViewPlace> ListedPlaces() const;
+
+    // The place the clock line shows while the list is switched off.
+    TSingleLocation SingleLocation;
+    // List mode: on, places go to the list; off, they replace the single location.
+    bool ListMode() const { return FListMode; }
+    void SetListMode(bool on) { FListMode = on; }
+
+    // Adds a place to the list (or, with the list switched off, makes it the
+    // single location); a place already listed is selected instead, and a 16th
+    // place is refused with a warning.
+    void AddLocation(const QString& name, const QString& zoneName, double latitude,
+                     double longitude);
+    // Adds the database's place with that index.
+    void AddPlace(int placeIndex);
+    // Selects the row (-1: none), flies the view to it and finds the places near it.
+    void SelectLocation(int index);
+    void DeleteLocation(int index);
+
+    // The list menu's commands: remove the row the menu was opened on (the
+    // last row when it was opened elsewhere); empty the list after asking.
+    void PIRemoveLocationClick();
+    void PIClearListClick();
+    // The list menu opens: over a row, that row loses its hover mark and is
+    // selected. Call when it has closed and its command has run: the row is
+    // forgotten.
+    void MenuOpening();
+    void MenuClosed();
+    // The row of the label the list menu was last opened on; -1 when it was
+    // opened elsewhere (the hint label, the tray icon).
+    int PopupRow() const;
+
+    // A click on row `row`'s name or time label; -1 is a double click on the
+    // clock line.
+    void ClockLabelDblClick(int row = -1);
+    void LabelTopMouseEnter(int row);
+    void LabelTopMouseLeave(int row);
+
+    // The font of the rows' labels.
+    QFont RowFont() const;
+    // The entry at a row, for the tick to write its time.
+    TLocationEntry& EntryAt(int row) { return FEntries[static_cast<std::size_t>(row)]; }
 
 signals:
-    void Clicked();
-    void Entered();
-    void Left();
-
-protected:
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
-};
-
-// The row's shape: a rectangle filled with one colour and outlined with
-// another; it owns the two labels, so deleting it removes the row.
-class TLocationRow : public QWidget {
-    Q_OBJECT
-public:
-    // A row of the panel's width at the top of row `rowNumber`; the time label's
-    // right edge starts at `timeRight` (panel coordinates) and keeps its
-    // distance from the row's right edge when the row is resized.
-    TLocationRow(QWidget* panel, int rowNumber, const QFont& font, int timeRight);
-
-    TRowLabel* NameLabel;
-    TRowLabel* TimeLabel;
-
-    // Sets the fill and outline; repaints only on a change.
-    void SetColors(const QColor& fill, const QColor& outline);
-    QColor Fill() const { return FFill; }
-    QColor Outline() const { return FOutline; }
-    // Sets the colour and underline of both labels; only on a change.
-    void SetLabelLook(const QColor& text, bool underline);
-    QColor LabelColor() const { return FLabelColor; }
-    // Shows a time text: the label takes the text's width (measured here when
-    // not given) and grows leftward. Returns false (and touches nothing) when
-    // the text is already shown.
-    bool SetTimeText(const QString& text, int textWidth = -1);
-    // Moves the row to the top of row `index`.
-    void MoveToRow(int index);
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    // Fly the map to a point of the place grid: at the current zoom, or all the
+    // way in when the row was selected already.
+    void FlyToRow(float x, float y, bool closest);
+    // Fly the map to a point of the place grid at the given zoom.
+    void FlyTo(float x, float y, float zoom);
+    // A row is selected (the map follows it) or none is.
+    void SelectionChanged(bool selected);
+    // The list panel's height changed by `delta` pixels: the window follows.
+    void HeightChanged(int delta);
+    // A row was added (true) or removed (false), and the window fits it.
+    void RowsChanged(bool added);
+    // A row was clicked while the map may be hidden: the map is wanted.
+    void ShowMapRequested();
+    // A row's label asks for the list menu at this screen point.
+    void RowMenuRequested(const QPoint& globalPos);
 
 private:
-    void PlaceTimeLabel();
+    void CreateLocationRow(TLocationEntry& entry);
+    int RowIndexOf(const TLocationRow* row) const;
+    void FitPanelToRows();
+    QWidget* MessageParent() const;
 
-    QColor FFill;
-    QColor FOutline;
-    QColor FLabelColor;
-    bool FUnderline = false;
-    int TimeTextWidth = 0;
-    int TimeRightGap = 0; // from the time label's right edge to the row's
+    std::vector<TLocationEntry> FEntries;
+    QWidget* Panel;
+    QLabel* HintLabel;
+    bool FListMode = true;
+    // The list panel's height: the hint label's 17 pixels or the rows'.
+    int PanelHeight = 17;
+    // The row whose label opens the list menu, set just before it opens, and
+    // the row of the menu's last opening (null when it opened elsewhere).
+    QPointer<TLocationRow> RowOfNextPopup;
+    QPointer<TLocationRow> PopupRowShape;
 };
-
-// One listed place.
-struct TLocationEntry {
-    double Latitude = 0;  // degrees, north positive
-    double Longitude = 0; // degrees, east positive
-    bool Selected = false;
-    bool Hovered = false;             // the pointer is over the name label
-    QString Name;                     // as a rule "City, Country"
-    QString ZoneName;                 // e.g. "Australia/Melbourne"
-    std::int32_t UtcOffset = 0;       // minutes, refreshed by every tick
-    std::int32_t RowNumber = 0;       // the index the row was created at
-    TLocationRow* RowShape = nullptr; // owned by the list panel
-    TRowLabel* NameLabel = nullptr;   // owned by the row shape
-    TRowLabel* TimeLabel = nullptr;   // owned by the row shape
-
-    // What the last tick found for the place: its local time and abbreviation,
-    // or the zone error it ran into (reported once, until the zone answers).
-    bool TimeValid = false;
-    kiv::TDateTime LocalTime = 0;
-    QString Abbreviation;
-    QString ZoneError;
-};
-
-// The look of the row at `index`: white on odd indexes, the tooltip colour on
-// even ones (outline alike); the highlight fill and text when selected, else the
-// hot-tracking text when hovered, else the window text; underlined exactly
-// when hovered.
-void StyleLocationRow(TLocationEntry& entry, int index);
-// StyleLocationRow of every row in order.
-void StyleAllRows(std::vector<TLocationEntry>& entries);
-
-// Whether two places count as one: both coordinates closer than SamePlaceDegrees.
-bool SamePlace(double latitude1, double longitude1, double latitude2, double longitude2);
 
 } // namespace app

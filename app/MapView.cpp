@@ -265,17 +265,4 @@ void TMapView::Paint(QPainter& painter, const TViewOverlay& overlay) const {
     }
 }
 
-QString MinutesToClock(double minutes) {
-    if (minutes < 0) {
-        minutes += 1440;
-    }
-    if (minutes > 1440) {
-        minutes -= 1440;
-    }
-    const double hours = minutes / 60;
-    const int h = static_cast<int>(hours);
-    const int m = static_cast<int>((hours - std::trunc(hours)) * 60);
-    return QString::asprintf("%.2d:%.2d", h, m);
-}
-
 } // namespace app

@@ -101,9 +101,4 @@ private:
     mutable QImage FLayer; // the additive overlay, reused between paints
 };
 
-// "SR hh:mm" style hours and minutes of a minute count, as the status bar shows
-// sunrise, sunset and day length: negative counts wrap forward a day, counts
-// above a day wrap back.
-QString MinutesToClock(double minutes);
-
 } // namespace app

@@ -31,22 +31,22 @@ std::unique_ptr<app::TFormChronara> OpenWindow(int width, int height) {
 
 void BM_PointerMove(benchmark::State& state) {
     auto form = OpenWindow(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    form->View.SetView(300, 150, 0.5f); // close enough for the grid and labels
-    form->LayoutView(false);
+    form->PaintBox->View.SetView(300, 150, 0.5f); // close enough for the grid and labels
+    form->PaintBox->LayoutView(false);
     int x = 100;
     for (auto _ : state) {
         x = x >= 900 ? 100 : x + 7;
-        form->PointerPos = QPoint(x, 400);
-        form->PointerInside = true;
-        form->PanelPaintBoxMouseMove(Qt::NoButton, x, 400);
+        form->PaintBox->PointerPos = QPoint(x, 400);
+        form->PaintBox->PointerInside = true;
+        form->PaintBox->PanelPaintBoxMouseMove(Qt::NoButton, x, 400);
     }
 }
 
 void BM_PanStep(benchmark::State& state) {
     auto form = OpenWindow(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    form->View.SetView(300, 150, static_cast<float>(state.range(2)) / 100.f);
-    form->LayoutView(false);
-    form->PanelPaintBoxMouseDown(Qt::LeftButton, 500, 400);
+    form->PaintBox->View.SetView(300, 150, static_cast<float>(state.range(2)) / 100.f);
+    form->PaintBox->LayoutView(false);
+    form->PaintBox->PanelPaintBoxMouseDown(Qt::LeftButton, 500, 400);
     int dx = 1;
     int x = 500;
     for (auto _ : state) {
@@ -54,9 +54,9 @@ void BM_PanStep(benchmark::State& state) {
             dx = -dx;
         }
         x += dx;
-        form->PointerPos = QPoint(x, 400);
-        form->PointerInside = true;
-        form->PanelPaintBoxMouseMove(Qt::LeftButton, x, 400);
+        form->PaintBox->PointerPos = QPoint(x, 400);
+        form->PaintBox->PointerInside = true;
+        form->PaintBox->PanelPaintBoxMouseMove(Qt::LeftButton, x, 400);
     }
 }
 
@@ -74,22 +74,22 @@ BENCHMARK(BM_PanStep)
 namespace {
 void BM_LayoutOnly(benchmark::State& state) {
     auto form = OpenWindow(1920, 1080);
-    form->View.SetView(300, 150, static_cast<float>(state.range(0)) / 100.f);
-    form->LayoutView(false);
+    form->PaintBox->View.SetView(300, 150, static_cast<float>(state.range(0)) / 100.f);
+    form->PaintBox->LayoutView(false);
     for (auto _ : state) {
-        form->View.LayoutView(1920, 1080);
+        form->PaintBox->View.LayoutView(1920, 1080);
     }
 }
 void BM_PaintOnly(benchmark::State& state) {
     auto form = OpenWindow(1920, 1080);
-    form->View.SetView(300, 150, 0.5f);
-    form->LayoutView(false);
+    form->PaintBox->View.SetView(300, 150, 0.5f);
+    form->PaintBox->LayoutView(false);
     QImage image(1920, 1080, QImage::Format_RGB32);
-    form->PointerPos = QPoint(500, 400);
-    form->PointerInside = true;
+    form->PaintBox->PointerPos = QPoint(500, 400);
+    form->PaintBox->PointerInside = true;
     for (auto _ : state) {
         QPainter p(&image);
-        form->PaintBoxPaint(p);
+        form->PaintBox->PaintBoxPaint(p);
     }
 }
 } // namespace

@@ -28,15 +28,15 @@ struct TTickWindow {
         Form->Timer->stop();
         Form->resize(900, 700);
         app::TFormChronara& f = *Form;
-        f.ShowSA = f.ShowZA = f.ShowDate = true;
-        f.CShowSA = f.CShowZA = f.CShowDate = true;
+        f.Settings.ShowSA = f.Settings.ShowZA = f.Settings.ShowDate = true;
+        f.Settings.CShowSA = f.Settings.CShowZA = f.Settings.CShowDate = true;
         f.ShowClock->trigger();
         // Only the clocks are measured, not a shadow computation.
-        f.SMUpdate = 0;
+        f.Settings.SMUpdate = 0;
         // Fifteen places spread over the database.
         const int places = static_cast<int>(kiv::ZoneDB.Places.size());
         for (int i = 0; i < app::MaxLocations; ++i) {
-            f.AddPlace(i * places / app::MaxLocations);
+            f.Locations->AddPlace(i * places / app::MaxLocations);
         }
         for (int i = 0; i < 10; ++i) {
             QCoreApplication::processEvents();
@@ -51,7 +51,7 @@ void BM_TickNewSecond(benchmark::State& state) {
         window.Clock.AdvanceSeconds(1);
         window.Form->TimerTimer();
     }
-    state.counters["rows"] = static_cast<double>(window.Form->LocationList.size());
+    state.counters["rows"] = static_cast<double>(window.Form->Locations->Entries().size());
 }
 
 // A second tick in the same second: every text is unchanged.
@@ -79,7 +79,7 @@ void BM_PartZoneLocalTime(benchmark::State& state) {
     TTickWindow window;
     const kiv::TDateTime utc = window.Clock.UtcNow();
     for (auto _ : state) {
-        for (const app::TLocationEntry& e : window.Form->LocationList) {
+        for (const app::TLocationEntry& e : window.Form->Locations->Entries()) {
             std::string abbreviation;
             std::int32_t minutes = 0;
             benchmark::DoNotOptimize(
@@ -92,7 +92,7 @@ void BM_PartSunAngle(benchmark::State& state) {
     TTickWindow window;
     const kiv::TDateTime local = window.Clock.LocalNow();
     for (auto _ : state) {
-        for (const app::TLocationEntry& e : window.Form->LocationList) {
+        for (const app::TLocationEntry& e : window.Form->Locations->Entries()) {
             benchmark::DoNotOptimize(
                 app::SunAnglePieceAt(*window.Form->ShadowMap, e.Latitude, e.Longitude, local, 1));
         }
@@ -102,17 +102,24 @@ void BM_PartSunAngle(benchmark::State& state) {
 void BM_PartFormatText(benchmark::State& state) {
     TTickWindow window;
     kiv::TDateTime local = window.Clock.LocalNow();
-    const app::TClockFormats formats = app::TClockFormats::Current();
     app::TTextWidthCache widths;
     widths.UseFont(window.Form->LabelTop->font());
-    const auto width = [&widths](const QString& t) { return widths.Width(t); };
-    const auto sun = [](double, double) { return QStringLiteral("45.0 deg  "); };
+    app::TClockTextRequest request{
+        .Width = [&widths](const QString& t) { return widths.Width(t); },
+        .Available = 600,
+        .ShowSunAngle = true,
+        .ShowZone = true,
+        .ShowDate = true,
+        .Abbreviation = QStringLiteral("CEST"),
+        .SunAngle = [](double, double) { return QStringLiteral("45.0 deg  "); },
+        .Formats = app::TClockFormats::Current()};
     for (auto _ : state) {
         local = kiv::IncMinute(local, 1); // a new time text for every row
-        for (const app::TLocationEntry& e : window.Form->LocationList) {
-            benchmark::DoNotOptimize(app::FormatClockText(width, 600, true, true, true, e.Latitude,
-                                                          e.Longitude, local,
-                                                          QStringLiteral("CEST"), sun, formats));
+        request.Local = local;
+        for (const app::TLocationEntry& e : window.Form->Locations->Entries()) {
+            request.Latitude = e.Latitude;
+            request.Longitude = e.Longitude;
+            benchmark::DoNotOptimize(app::FormatClockText(request));
         }
     }
 }

@@ -63,31 +63,32 @@ private:
     }
 
     void AddBerlin() {
-        Form->AddLocation(QStringLiteral("Berlin, Germany"), "Europe/Berlin", 52.52, 13.405);
+        Form->Locations->AddLocation(QStringLiteral("Berlin, Germany"), "Europe/Berlin", 52.52,
+                                     13.405);
     }
     void AddMelbourne() {
-        Form->AddLocation(QStringLiteral("Melbourne, Australia"), "Australia/Melbourne", -37.81667,
-                          144.96667);
+        Form->Locations->AddLocation(QStringLiteral("Melbourne, Australia"), "Australia/Melbourne",
+                                     -37.81667, 144.96667);
     }
     void AddKolkata() {
-        Form->AddLocation(QStringLiteral("Kolkata"), "Asia/Kolkata", 22.57, 88.36);
+        Form->Locations->AddLocation(QStringLiteral("Kolkata"), "Asia/Kolkata", 22.57, 88.36);
     }
 
     QStringList RowNames() const {
         QStringList names;
-        for (const TLocationEntry& e : Form->LocationList) {
+        for (const TLocationEntry& e : Form->Locations->Entries()) {
             names << e.NameLabel->text();
         }
         return names;
     }
     QString TimeText(int row) const {
-        return Form->LocationList[static_cast<std::size_t>(row)].TimeLabel->text();
+        return Form->Locations->Entries()[static_cast<std::size_t>(row)].TimeLabel->text();
     }
     // The selected row; -1 for none, -2 when more than one is selected.
     int SelectedRow() const {
         int found = -1;
-        for (std::size_t i = 0; i < Form->LocationList.size(); ++i) {
-            if (Form->LocationList[i].Selected) {
+        for (std::size_t i = 0; i < Form->Locations->Entries().size(); ++i) {
+            if (Form->Locations->Entries()[i].Selected) {
                 found = found == -1 ? static_cast<int>(i) : -2;
             }
         }
@@ -172,9 +173,17 @@ private slots:
         const app::TClockFormats formats = app::TClockFormats::Current();
         const auto width = [](const QString& t) { return static_cast<int>(t.size()); };
         const auto sun = [](double, double) { return app::SunAngleText(23.44); };
-        QCOMPARE(app::FormatClockText(width, available, true, true, true, 52.5, 13.4,
-                                      kiv::EncodeDateTime(2026, 12, 21, 12, 0, 0, 0), abbreviation,
-                                      sun, formats),
+        QCOMPARE(app::FormatClockText({.Width = width,
+                                       .Available = available,
+                                       .ShowSunAngle = true,
+                                       .ShowZone = true,
+                                       .ShowDate = true,
+                                       .Latitude = 52.5,
+                                       .Longitude = 13.4,
+                                       .Local = kiv::EncodeDateTime(2026, 12, 21, 12, 0, 0, 0),
+                                       .Abbreviation = abbreviation,
+                                       .SunAngle = sun,
+                                       .Formats = formats}),
                  expected);
     }
 
@@ -186,17 +195,22 @@ private slots:
             return QStringLiteral("BUSY  ");
         };
         const kiv::TDateTime evening = kiv::EncodeDateTime(2026, 7, 4, 21, 5, 9, 0);
-        const app::TClockFormats gb = app::TClockFormats::Current();
-        QCOMPARE(app::FormatClockText(width, 999, false, false, false, 0, 0, evening, "X", sun, gb),
-                 QStringLiteral("21:05:09"));
+        app::TClockTextRequest request{.Width = width,
+                                       .Available = 999,
+                                       .Local = evening,
+                                       .Abbreviation = QStringLiteral("X"),
+                                       .SunAngle = sun,
+                                       .Formats = app::TClockFormats::Current()};
+        QCOMPARE(app::FormatClockText(request), QStringLiteral("21:05:09"));
         QCOMPARE(sunAsked, 0);
-        QCOMPARE(app::FormatClockText(width, 999, true, true, false, 0, 0, evening, "", sun, gb),
-                 QStringLiteral("BUSY  ()  21:05:09"));
+        request.ShowSunAngle = request.ShowZone = true;
+        request.Abbreviation.clear();
+        QCOMPARE(app::FormatClockText(request), QStringLiteral("BUSY  ()  21:05:09"));
         // The locale decides 12- or 24-hour form; seconds always, no zone name.
-        const app::TClockFormats us =
-            app::TClockFormats::Of(QLocale(QLocale::English, QLocale::UnitedStates));
-        QCOMPARE(app::FormatClockText(width, 999, false, false, true, 0, 0, evening, "", sun, us),
-                 QStringLiteral("7/4/26   9:05:09 PM"));
+        request.ShowSunAngle = request.ShowZone = false;
+        request.ShowDate = true;
+        request.Formats = app::TClockFormats::Of(QLocale(QLocale::English, QLocale::UnitedStates));
+        QCOMPARE(app::FormatClockText(request), QStringLiteral("7/4/26   9:05:09 PM"));
         QCOMPARE(app::LongTimeFormatOf(QLocale(QLocale::Chinese, QLocale::China)),
                  QStringLiteral("HH:mm:ss"));
     }
@@ -220,7 +234,7 @@ private slots:
         QCOMPARE(RowNames(), QStringList({"Berlin, Germany", "Melbourne, Australia", "Kolkata"}));
         const int panelWidth = form.PanelLocations->width();
         for (int i = 0; i < 3; ++i) {
-            const TLocationEntry& e = form.LocationList[static_cast<std::size_t>(i)];
+            const TLocationEntry& e = form.Locations->Entries()[static_cast<std::size_t>(i)];
             QCOMPARE(e.RowNumber, i);
             QCOMPARE(e.RowShape->geometry(), QRect(0, 17 * i, panelWidth, 16));
             QCOMPARE(e.NameLabel->geometry(), QRect(4, 0, panelWidth - 8, 16));
@@ -229,9 +243,9 @@ private slots:
         }
         // The newest row is selected; the list's places are marked on the map.
         QCOMPARE(SelectedRow(), 2);
-        QVERIFY(form.FollowSelection);
-        QCOMPARE(form.ListedPlaces().size(), std::size_t{3});
-        QCOMPARE(form.ListedPlaces()[1].Name, QStringLiteral("Melbourne, Australia"));
+        QVERIFY(form.PaintBox->FollowSelection());
+        QCOMPARE(form.Locations->ListedPlaces().size(), std::size_t{3});
+        QCOMPARE(form.Locations->ListedPlaces()[1].Name, QStringLiteral("Melbourne, Australia"));
         // The window grew by the rows below the hint label's height; the map kept its size.
         QCOMPARE(form.PanelLocations->height(), 3 * 17 - 1);
         QCOMPARE(form.height(), height + 3 * 17 - 1 - 17);
@@ -243,16 +257,16 @@ private slots:
         QCOMPARE(TimeText(0), QStringLiteral("(CET)  21/12/2026   13:00:00"));
         QCOMPARE(TimeText(1), QStringLiteral("(AEDT)  21/12/2026   23:00:00"));
         QCOMPARE(TimeText(2), QStringLiteral("(IST)  21/12/2026   17:30:00"));
-        QCOMPARE(form.LocationList[0].UtcOffset, 60);
-        QCOMPARE(form.LocationList[1].UtcOffset, 660);
-        QCOMPARE(form.LocationList[2].UtcOffset, 330);
-        const QRect t0 = form.LocationList[0].TimeLabel->geometry();
-        const QRect t2 = form.LocationList[2].TimeLabel->geometry();
+        QCOMPARE(form.Locations->Entries()[0].UtcOffset, 60);
+        QCOMPARE(form.Locations->Entries()[1].UtcOffset, 660);
+        QCOMPARE(form.Locations->Entries()[2].UtcOffset, 330);
+        const QRect t0 = form.Locations->Entries()[0].TimeLabel->geometry();
+        const QRect t2 = form.Locations->Entries()[2].TimeLabel->geometry();
         QCOMPARE(t0.right(), t2.right());
         QVERIFY(t0.width() < t2.width() + 10 && t0.width() > 0);
         form.resize(form.width() + 40, form.height());
         QCoreApplication::processEvents();
-        QCOMPARE(form.LocationList[0].TimeLabel->geometry().right(), t0.right() + 40);
+        QCOMPARE(form.Locations->Entries()[0].TimeLabel->geometry().right(), t0.right() + 40);
     }
 
     void duplicatesWithinAThousandthOfADegree_data() {
@@ -272,20 +286,21 @@ private slots:
         AddBerlin();
         AddKolkata();
         QCOMPARE(SelectedRow(), 1);
-        form.AddLocation(QStringLiteral("Near Berlin"), "Europe/Berlin", 52.52 + dLat,
-                         13.405 + dLong);
-        QCOMPARE(static_cast<int>(form.LocationList.size()), rows + 1);
+        form.Locations->AddLocation(QStringLiteral("Near Berlin"), "Europe/Berlin", 52.52 + dLat,
+                                    13.405 + dLong);
+        QCOMPARE(static_cast<int>(form.Locations->Entries().size()), rows + 1);
         QCOMPARE(SelectedRow(), rows == 1 ? 0 : 2);
         if (rows == 1) {
             // The listed row was selected and the view flies to it at the current zoom;
             // selecting it again zooms all the way in.
-            QCOMPARE(form.View.TargetZoom, form.View.Zoom.Value);
-            form.AddLocation(QStringLiteral("Near Berlin"), "Europe/Berlin", 52.52, 13.405);
-            QCOMPARE(form.View.TargetZoom, form.View.Zoom.Min);
-            QCOMPARE(form.LocationList.size(), std::size_t{2});
+            QCOMPARE(form.PaintBox->View.TargetZoom, form.PaintBox->View.Zoom.Value);
+            form.Locations->AddLocation(QStringLiteral("Near Berlin"), "Europe/Berlin", 52.52,
+                                        13.405);
+            QCOMPARE(form.PaintBox->View.TargetZoom, form.PaintBox->View.Zoom.Min);
+            QCOMPARE(form.Locations->Entries().size(), std::size_t{2});
             // The flight target is Berlin on the place grid; the places near it were found.
-            QCOMPARE(form.View.TargetX, 550.f);
-            QCOMPARE(form.View.TargetY, 405.f);
+            QCOMPARE(form.PaintBox->View.TargetX, 550.f);
+            QCOMPARE(form.PaintBox->View.TargetY, 405.f);
             QCOMPARE(kiv::ZoneDB.NearestPlaceTitle(), std::string("Berlin, Germany"));
         }
     }
@@ -293,17 +308,17 @@ private slots:
     void sixteenthPlaceIsRefused() {
         TFormChronara& form = Open();
         for (int i = 0; i < 15; ++i) {
-            form.AddLocation(QStringLiteral("Place %1").arg(i), "Europe/Berlin", i, i);
+            form.Locations->AddLocation(QStringLiteral("Place %1").arg(i), "Europe/Berlin", i, i);
         }
-        QCOMPARE(form.LocationList.size(), std::size_t{15});
+        QCOMPARE(form.Locations->Entries().size(), std::size_t{15});
         QVERIFY(Messages->Texts.isEmpty());
-        form.AddLocation(QStringLiteral("One too many"), "Europe/Berlin", 40, 40);
-        QCOMPARE(form.LocationList.size(), std::size_t{15});
+        form.Locations->AddLocation(QStringLiteral("One too many"), "Europe/Berlin", 40, 40);
+        QCOMPARE(form.Locations->Entries().size(), std::size_t{15});
         QCOMPARE(Messages->Texts,
                  QStringList{"The List is limited to 15 entrys.\nPlease delete an entry first!"});
         QCOMPARE(Messages->Kinds.front(), app::TMessageKind::Warning);
         // A listed place is still found and selected.
-        form.AddLocation(QStringLiteral("Again"), "Europe/Berlin", 3, 3);
+        form.Locations->AddLocation(QStringLiteral("Again"), "Europe/Berlin", 3, 3);
         QCOMPARE(SelectedRow(), 3);
         QCOMPARE(Messages->Texts.size(), 1);
     }
@@ -311,22 +326,22 @@ private slots:
     void deletingRowTwoOfFive() {
         TFormChronara& form = Open();
         for (int i = 0; i < 5; ++i) {
-            form.AddLocation(QStringLiteral("Row %1").arg(i), "Europe/Berlin", i, i);
+            form.Locations->AddLocation(QStringLiteral("Row %1").arg(i), "Europe/Berlin", i, i);
         }
         const int height = form.height();
-        form.DeleteLocation(2);
+        form.Locations->DeleteLocation(2);
         QCoreApplication::processEvents();
         QCOMPARE(RowNames(), QStringList({"Row 0", "Row 1", "Row 3", "Row 4"}));
         const QColor tooltip = QApplication::palette().color(QPalette::ToolTipBase);
         for (int i = 0; i < 4; ++i) {
-            const TLocationEntry& e = form.LocationList[static_cast<std::size_t>(i)];
+            const TLocationEntry& e = form.Locations->Entries()[static_cast<std::size_t>(i)];
             QCOMPARE(e.RowShape->y(), 17 * i);
             QCOMPARE(e.RowShape->Fill(), i % 2 == 1 ? QColor(Qt::white) : tooltip);
             QCOMPARE(e.RowShape->Outline(), e.RowShape->Fill());
             QCOMPARE(e.RowShape->LabelColor(), QApplication::palette().color(QPalette::WindowText));
         }
         QCOMPARE(SelectedRow(), -1);
-        QVERIFY(!form.FollowSelection);
+        QVERIFY(!form.PaintBox->FollowSelection());
         QCOMPARE(form.height(), height - 17);
         QCOMPARE(form.findChildren<app::TLocationRow*>().size(), 4);
     }
@@ -336,12 +351,12 @@ private slots:
         AddBerlin();
         AddKolkata();
         const QPalette palette = QApplication::palette();
-        TLocationEntry& selected = form.LocationList[1];
+        const TLocationEntry& selected = form.Locations->Entries()[1];
         QCOMPARE(selected.RowShape->Fill(), palette.color(QPalette::Highlight));
         QCOMPARE(selected.RowShape->Outline(), QColor(Qt::white));
         QCOMPARE(selected.RowShape->LabelColor(), palette.color(QPalette::HighlightedText));
 
-        TLocationEntry& other = form.LocationList[0];
+        const TLocationEntry& other = form.Locations->Entries()[0];
         Hover(other.NameLabel);
         QVERIFY(other.Hovered);
         QVERIFY(other.NameLabel->font().underline());
@@ -363,18 +378,18 @@ private slots:
         QVERIFY(TriggerAction(&form, "PIShowMap"));
         QVERIFY(form.MapHidden);
         form.TimerTimer(); // the time labels get their text and width
-        QTest::mouseClick(form.LocationList[0].TimeLabel, Qt::LeftButton);
+        QTest::mouseClick(form.Locations->Entries()[0].TimeLabel, Qt::LeftButton);
         QVERIFY(!form.MapHidden);
         QVERIFY(form.PIShowMap->isChecked());
         QCOMPARE(SelectedRow(), 0);
-        QCOMPARE(form.View.TargetZoom, form.View.Zoom.Value);
+        QCOMPARE(form.PaintBox->View.TargetZoom, form.PaintBox->View.Zoom.Value);
         // A double click is two clicks: the second zooms all the way in.
-        DoubleClick(form.LocationList[1].NameLabel);
+        DoubleClick(form.Locations->Entries()[1].NameLabel);
         QCOMPARE(SelectedRow(), 1);
-        QCOMPARE(form.View.TargetZoom, form.View.Zoom.Min);
+        QCOMPARE(form.PaintBox->View.TargetZoom, form.PaintBox->View.Zoom.Min);
 
         // A double click on the clock line is a click on the last row.
-        form.SelectLocation(-1);
+        form.Locations->SelectLocation(-1);
         ShowClockLine();
         QTest::mouseDClick(form.ClockLabel, Qt::LeftButton);
         QCOMPARE(SelectedRow(), 1);
@@ -396,7 +411,7 @@ private slots:
         QVERIFY(TriggerAction(&form, "PIRemoveLocation"));
         QCOMPARE(form.height(), one + 17 - 1);
         QCOMPARE(form.maximumHeight(), form.height());
-        form.DeleteLocation(0);
+        form.Locations->DeleteLocation(0);
         QCOMPARE(form.height(), one);
         QCOMPARE(form.minimumHeight(), one);
         // Showing the map again lifts the lock.
@@ -415,13 +430,13 @@ private slots:
             QCOMPARE(no.Texts, QStringList{"This will empty your city list. Are you sure?"});
             QCOMPARE(no.Kinds.front(), app::TMessageKind::Warning);
         }
-        QCOMPARE(form.LocationList.size(), std::size_t{3});
+        QCOMPARE(form.Locations->Entries().size(), std::size_t{3});
         {
             TMessageRecorder yes(QMessageBox::Yes);
             QVERIFY(TriggerAction(&form, "PIClearList"));
             QCOMPARE(yes.Texts.size(), 1);
         }
-        QVERIFY(form.LocationList.empty());
+        QVERIFY(form.Locations->Entries().empty());
         QVERIFY(form.findChildren<app::TLocationRow*>().isEmpty());
         QCOMPARE(form.PanelLocations->height(), 17);
         // With nothing listed there is nothing to ask.
@@ -438,14 +453,14 @@ private slots:
         AddMelbourne();
         AddKolkata();
         // Opened over Melbourne's time label: that row is selected and unhovered.
-        TLocationEntry& melbourne = form.LocationList[1];
+        const TLocationEntry& melbourne = form.Locations->Entries()[1];
         Hover(melbourne.NameLabel);
         emit melbourne.TimeLabel->customContextMenuRequested(QPoint(2, 2));
         QVERIFY(form.PopupMenu1->isVisible());
-        QCOMPARE(form.PopupRow(), 1);
+        QCOMPARE(form.Locations->PopupRow(), 1);
         QVERIFY(form.PIRemoveLocation->isVisible());
         QCOMPARE(SelectedRow(), 1);
-        QVERIFY(!form.LocationList[1].Hovered);
+        QVERIFY(!form.Locations->Entries()[1].Hovered);
         form.PIRemoveLocation->trigger();
         form.PopupMenu1->hide();
         QCoreApplication::processEvents();
@@ -454,17 +469,17 @@ private slots:
         // The tray icon opens the same menu over no row: the last row goes.
         QCOMPARE(form.TrayIcon->contextMenu(), form.PopupMenu1);
         form.PopupMenu1->popup(QPoint(0, 0));
-        QCOMPARE(form.PopupRow(), -1);
+        QCOMPARE(form.Locations->PopupRow(), -1);
         form.PIRemoveLocation->trigger();
         form.PopupMenu1->hide();
         QCOMPARE(RowNames(), QStringList({"Berlin, Germany"}));
-        form.PIRemoveLocationClick();
-        QVERIFY(form.LocationList.empty());
+        form.Locations->PIRemoveLocationClick();
+        QVERIFY(form.Locations->Entries().empty());
         // An empty list: hidden item, and nothing happens.
         form.PopupMenu1->popup(QPoint(0, 0));
         QVERIFY(!form.PIRemoveLocation->isVisible());
         form.PopupMenu1->hide();
-        form.PIRemoveLocationClick();
+        form.Locations->PIRemoveLocationClick();
     }
 
     void listModeSwitchesBothWays() {
@@ -497,17 +512,18 @@ private slots:
         // The single location takes added places, even with a full list.
         form.TimerTimer();
         QCOMPARE(form.ClockLabel->text(), QStringLiteral("Melbourne: 21/12/2026   23:00:00"));
-        QCOMPARE(form.SingleLocation.UtcOffset, 660);
-        form.AddLocation(QStringLiteral("St. John's, Canada"), "America/St_Johns", 47.56, -52.71);
-        QCOMPARE(form.LocationList.size(), std::size_t{2});
+        QCOMPARE(form.Locations->SingleLocation.UtcOffset, 660);
+        form.Locations->AddLocation(QStringLiteral("St. John's, Canada"), "America/St_Johns", 47.56,
+                                    -52.71);
+        QCOMPARE(form.Locations->Entries().size(), std::size_t{2});
         form.TimerTimer();
         QCOMPARE(form.ClockLabel->text(), QStringLiteral("St. John's: 21/12/2026   08:30:00"));
-        QCOMPARE(form.SingleLocation.UtcOffset, -210);
+        QCOMPARE(form.Locations->SingleLocation.UtcOffset, -210);
         // A double click on the clock flies to the single location at zoom 0.3.
         QTest::mouseDClick(form.ClockLabel, Qt::LeftButton);
-        QCOMPARE(form.View.TargetX, 362.f);
-        QCOMPARE(form.View.TargetY, 391.f);
-        QCOMPARE(form.View.TargetZoom, 0.3f);
+        QCOMPARE(form.PaintBox->View.TargetX, 362.f);
+        QCOMPARE(form.PaintBox->View.TargetY, 391.f);
+        QCOMPARE(form.PaintBox->View.TargetZoom, 0.3f);
 
         QVERIFY(TriggerAction(&form, "MultiMode"));
         Settle();
@@ -526,19 +542,19 @@ private slots:
 
     void doubleClickOnTheMapAddsTheNearestPlaceAndTicks() {
         TFormChronara& form = Open();
-        const QPoint stJohns = form.View.PlaceToView(47.56, -52.71);
+        const QPoint stJohns = form.PaintBox->View.PlaceToView(47.56, -52.71);
         // The paint after a pointer move finds the place under the pointer.
         MoveOver(form.PaintBox, stJohns);
         QCOMPARE(kiv::ZoneDB.NearestPlaceTitle(), std::string("St. John's, Canada"));
         QTest::mouseDClick(form.PaintBox, Qt::LeftButton, {}, stJohns);
         QCOMPARE(RowNames(), QStringList({"St. John's, Canada"}));
-        QCOMPARE(form.LocationList[0].ZoneName, QStringLiteral("America/St_Johns"));
-        QCOMPARE(form.LocationList[0].Latitude, 47.56);
+        QCOMPARE(form.Locations->Entries()[0].ZoneName, QStringLiteral("America/St_Johns"));
+        QCOMPARE(form.Locations->Entries()[0].Latitude, 47.56);
         // The tick ran at once.
         QCOMPARE(TimeText(0), QStringLiteral("(NST)  21/12/2026   08:30:00"));
         // The same place again only selects it.
         QTest::mouseDClick(form.PaintBox, Qt::LeftButton, {}, stJohns);
-        QCOMPARE(form.LocationList.size(), std::size_t{1});
+        QCOMPARE(form.Locations->Entries().size(), std::size_t{1});
     }
 
     void mapMenuOffersEighteenPlacesByName() {
@@ -567,7 +583,7 @@ private slots:
         // Choosing one adds it.
         PlaceItems()[3]->trigger(); // "Q-04"
         QCOMPARE(RowNames(), QStringList({"Q-04, Germany"}));
-        QVERIFY(qAbs(form.LocationList[0].Latitude - 54.1) < 1e-9);
+        QVERIFY(qAbs(form.Locations->Entries()[0].Latitude - 54.1) < 1e-9);
         // Elsewhere the nearest ones change.
         kiv::ZoneDB.FindNearestPlace(-37.8, 145, 20);
         form.PopupMenu2->popup(QPoint(10, 10));
@@ -597,13 +613,13 @@ private slots:
         AddBerlin();
         form.TimerTimer();
         QCOMPARE(form.ClockLabel->text(), QStringLiteral("Berlin: 21/12/2026   13:00:00"));
-        form.CShowCty = true;
-        form.CShowZA = true;
+        form.Settings.CShowCty = true;
+        form.Settings.CShowZA = true;
         form.TimerTimer();
         QCOMPARE(form.ClockLabel->text(),
                  QStringLiteral("Berlin, Germany: (CET)  21/12/2026   13:00:00"));
-        form.DeleteLocation(1);
-        form.CShowCty = false;
+        form.Locations->DeleteLocation(1);
+        form.Settings.CShowCty = false;
         form.TimerTimer();
         QCOMPARE(form.ClockLabel->text(), QStringLiteral("Kolkata: (IST)  21/12/2026   17:30:00"));
         // Hidden map: no clock for the list.
@@ -614,8 +630,8 @@ private slots:
 
     void narrowWindowDropsTheDateFirst() {
         TFormChronara& form = Open();
-        form.ShowSA = true;
-        form.SMUpdate = 0; // no shadow computation in between
+        form.Settings.ShowSA = true;
+        form.Settings.SMUpdate = 0; // no shadow computation in between
         AddBerlin();
         form.TimerTimer();
         const QString wide = TimeText(0);
@@ -624,7 +640,7 @@ private slots:
         // Narrow the row until the text shortens: the date goes first, then the
         // abbreviation, then the sun angle; the time stays.
         QStringList seen = {wide};
-        app::TLocationRow* row = form.LocationList[0].RowShape;
+        app::TLocationRow* row = form.Locations->Entries()[0].RowShape;
         for (int w = row->width(); w >= 40; w -= 2) {
             row->resize(w, 16);
             form.TimerTimer();
@@ -638,12 +654,12 @@ private slots:
 
     void sunAngleNightAndBusy() {
         TFormChronara& form = Open();
-        form.ShowSA = true;
+        form.Settings.ShowSA = true;
         ShowClockLine();
-        form.CShowSA = true;
+        form.Settings.CShowSA = true;
         AddMelbourne(); // 23:00 local
         AddBerlin();    // noon at the December solstice: about 76 degrees
-        form.ShadowRefreshCounter = 700;
+        form.Settings.ShadowRefreshCounter = 700;
         form.TimerTimer(); // the rows first, then the refresh starts
         QVERIFY(form.ShadowMap->Busy());
         QCOMPARE(TimeText(0), QStringLiteral("Night  (AEDT)  21/12/2026   23:00:00"));
@@ -668,7 +684,7 @@ private slots:
         Clock->SetOffsets(60, 120);
         Clock->SetDstActive(true);
         TFormChronara& form = Open();
-        form.ShowSA = true;
+        form.Settings.ShowSA = true;
         AddBerlin();
         form.TimerTimer();
         const QString summer = TimeText(0);
@@ -693,8 +709,9 @@ private slots:
         form.TimerTimer();
         QCOMPARE(form.TrayIcon->toolTip(), QStringLiteral("Kolkata: (IST)  21/12/2026   17:30:00"));
         // At most 63 characters.
-        form.AddLocation(QStringLiteral("A place whose name goes on and on, Somewhere Far"),
-                         "Asia/Kolkata", 10, 10);
+        form.Locations->AddLocation(
+            QStringLiteral("A place whose name goes on and on, Somewhere Far"), "Asia/Kolkata", 10,
+            10);
         Clock->AdvanceSeconds(59);
         form.TimerTimer();
         QVERIFY2(TimeText(2).endsWith(QStringLiteral("17:31:00")), qPrintable(TimeText(2)));
@@ -716,10 +733,10 @@ private slots:
         extras.Rules = "LONE\tSun\t7\t1\t10\t1\tD\n";
         TFormChronara& form = Open(extras);
         AddBerlin();
-        form.AddLocation(QStringLiteral("Atlantis, Ocean"), "Atlantis/Capital", 10, -30);
-        form.AddLocation(QStringLiteral("Lonely"), "Test/Lonely", 5, 5);
+        form.Locations->AddLocation(QStringLiteral("Atlantis, Ocean"), "Atlantis/Capital", 10, -30);
+        form.Locations->AddLocation(QStringLiteral("Lonely"), "Test/Lonely", 5, 5);
         ShowClockLine();
-        form.AddLocation(QStringLiteral("Atlantis, Ocean"), "Atlantis/Capital", 10, -30);
+        form.Locations->AddLocation(QStringLiteral("Atlantis, Ocean"), "Atlantis/Capital", 10, -30);
         for (int i = 0; i < 3; ++i) {
             form.TimerTimer();
             Clock->AdvanceSeconds(1);
@@ -730,11 +747,11 @@ private slots:
         QCOMPARE(TimeText(0), QStringLiteral("(CET)  21/12/2026   13:00:02"));
         QCOMPARE(TimeText(1), QStringLiteral("unknown zone"));
         QCOMPARE(TimeText(2), QStringLiteral("zone rules missing"));
-        QCOMPARE(form.LocationList[1].TimeLabel->toolTip(),
+        QCOMPARE(form.Locations->Entries()[1].TimeLabel->toolTip(),
                  QStringLiteral("Could not locate Zone for \"Atlantis/Capital\""));
         // The last row has no time: the clock line says why.
         QCOMPARE(form.ClockLabel->text(), QStringLiteral("Lonely: zone rules missing"));
-        form.DeleteLocation(2);
+        form.Locations->DeleteLocation(2);
         form.TimerTimer();
         QCOMPARE(form.ClockLabel->text(), QStringLiteral("Atlantis: unknown zone"));
         QCoreApplication::processEvents();
@@ -743,7 +760,7 @@ private slots:
         // The single location alike.
         QVERIFY(TriggerAction(&form, "MultiMode"));
         Settle();
-        form.AddLocation(QStringLiteral("Lost City"), "Lost/City", 1, 1);
+        form.Locations->AddLocation(QStringLiteral("Lost City"), "Lost/City", 1, 1);
         form.TimerTimer();
         form.TimerTimer();
         QCoreApplication::processEvents();
@@ -760,14 +777,14 @@ private slots:
         AddBerlin();
         form.TimerTimer();
         QCOMPARE(TimeText(0), QStringLiteral("(CET)  28/03/2026   23:59:59"));
-        QCOMPARE(form.LocationList[0].UtcOffset, 60);
+        QCOMPARE(form.Locations->Entries()[0].UtcOffset, 60);
         Clock->AdvanceSeconds(1);
         form.TimerTimer();
         QCOMPARE(TimeText(0), QStringLiteral("(CET)  29/03/2026   00:00:00"));
         Clock->AdvanceSeconds(1);
         form.TimerTimer();
         QCOMPARE(TimeText(0), QStringLiteral("(CEST)  29/03/2026   01:00:01"));
-        QCOMPARE(form.LocationList[0].UtcOffset, 120);
+        QCOMPARE(form.Locations->Entries()[0].UtcOffset, 120);
     }
 
     void unchangedRowsAreNotRepainted() {
@@ -777,7 +794,7 @@ private slots:
         form.TimerTimer();
         QCoreApplication::processEvents();
         TPaintCounter paints;
-        for (const TLocationEntry& e : form.LocationList) {
+        for (const TLocationEntry& e : form.Locations->Entries()) {
             for (QWidget* w :
                  {static_cast<QWidget*>(e.RowShape), static_cast<QWidget*>(e.NameLabel),
                   static_cast<QWidget*>(e.TimeLabel)}) {

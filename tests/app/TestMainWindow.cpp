@@ -1,7 +1,7 @@
 // The main window and its map view, driven through object names offscreen.
 #include "AppTestSupport.h"
 
-#include "app/MapView.h"
+#include "app/Readouts.h"
 
 #include <QMenu>
 #include <QRegularExpression>
@@ -22,18 +22,18 @@ private:
 
     // Moves the pointer over the paint box without buttons.
     void Hover(int x, int y) {
-        Form->PointerPos = QPoint(x, y);
-        Form->PointerInside = true;
-        Form->PanelPaintBoxMouseMove(Qt::NoButton, x, y);
+        Form->PaintBox->PointerPos = QPoint(x, y);
+        Form->PaintBox->PointerInside = true;
+        Form->PaintBox->PanelPaintBoxMouseMove(Qt::NoButton, x, y);
     }
 
     // The view point of a latitude and longitude.
-    QPoint ViewOf(double lat, double lon) { return Form->View.PlaceToView(lat, lon); }
+    QPoint ViewOf(double lat, double lon) { return Form->PaintBox->View.PlaceToView(lat, lon); }
 
     QImage PaintNow() {
         QImage image(Form->PaintBox->size(), QImage::Format_RGB32);
         QPainter painter(&image);
-        Form->PaintBoxPaint(painter);
+        Form->PaintBox->PaintBoxPaint(painter);
         return image;
     }
 
@@ -48,11 +48,12 @@ private slots:
         QVERIFY2(form.CreationError.isEmpty(), qPrintable(form.CreationError));
         QVERIFY(Messages->Texts.isEmpty());
         QCOMPARE(kiv::ZoneDB.Zones.size(), std::size_t{4});
-        QCOMPARE(form.ShadowRefreshCounter, 599);
-        QCOMPARE(form.SMUpdate, 600);
-        QVERIFY(form.ShowDate && form.ShowZA && !form.ShowSA);
-        QVERIFY(form.CShowDate && !form.CShowZA && !form.CShowSA && !form.CShowCty);
-        QCOMPARE(form.SingleLocation.Name, QStringLiteral("Melbourne, Australia"));
+        QCOMPARE(form.Settings.ShadowRefreshCounter, 599);
+        QCOMPARE(form.Settings.SMUpdate, 600);
+        QVERIFY(form.Settings.ShowDate && form.Settings.ShowZA && !form.Settings.ShowSA);
+        QVERIFY(form.Settings.CShowDate && !form.Settings.CShowZA && !form.Settings.CShowSA &&
+                !form.Settings.CShowCty);
+        QCOMPARE(form.Locations->SingleLocation.Name, QStringLiteral("Melbourne, Australia"));
         QCOMPARE(form.StatusPanelText(0), QStringLiteral("Use left Button to pan!"));
         QCOMPARE(
             form.LabelTop->text(),
@@ -110,7 +111,7 @@ private slots:
             form.TimerTimer();
         }
         Hover(100, 100);
-        form.PanelPaintBoxMouseMove(Qt::LeftButton, 120, 110);
+        form.PaintBox->PanelPaintBoxMouseMove(Qt::LeftButton, 120, 110);
         PaintNow();
         QVERIFY(TriggerAction(&form, "MIZoomIn"));
         QVERIFY(TriggerAction(&form, "N4"));
@@ -123,25 +124,25 @@ private slots:
         Open();
         TFormChronara& form = *Form;
         QCOMPARE(form.PaintBox->size(), QSize(544, 342));
-        QVERIFY(qAbs(form.View.Zoom.Value - 512.f / 342.f) < 1e-4);
+        QVERIFY(qAbs(form.PaintBox->View.Zoom.Value - 512.f / 342.f) < 1e-4);
         QVERIFY(TriggerAction(&form, "MIZoomIn"));
-        QVERIFY(qAbs(form.View.Zoom.Value - (512.f / 342.f - 0.25f)) < 1e-4);
+        QVERIFY(qAbs(form.PaintBox->View.Zoom.Value - (512.f / 342.f - 0.25f)) < 1e-4);
         for (int i = 0; i < 10; ++i) {
-            form.MIZoomInClick();
+            form.PaintBox->MIZoomInClick();
         }
-        QCOMPARE(form.View.Zoom.Value, 0.15f);
-        form.FormMouseWheelDown();
-        QVERIFY(qAbs(form.View.Zoom.Value - 0.25f) < 1e-5);
+        QCOMPARE(form.PaintBox->View.Zoom.Value, 0.15f);
+        form.PaintBox->FormMouseWheelDown();
+        QVERIFY(qAbs(form.PaintBox->View.Zoom.Value - 0.25f) < 1e-5);
     }
 
     void gridAndLabelsOnlyBelowPointSeven() {
         Open();
         TFormChronara& form = *Form;
         QVERIFY(TriggerAction(&form, "MIHighlightCities"));
-        form.AddLocation(QStringLiteral("St. John's, Canada"), QStringLiteral("America/St_Johns"),
-                         47.56, -52.71);
-        form.TimerZoomTo->stop();
-        form.FollowSelection = false;
+        form.Locations->AddLocation(QStringLiteral("St. John's, Canada"),
+                                    QStringLiteral("America/St_Johns"), 47.56, -52.71);
+        form.PaintBox->TimerZoomTo->stop();
+        form.PaintBox->SetFollowSelection(false);
         // Pixels of the label's blue background beside a listed place.
         auto labelPixels = [&](const QImage& image) {
             const QPoint p = ViewOf(47.56, -52.71);
@@ -153,9 +154,9 @@ private slots:
             }
             return n;
         };
-        form.View.SetView(0, 0, 1.0f);
-        form.LayoutView(false);
-        QVERIFY(form.View.Zoom.Value >= 0.7f);
+        form.PaintBox->View.SetView(0, 0, 1.0f);
+        form.PaintBox->LayoutView(false);
+        QVERIFY(form.PaintBox->View.Zoom.Value >= 0.7f);
         const QPoint equator = ViewOf(0, 0);
         const int col = 5;
         QImage far = PaintNow();
@@ -164,8 +165,8 @@ private slots:
         // The listed place's green square shows at every zoom.
         QCOMPARE(QColor(far.pixel(ViewOf(47.56, -52.71))), QColor(0, 255, 0));
 
-        form.View.SetView(100, 50, 0.65f);
-        form.LayoutView(false);
+        form.PaintBox->View.SetView(100, 50, 0.65f);
+        form.PaintBox->LayoutView(false);
         QImage near = PaintNow();
         // The equator (a 90-degree line) adds 128 red, a 10-degree line 50 grey.
         QCOMPARE(QColor(near.pixel(col, ViewOf(0, 0).y())), QColor(60 + 128, 60, 60));
@@ -252,57 +253,57 @@ private slots:
     void panningAndItsBounds() {
         Open();
         TFormChronara& form = *Form;
-        form.View.SetView(200, 100, 0.5f);
-        form.LayoutView(false);
-        form.PanelPaintBoxMouseDown(Qt::LeftButton, 100, 100);
-        form.PanelPaintBoxMouseMove(Qt::LeftButton, 110, 100);
-        QCOMPARE(form.View.OffsetX.Value, 195.f);
-        form.PanelPaintBoxMouseMove(Qt::LeftButton, 110, 80);
-        QCOMPARE(form.View.OffsetY.Value, 110.f);
-        form.View.SetView(0, 0, 0.5f);
-        form.LayoutView(false);
-        form.PanelPaintBoxMouseMove(Qt::NoButton, 100, 100);
-        form.PanelPaintBoxMouseMove(Qt::LeftButton, 110, 110);
-        QCOMPARE(form.View.OffsetX.Value, 0.f);
-        QCOMPARE(form.View.OffsetY.Value, 0.f);
+        form.PaintBox->View.SetView(200, 100, 0.5f);
+        form.PaintBox->LayoutView(false);
+        form.PaintBox->PanelPaintBoxMouseDown(Qt::LeftButton, 100, 100);
+        form.PaintBox->PanelPaintBoxMouseMove(Qt::LeftButton, 110, 100);
+        QCOMPARE(form.PaintBox->View.OffsetX.Value, 195.f);
+        form.PaintBox->PanelPaintBoxMouseMove(Qt::LeftButton, 110, 80);
+        QCOMPARE(form.PaintBox->View.OffsetY.Value, 110.f);
+        form.PaintBox->View.SetView(0, 0, 0.5f);
+        form.PaintBox->LayoutView(false);
+        form.PaintBox->PanelPaintBoxMouseMove(Qt::NoButton, 100, 100);
+        form.PaintBox->PanelPaintBoxMouseMove(Qt::LeftButton, 110, 110);
+        QCOMPARE(form.PaintBox->View.OffsetX.Value, 0.f);
+        QCOMPARE(form.PaintBox->View.OffsetY.Value, 0.f);
         // Far beyond the right edge: held at mapW - visible width.
-        form.PanelPaintBoxMouseMove(Qt::LeftButton, -5000, 110);
-        QCOMPARE(form.View.OffsetX.Value, 1024.f - 544 * 0.5f);
+        form.PaintBox->PanelPaintBoxMouseMove(Qt::LeftButton, -5000, 110);
+        QCOMPARE(form.PaintBox->View.OffsetX.Value, 1024.f - 544 * 0.5f);
     }
 
     void middleButtonDragZooms() {
         Open();
         TFormChronara& form = *Form;
-        form.View.SetView(100, 100, 0.3f);
-        form.LayoutView(false);
-        form.PanelPaintBoxMouseMove(Qt::NoButton, 200, 50);
-        form.PanelPaintBoxMouseMove(Qt::MiddleButton, 200, 150);
-        QVERIFY(qAbs(form.View.Zoom.Value - 1.3f) < 1e-5);
-        form.PanelPaintBoxMouseMove(Qt::MiddleButton, 200, 450);
-        QVERIFY(qAbs(form.View.Zoom.Value - 512.f / 342.f) < 1e-5);
+        form.PaintBox->View.SetView(100, 100, 0.3f);
+        form.PaintBox->LayoutView(false);
+        form.PaintBox->PanelPaintBoxMouseMove(Qt::NoButton, 200, 50);
+        form.PaintBox->PanelPaintBoxMouseMove(Qt::MiddleButton, 200, 150);
+        QVERIFY(qAbs(form.PaintBox->View.Zoom.Value - 1.3f) < 1e-5);
+        form.PaintBox->PanelPaintBoxMouseMove(Qt::MiddleButton, 200, 450);
+        QVERIFY(qAbs(form.PaintBox->View.Zoom.Value - 512.f / 342.f) < 1e-5);
     }
 
     void flightEndsCentredOnItsTarget() {
         Open();
         TFormChronara& form = *Form;
-        form.ZoomTo(512, 256, 0.5f);
-        QVERIFY(form.TimerZoomTo->isActive());
+        form.PaintBox->ZoomTo(512, 256, 0.5f);
+        QVERIFY(form.PaintBox->TimerZoomTo->isActive());
         // Pointer moves are ignored while flying.
         const QString before = form.StatusPanelText(7);
         Hover(10, 10);
         QCOMPARE(form.StatusPanelText(7), before);
-        QTRY_VERIFY_WITH_TIMEOUT(!form.TimerZoomTo->isActive(), 10000);
-        QVERIFY(qAbs(form.View.Zoom.Value - 0.5f) < 0.01f);
-        QVERIFY(qAbs(form.View.OffsetX.Value + 544 * 0.5f / 2 - 512) < 0.05f);
-        QVERIFY(qAbs(form.View.OffsetY.Value + 342 * 0.5f / 2 - 256) < 0.05f);
+        QTRY_VERIFY_WITH_TIMEOUT(!form.PaintBox->TimerZoomTo->isActive(), 10000);
+        QVERIFY(qAbs(form.PaintBox->View.Zoom.Value - 0.5f) < 0.01f);
+        QVERIFY(qAbs(form.PaintBox->View.OffsetX.Value + 544 * 0.5f / 2 - 512) < 0.05f);
+        QVERIFY(qAbs(form.PaintBox->View.OffsetY.Value + 342 * 0.5f / 2 - 256) < 0.05f);
     }
 
     void paintedPlaceSquaresAndCross() {
         Open();
         TFormChronara& form = *Form;
         QVERIFY(TriggerAction(&form, "MIHighlightCities"));
-        form.View.SetView(850, 300, 0.3f);
-        form.LayoutView(false);
+        form.PaintBox->View.SetView(850, 300, 0.3f);
+        form.PaintBox->LayoutView(false);
         // Over Melbourne: it is the nearest place (white square, blue outline);
         // Geelong lies in range (a yellowish square added to the map).
         const QPoint melbourne = ViewOf(-37.81667, 144.96667);
@@ -321,11 +322,11 @@ private slots:
                  QColor(qMin(255, 60 + 255 - d), qMin(255, 60 + 255 - d), 60));
 
         QVERIFY(TriggerAction(&form, "MIHighlightCities"));
-        form.FollowSelection = true;
-        form.View.TargetX = 900;
-        form.View.TargetY = 150;
+        form.PaintBox->SetFollowSelection(true);
+        form.PaintBox->View.TargetX = 900;
+        form.PaintBox->View.TargetY = 150;
         image = PaintNow();
-        const QPoint target = form.View.GridToView(900, 150);
+        const QPoint target = form.PaintBox->View.GridToView(900, 150);
         QCOMPARE(QColor(image.pixel(target + QPoint(0, -12))), QColor(255, 0, 0));
         QCOMPARE(QColor(image.pixel(target + QPoint(12, 0))), QColor(255, 0, 0));
         QCOMPARE(QColor(image.pixel(target + QPoint(-4, 4))), QColor(255, 0, 0));
@@ -337,15 +338,15 @@ private slots:
         TFormChronara& form = *Form;
         form.TimerTimer();
         QVERIFY(!form.ShadowMap->Busy());
-        QCOMPARE(form.ShadowRefreshCounter, 600);
+        QCOMPARE(form.Settings.ShadowRefreshCounter, 600);
         form.TimerTimer();
-        QCOMPARE(form.ShadowRefreshCounter, 0);
+        QCOMPARE(form.Settings.ShadowRefreshCounter, 0);
         QVERIFY(form.ShadowMap->Busy());
         // A tick inside a tick only counts.
-        form.TickBusy = true;
+        form.Tick->TickBusy = true;
         form.TimerTimer();
-        QCOMPARE(form.ShadowRefreshCounter, 1);
-        form.TickBusy = false;
+        QCOMPARE(form.Settings.ShadowRefreshCounter, 1);
+        form.Tick->TickBusy = false;
         QTRY_VERIFY(!form.ShadowMap->Busy());
         // Night lies over the sunless side of the rebuilt map: at 12:00 UTC in
         // December, the night side is around longitude 180.
@@ -355,11 +356,11 @@ private slots:
         QVERIFY(night.R < 10);
         QVERIFY(day.R >= 50);
         // With SMUpdate 0 nothing refreshes and the counter stays.
-        form.SMUpdate = 0;
+        form.Settings.SMUpdate = 0;
         for (int i = 0; i < 3; ++i) {
             form.TimerTimer();
         }
-        QCOMPARE(form.ShadowRefreshCounter, 1);
+        QCOMPARE(form.Settings.ShadowRefreshCounter, 1);
         QVERIFY(!form.ShadowMap->Busy());
     }
 
@@ -377,7 +378,7 @@ private slots:
         QCOMPARE(form.minimumWidth(), 320);
         const int hidden = form.height();
         // The shadow is not refreshed while the map is hidden.
-        form.ShadowRefreshCounter = 700;
+        form.Settings.ShadowRefreshCounter = 700;
         form.TimerTimer();
         QVERIFY(!form.ShadowMap->Busy());
         QVERIFY(TriggerAction(&form, "ShowMap1"));
@@ -400,12 +401,12 @@ private slots:
         QVERIFY(TriggerAction(&form, "ShowClock"));
         QVERIFY(!form.PanelClock->isVisible());
         QVERIFY(TriggerAction(&form, "ShowSM1"));
-        QVERIFY(!form.ShowSM);
-        form.ShadowRefreshCounter = 700;
+        QVERIFY(!form.Settings.ShowSM);
+        form.Settings.ShadowRefreshCounter = 700;
         form.TimerTimer();
         QVERIFY(!form.ShadowMap->Busy());
         QVERIFY(TriggerAction(&form, "ShowSM1"));
-        QCOMPARE(form.ShadowRefreshCounter, form.SMUpdate);
+        QCOMPARE(form.Settings.ShadowRefreshCounter, form.Settings.SMUpdate);
         form.TimerTimer();
         QVERIFY(form.ShadowMap->Busy());
         QTRY_VERIFY(!form.ShadowMap->Busy());
@@ -440,7 +441,7 @@ private slots:
     void exitWaitsForARunningShadowComputation() {
         Open();
         TFormChronara& form = *Form;
-        form.ShadowRefreshCounter = 700;
+        form.Settings.ShadowRefreshCounter = 700;
         form.TimerTimer();
         QVERIFY(form.ShadowMap->Busy());
         QSignalSpy closed(&form, &TFormChronara::Closed);
@@ -453,7 +454,7 @@ private slots:
     void windowGoneBeforeItsShadowCompletes() {
         Open();
         TFormChronara& form = *Form;
-        form.ShadowRefreshCounter = 700;
+        form.Settings.ShadowRefreshCounter = 700;
         form.TimerTimer();
         QVERIFY(form.ShadowMap->Busy());
         Form.reset();

@@ -684,8 +684,8 @@ private slots:
 
         Run("MIAddLocation", {ChooseCountry("ger"), ChooseCity("potsd")});
         QCOMPARE(Shown, std::vector<QDialog*>({&Page1(), &Page2()}));
-        QCOMPARE(Form->LocationList.size(), std::size_t(1));
-        const app::TLocationEntry& added = Form->LocationList[0];
+        QCOMPARE(Form->Locations->Entries().size(), std::size_t(1));
+        const app::TLocationEntry& added = Form->Locations->Entries()[0];
         QCOMPARE(added.Name, QStringLiteral("Potsdam, Germany"));
         QCOMPARE(added.ZoneName, QStringLiteral("Europe/Berlin"));
         QCOMPARE(added.Latitude, 52.4);
@@ -693,11 +693,11 @@ private slots:
 
         // The map menu's command and the toolbar button run the same pages.
         Run("AddLocationWizard1", {ChooseCountry("ind"), ChooseCity("kol")});
-        QCOMPARE(Form->LocationList.size(), std::size_t(2));
-        QCOMPARE(Form->LocationList[1].Name, QStringLiteral("Kolkata, India"));
+        QCOMPARE(Form->Locations->Entries().size(), std::size_t(2));
+        QCOMPARE(Form->Locations->Entries()[1].Name, QStringLiteral("Kolkata, India"));
         Run("TBAddLocation", {ChooseCountry("can"), ChooseCity("john")});
-        QCOMPARE(Form->LocationList.size(), std::size_t(3));
-        QCOMPARE(Form->LocationList[2].ZoneName, QStringLiteral("America/St_Johns"));
+        QCOMPARE(Form->Locations->Entries().size(), std::size_t(3));
+        QCOMPARE(Form->Locations->Entries()[2].ZoneName, QStringLiteral("America/St_Johns"));
         QCOMPARE(Form->Wizard1, first);
         QVERIFY(Messages->Texts.isEmpty());
     }
@@ -708,7 +708,7 @@ private slots:
         QCOMPARE(Shown.size(), std::size_t(1));
         Run("MIAddLocation", {ChooseCountry("aus"), [](QDialog&) {}});
         QCOMPARE(Shown.size(), std::size_t(2));
-        QVERIFY(Form->LocationList.empty());
+        QVERIFY(Form->Locations->Entries().empty());
     }
 
     void backKeepsPageOnesStateAndTheZoneErrorKeepsPageTwo() {
@@ -737,9 +737,9 @@ private slots:
         QVERIFY(nextAfterBack);
         QCOMPARE(Shown, std::vector<QDialog*>({&Page1(), &Page2(), &Page1(), &Page2()}));
         QCOMPARE(Messages->Texts, QStringList({"Could not locate Zone for \"melb\""}));
-        QCOMPARE(Form->LocationList.size(), std::size_t(1));
-        QCOMPARE(Form->LocationList[0].Name, QStringLiteral("Australia/Melbourne"));
-        QCOMPARE(Form->LocationList[0].Latitude, -37.81667);
+        QCOMPARE(Form->Locations->Entries().size(), std::size_t(1));
+        QCOMPARE(Form->Locations->Entries()[0].Name, QStringLiteral("Australia/Melbourne"));
+        QCOMPARE(Form->Locations->Entries()[0].Latitude, -37.81667);
     }
 
     void anEmptyDisplayNameIsAdded() {
@@ -749,37 +749,37 @@ private slots:
                                   Retype(Page2().Edit3, QString());
                                   Page2().ButtonAdd->click();
                               }});
-        QCOMPARE(Form->LocationList.size(), std::size_t(1));
-        QCOMPARE(Form->LocationList[0].Name, QString());
-        QCOMPARE(Form->LocationList[0].ZoneName, QStringLiteral("Asia/Kolkata"));
+        QCOMPARE(Form->Locations->Entries().size(), std::size_t(1));
+        QCOMPARE(Form->Locations->Entries()[0].Name, QString());
+        QCOMPARE(Form->Locations->Entries()[0].ZoneName, QStringLiteral("Asia/Kolkata"));
     }
 
     void changeLocationReplacesTheSingleLocationEvenWithFifteenPlaces() {
         OpenWindow();
         for (int i = 0; i < app::MaxLocations; ++i) {
-            Form->AddLocation(QStringLiteral("Place %1").arg(i), QStringLiteral("Europe/Berlin"),
-                              10 + i, 20 + i);
+            Form->Locations->AddLocation(QStringLiteral("Place %1").arg(i),
+                                         QStringLiteral("Europe/Berlin"), 10 + i, 20 + i);
         }
-        QCOMPARE(Form->LocationList.size(), std::size_t(app::MaxLocations));
+        QCOMPARE(Form->Locations->Entries().size(), std::size_t(app::MaxLocations));
         QVERIFY(TriggerAction(Form.get(), "MultiMode"));
         QCOMPARE(Form->AddLocationWizard1->text(), QStringLiteral("Change Location..."));
         QCOMPARE(Form->MIAddLocation->text(), QStringLiteral("Add Location..."));
 
         Run("AddLocationWizard1", {ChooseCountry("ind"), ChooseCity("kolk")});
-        QCOMPARE(Form->SingleLocation.Name, QStringLiteral("Kolkata, India"));
-        QCOMPARE(Form->SingleLocation.ZoneName, QStringLiteral("Asia/Kolkata"));
-        QCOMPARE(Form->SingleLocation.Latitude, 22.57);
-        QCOMPARE(Form->SingleLocation.Longitude, 88.36);
-        QCOMPARE(Form->LocationList.size(), std::size_t(app::MaxLocations));
+        QCOMPARE(Form->Locations->SingleLocation.Name, QStringLiteral("Kolkata, India"));
+        QCOMPARE(Form->Locations->SingleLocation.ZoneName, QStringLiteral("Asia/Kolkata"));
+        QCOMPARE(Form->Locations->SingleLocation.Latitude, 22.57);
+        QCOMPARE(Form->Locations->SingleLocation.Longitude, 88.36);
+        QCOMPARE(Form->Locations->Entries().size(), std::size_t(app::MaxLocations));
         QVERIFY(Messages->Texts.isEmpty());
 
         // Back in list mode a sixteenth place is refused.
         QVERIFY(TriggerAction(Form.get(), "MultiMode"));
         QCOMPARE(Form->AddLocationWizard1->text(), QStringLiteral("Add Location..."));
         Run("MIAddLocation", {ChooseCountry("aus"), ChooseCity("geel")});
-        QCOMPARE(Form->LocationList.size(), std::size_t(app::MaxLocations));
+        QCOMPARE(Form->Locations->Entries().size(), std::size_t(app::MaxLocations));
         QCOMPARE(Messages->Texts.size(), 1);
-        QCOMPARE(Form->SingleLocation.Name, QStringLiteral("Kolkata, India"));
+        QCOMPARE(Form->Locations->SingleLocation.Name, QStringLiteral("Kolkata, India"));
     }
 
     void runsAsRealModalPages() {
@@ -797,9 +797,9 @@ private slots:
         });
         QVERIFY(TriggerAction(Form.get(), "TBAddLocation"));
         QVERIFY(!Page1().isVisible() && !Page2().isVisible());
-        QCOMPARE(Form->LocationList.size(), std::size_t(1));
-        QCOMPARE(Form->LocationList[0].Name, QStringLiteral("St. John's, Canada"));
-        QCOMPARE(Form->LocationList[0].ZoneName, QStringLiteral("America/St_Johns"));
+        QCOMPARE(Form->Locations->Entries().size(), std::size_t(1));
+        QCOMPARE(Form->Locations->Entries()[0].Name, QStringLiteral("St. John's, Canada"));
+        QCOMPARE(Form->Locations->Entries()[0].ZoneName, QStringLiteral("America/St_Johns"));
     }
 };
 

@@ -1,0 +1,240 @@
+#include "app/ClockTick.h"
+
+#include "app/Messages.h"
+#include "kiv/KivClock.h"
+#include "kiv/KivErrors.h"
+#include "kiv/KivTimeZone.h"
+#include "solar/shadow.h"
+
+#include <QLabel>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+namespace app {
+
+namespace {
+
+const char* const kHintText = "Double Click on Map or select from PopUp Menu";
+
+// The tray tooltip holds at most this many characters.
+constexpr qsizetype MaxTrayTipLength = 63;
+
+// A zone's local time at the UTC instant; false, with the error's text, when
+// the database does not know the zone or its rules.
+bool LocalTimeOf(const QString& zoneName, kiv::TDateTime utc, kiv::TDateTime& local,
+                 QString& abbreviation, std::int32_t& minutes, QString& error) {
+    try {
+        std::string letters;
+        local = kiv::ZoneDB.ZoneLocalTime(zoneName.toStdString(), utc, letters, minutes);
+        abbreviation = QString::fromStdString(letters);
+        return true;
+    } catch (const kiv::EKivError& e) {
+        error = QString::fromUtf8(e.what());
+        return false;
+    }
+}
+
+// What a row or the clock line shows in place of a time its zone cannot give.
+QString ZoneErrorMark(const QString& error) {
+    return error.startsWith(QLatin1String("Could not locate Zone"))
+               ? QStringLiteral("unknown zone")
+               : QStringLiteral("zone rules missing");
+}
+
+// A place's name as the clock line shows it: the part before the first comma
+// unless the whole name is asked for.
+QString ShownName(const QString& name, bool wholeName) {
+    return wholeName ? name : name.section(QLatin1Char(','), 0, 0);
+}
+
+} // namespace
+
+TClockTick::TClockTick(QWidget* messageParent, QObject* parent)
+    : QObject(parent), MessageParent(messageParent) {
+    setObjectName(QStringLiteral("ClockTick"));
+}
+
+void TClockTick::Run(const TTickScene& scene) {
+    TDisplaySettings& settings = *scene.Settings;
+    // 1. Counted even when a tick is running.
+    if (settings.SMUpdate > 0) {
+        ++settings.ShadowRefreshCounter;
+    }
+    // 2.
+    if (TickBusy) {
+        return;
+    }
+    TickBusy = true;
+    try {
+        // One instant for the whole tick: every row, the clock line and the sun
+        // angles read the same moment.
+        kiv::TClock& clock = kiv::CurrentClock();
+        const kiv::TDateTime utc = clock.UtcNow();
+        const int machineOffset = clock.OffsetMinutesAt(utc);
+        const kiv::TDateTime machineLocal = kiv::IncMinute(utc, machineOffset);
+        TClockTextRequest request;
+        request.Formats = TClockFormats::Current();
+        // The sun at the machine's wall-clock time, daylight saving included.
+        solar::TShadowMap* map = scene.ShadowMap;
+        request.SunAngle = [map, machineLocal, machineOffset](double latitude, double longitude) {
+            return map ? SunAnglePieceAt(*map, latitude, longitude, machineLocal,
+                                         machineOffset / 60.0)
+                       : QString();
+        };
+        // 3. The hint stands unless a time replaces it below.
+        QString clockLine = QLatin1String(kHintText);
+        QString trayTip;
+        TLocationList& list = *scene.List;
+        if (list.ListMode()) {
+            // 4. Every row, first to last.
+            WriteRows(scene, utc, request, trayTip);
+            // 5. The clock line shows the last row.
+            if (scene.ShowClock && !list.IsEmpty() && !scene.MapHidden) {
+                const TLocationEntry& last = list.Entries().back();
+                if (last.TimeValid) {
+                    request.Latitude = last.Latitude;
+                    request.Longitude = last.Longitude;
+                    request.Local = last.LocalTime;
+                    request.Abbreviation = last.Abbreviation;
+                    clockLine = ClockLineText(scene, last.Name, request);
+                } else {
+                    clockLine = ShownName(last.Name, settings.CShowCty) + QStringLiteral(": ") +
+                                ZoneErrorMark(last.ZoneError);
+                }
+            }
+        } else if (!list.SingleLocation.ZoneName.isEmpty() && scene.ShowClock) {
+            // 6. The single location on the clock line.
+            TSingleLocation& single = list.SingleLocation;
+            std::int32_t minutes = 0;
+            QString error;
+            if (LocalTimeOf(single.ZoneName, utc, request.Local, request.Abbreviation, minutes,
+                            error)) {
+                single.ZoneError.clear();
+                request.Latitude = single.Latitude;
+                request.Longitude = single.Longitude;
+                clockLine = ClockLineText(scene, single.Name, request);
+                single.UtcOffset = minutes;
+                if (kiv::SecondOf(request.Local) == 0) {
+                    trayTip = clockLine;
+                }
+            } else {
+                clockLine = ShownName(single.Name, settings.CShowCty) + QStringLiteral(": ") +
+                            ZoneErrorMark(error);
+                if (single.ZoneError != error) {
+                    single.ZoneError = error;
+                    ReportZoneError(error);
+                }
+            }
+        }
+        if (scene.ClockLabel->text() != clockLine) {
+            scene.ClockLabel->setText(clockLine);
+        }
+        if (!trayTip.isEmpty()) {
+            trayTip.truncate(MaxTrayTipLength);
+            if (scene.TrayIcon->toolTip() != trayTip) {
+                scene.TrayIcon->setToolTip(trayTip);
+            }
+        }
+        // 7. The shadow map's periodic refresh.
+        RefreshShadow(scene);
+    } catch (const std::exception& e) {
+        TickBusy = false;
+        ShowError(MessageParent, QString::fromUtf8(e.what()));
+        return;
+    }
+    // 8.
+    TickBusy = false;
+}
+
+void TClockTick::WriteRows(const TTickScene& scene, kiv::TDateTime utc, TClockTextRequest& request,
+                           QString& trayTip) {
+    const TDisplaySettings& settings = *scene.Settings;
+    TLocationList& list = *scene.List;
+    // The rows' labels all have the hint label's font.
+    RowWidths.UseFont(list.RowFont());
+    request.Width = [this](const QString& text) { return RowWidths.Width(text); };
+    request.ShowSunAngle = settings.ShowSA;
+    request.ShowZone = settings.ShowZA;
+    request.ShowDate = settings.ShowDate;
+    for (int row = 0; row < list.Count(); ++row) {
+        TLocationEntry& entry = list.EntryAt(row);
+        std::int32_t minutes = 0;
+        QString error;
+        if (!LocalTimeOf(entry.ZoneName, utc, entry.LocalTime, entry.Abbreviation, minutes,
+                         error)) {
+            // The row shows the fault; the other rows and the clock go on.
+            entry.TimeValid = false;
+            const QString mark = ZoneErrorMark(error);
+            entry.RowShape->SetTimeText(mark, RowWidths.Width(mark));
+            entry.TimeLabel->setToolTip(error);
+            if (entry.ZoneError != error) {
+                entry.ZoneError = error;
+                ReportZoneError(error);
+            }
+            continue;
+        }
+        if (!entry.ZoneError.isEmpty()) {
+            entry.ZoneError.clear();
+            entry.TimeLabel->setToolTip(QString());
+        }
+        entry.TimeValid = true;
+        request.Available = entry.RowShape->width() - RowWidths.Width(entry.NameLabel->text()) - 30;
+        request.Latitude = entry.Latitude;
+        request.Longitude = entry.Longitude;
+        request.Local = entry.LocalTime;
+        request.Abbreviation = entry.Abbreviation;
+        int textWidth = 0;
+        const QString text = FormatClockText(request, &textWidth);
+        entry.RowShape->SetTimeText(text, textWidth);
+        entry.UtcOffset = minutes;
+        if (kiv::SecondOf(entry.LocalTime) == 0) {
+            // Rows reaching second 0 together: the last one stays.
+            trayTip = entry.NameLabel->text() + QStringLiteral(": ") + entry.TimeLabel->text();
+        }
+    }
+}
+
+QString TClockTick::ClockLineText(const TTickScene& scene, const QString& name,
+                                  TClockTextRequest request) {
+    const TDisplaySettings& settings = *scene.Settings;
+    ClockWidths.UseFont(scene.ClockLabel->font());
+    request.Width = [this](const QString& text) { return ClockWidths.Width(text); };
+    request.ShowSunAngle = settings.CShowSA;
+    request.ShowZone = settings.CShowZA;
+    request.ShowDate = settings.CShowDate;
+    // The whole name is subtracted even when only the city is shown.
+    request.Available = scene.ClockLabel->width() - ClockWidths.Width(name) - 10;
+    return ShownName(name, settings.CShowCty) + QStringLiteral(": ") + FormatClockText(request);
+}
+
+void TClockTick::RefreshShadow(const TTickScene& scene) {
+    TDisplaySettings& settings = *scene.Settings;
+    if (settings.ShadowRefreshCounter > settings.SMUpdate && settings.ShowSM && !scene.MapHidden &&
+        settings.SMUpdate > 0 && scene.WindowVisible && scene.ShadowMap) {
+        settings.ShadowRefreshCounter = 0;
+        // The terminator of this moment: the machine's wall-clock time with the
+        // offset in force now, daylight saving included.
+        kiv::TClock& clock = kiv::CurrentClock();
+        const kiv::TDateTime utc = clock.UtcNow();
+        const int offset = clock.OffsetMinutesAt(utc);
+        scene.ShadowMap->SetDateTime(offset / 60.0, kiv::IncMinute(utc, offset));
+    }
+}
+
+void TClockTick::ReportZoneError(const QString& text) {
+    if (PendingZoneErrors.contains(text)) {
+        return;
+    }
+    PendingZoneErrors.append(text);
+    if (PendingZoneErrors.size() == 1) {
+        // After the tick: a box must not hold the tick open.
+        QTimer::singleShot(0, this, [this] {
+            const QStringList texts = std::exchange(PendingZoneErrors, {});
+            for (const QString& text : texts) {
+                ShowError(MessageParent, text);
+            }
+        });
+    }
+}
+
+} // namespace app

@@ -1,0 +1,66 @@
+// The one-second clock tick: the time text of every list row, the clock line,
+// the tray icon's tooltip and the shadow map's periodic refresh. The window
+// hands each tick what it reads and writes; the tick keeps its own memory (the
+// busy flag, text widths, zone errors waiting to be reported).
+#pragma once
+
+#include "app/ClockText.h"
+#include "app/DisplaySettings.h"
+#include "app/LocationList.h"
+
+#include <QObject>
+#include <QStringList>
+
+class QLabel;
+class QSystemTrayIcon;
+class QWidget;
+
+namespace solar {
+class TShadowMap;
+}
+
+namespace app {
+
+// What one tick works on.
+struct TTickScene {
+    TDisplaySettings* Settings = nullptr;
+    TLocationList* List = nullptr;
+    QLabel* ClockLabel = nullptr;
+    QSystemTrayIcon* TrayIcon = nullptr;
+    solar::TShadowMap* ShadowMap = nullptr; // none after a failed start-up
+    bool ShowClock = false;                 // "Show Clock" is checked
+    bool MapHidden = false;
+    bool WindowVisible = false;
+};
+
+class TClockTick : public QObject {
+    Q_OBJECT
+public:
+    // Errors are reported in boxes over `messageParent`.
+    TClockTick(QWidget* messageParent, QObject* parent);
+
+    // True while a tick runs: a tick inside it only counts.
+    bool TickBusy = false;
+
+    // One tick: count toward the refresh, write the rows, the clock line and
+    // the tooltip, and start a due shadow refresh.
+    void Run(const TTickScene& scene);
+
+private:
+    void WriteRows(const TTickScene& scene, kiv::TDateTime utc, TClockTextRequest& request,
+                   QString& trayTip);
+    // The clock line for a place: its name (before the first comma unless
+    // CShowCty), a colon and its time text.
+    QString ClockLineText(const TTickScene& scene, const QString& name, TClockTextRequest request);
+    void RefreshShadow(const TTickScene& scene);
+    // Reports a zone error after the tick (each text once per tick).
+    void ReportZoneError(const QString& text);
+
+    QWidget* MessageParent;
+    QStringList PendingZoneErrors;
+    // Remembered text widths of the rows' font and of the clock line's.
+    TTextWidthCache RowWidths;
+    TTextWidthCache ClockWidths;
+};
+
+} // namespace app

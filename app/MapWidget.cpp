@@ -1,0 +1,257 @@
+#include "app/MapWidget.h"
+
+#include "app/Messages.h"
+#include "kiv/KivClock.h"
+#include "kiv/KivTimeZone.h"
+#include "solar/shadow.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTimer>
+
+#include <cmath>
+
+namespace app {
+
+TMapWidget::TMapWidget(QWidget* parent) : QWidget(parent), TimerZoomTo(new QTimer(this)) {
+    setObjectName(QStringLiteral("PaintBox"));
+    setMinimumSize(8, 8);
+    setMouseTracking(true);
+    // Every pixel is painted here: no background erase.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    TimerZoomTo->setObjectName(QStringLiteral("TimerZoomTo"));
+    TimerZoomTo->setInterval(50);
+    connect(TimerZoomTo, &QTimer::timeout, this,
+            [this] { Guarded([this] { TimerZoomToTimer(); }); });
+}
+
+template <class F> void TMapWidget::Guarded(F&& handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        ShowError(window(), QString::fromUtf8(e.what()));
+    }
+}
+
+void TMapWidget::SetWorld(const kiv::TFastDIB* zoneImage, solar::TShadowMap* shadowMap) {
+    ZoneImage = zoneImage;
+    ShadowMap = shadowMap;
+}
+
+bool TMapWidget::MapShown() const {
+    return isVisibleTo(window());
+}
+
+// ---------------------------------------------------------------- events
+
+void TMapWidget::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    try {
+        PaintBoxPaint(painter);
+    } catch (const std::exception& e) {
+        // Never a box from inside a paint: report after it, once per text.
+        const QString text = QString::fromUtf8(e.what());
+        if (text != LastPaintError) {
+            LastPaintError = text;
+            QTimer::singleShot(0, this, [this, text] { ShowError(window(), text); });
+        }
+    }
+}
+
+void TMapWidget::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    PointerPos = p;
+    PointerInside = rect().contains(p);
+    Guarded([&] { PanelPaintBoxMouseMove(event->buttons(), p.x(), p.y()); });
+}
+
+void TMapWidget::mousePressEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    Guarded([&] { PanelPaintBoxMouseDown(event->button(), p.x(), p.y()); });
+}
+
+void TMapWidget::mouseReleaseEvent(QMouseEvent* event) {
+    Guarded([&] { PanelPaintBoxMouseUp(event->button()); });
+}
+
+void TMapWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        Guarded([&] { PanelPaintBoxDblClick(); });
+    }
+}
+
+void TMapWidget::resizeEvent(QResizeEvent*) {
+    PanelPaintBoxResize();
+}
+
+void TMapWidget::enterEvent(QEnterEvent* event) {
+    PointerPos = event->position().toPoint();
+    PointerInside = true;
+}
+
+void TMapWidget::leaveEvent(QEvent*) {
+    PointerInside = false;
+    update();
+}
+
+// ---------------------------------------------------------------- the view
+
+void TMapWidget::LayoutView(bool repaint) {
+    View.LayoutView(width(), height());
+    if (repaint) {
+        this->repaint();
+    }
+}
+
+void TMapWidget::ZoomTo(float x, float y, float zoom) {
+    TimerZoomTo->stop();
+    View.SetTarget(x, y, zoom);
+    TimerZoomTo->start();
+}
+
+void TMapWidget::TimerZoomToTimer() {
+    if (!View.FlightStep()) {
+        TimerZoomTo->stop();
+    }
+    repaint();
+}
+
+void TMapWidget::PaintBoxPaint(QPainter& painter) {
+    TViewOverlay overlay;
+    overlay.Highlight = FHighlight;
+    overlay.PointerInside = PointerInside && rect().contains(PointerPos);
+    overlay.FollowSelection = FFollowSelection;
+    overlay.Database = &kiv::ZoneDB;
+    if (ListedPlaces) {
+        overlay.Listed = ListedPlaces();
+    }
+    overlay.Font = font();
+    QString title;
+    if (overlay.PointerInside && ShadowMap &&
+        NearestPlaceReadout(kiv::ZoneDB, *ShadowMap, View.ViewToMap(PointerPos.x(), PointerPos.y()),
+                            title)) {
+        emit NearestPlaceChanged(title);
+    }
+    View.Paint(painter, overlay);
+}
+
+void TMapWidget::PanelPaintBoxMouseMove(Qt::MouseButtons buttons, int x, int y) {
+    if (TimerZoomTo->isActive()) {
+        return;
+    }
+    if (buttons & Qt::LeftButton) {
+        setCursor(Qt::SizeAllCursor);
+    }
+    if (ShadowMap) {
+        TReadoutWorld world;
+        world.Database = &kiv::ZoneDB;
+        world.ZoneImage = ZoneImage;
+        world.ShadowMap = ShadowMap;
+        world.MapW = View.MapW();
+        world.MapH = View.MapH();
+        kiv::TClock& clock = kiv::CurrentClock();
+        const kiv::TDateTime utc = clock.UtcNow();
+        emit ReadoutsChanged(
+            PointReadouts(world, View.ViewToMap(x, y), utc, clock.OffsetMinutesAt(utc)));
+    }
+    const float zoom = View.Zoom.Value;
+    if (buttons & Qt::LeftButton) {
+        TimerZoomTo->stop();
+        View.OffsetX.SetValue(View.OffsetX.Value - static_cast<float>(x - LastPointer.x()) * zoom);
+        View.OffsetY.SetValue(View.OffsetY.Value - static_cast<float>(y - LastPointer.y()) * zoom);
+        LayoutView(false);
+    } else if (buttons & Qt::MiddleButton) {
+        TimerZoomTo->stop();
+        View.ZoomBy(static_cast<float>(y - LastPointer.y()) / 100.f);
+        LayoutView(false);
+    }
+    repaint();
+    LastPointer = QPoint(x, y);
+}
+
+void TMapWidget::PanelPaintBoxMouseDown(Qt::MouseButton, int x, int y) {
+    LastPointer = QPoint(x, y);
+}
+
+void TMapWidget::PanelPaintBoxMouseUp(Qt::MouseButton button) {
+    if (button == Qt::LeftButton) {
+        unsetCursor();
+    }
+}
+
+void TMapWidget::PanelPaintBoxDblClick() {
+    if (kiv::ZoneDB.Places.empty()) {
+        return;
+    }
+    emit PlaceDoubleClicked(kiv::ZoneDB.Nearest);
+}
+
+void TMapWidget::PanelPaintBoxResize() {
+    View.SetView(View.OffsetX.Value, View.OffsetY.Value, View.FillZoom(width(), height()));
+    LayoutView(false);
+}
+
+void TMapWidget::ZoomStep(float delta) {
+    TimerZoomTo->stop();
+    View.ZoomBy(delta);
+    LayoutView(true);
+}
+
+void TMapWidget::FormMouseWheelDown() {
+    if (MapShown()) {
+        ZoomStep(0.1f);
+    }
+}
+
+void TMapWidget::FormMouseWheelUp() {
+    if (MapShown()) {
+        ZoomStep(-0.1f);
+    }
+}
+
+void TMapWidget::MIZoomInClick() {
+    if (FFollowSelection) {
+        ZoomTo(View.TargetX, View.TargetY, View.Zoom.Value - 0.5f);
+    } else {
+        ZoomStep(-0.25f);
+    }
+}
+
+void TMapWidget::MIZoomOutClick() {
+    if (FFollowSelection) {
+        ZoomTo(View.TargetX, View.TargetY, View.Zoom.Value + 0.5f);
+    } else {
+        ZoomStep(0.25f);
+    }
+}
+
+void TMapWidget::N4Click() {
+    const float mapW = static_cast<float>(View.MapW());
+    const float mapH = static_cast<float>(View.MapH());
+    const float pw = static_cast<float>(width());
+    const float ph = static_cast<float>(height());
+    if (mapW <= 0 || mapH <= 0 || pw <= 0 || ph <= 0) {
+        return;
+    }
+    const float z = mapW / mapH >= pw / ph ? mapW / pw : mapH / ph;
+    if (z > View.Zoom.Max) {
+        View.Zoom.SetMax(z);
+    }
+    View.Zoom.SetValue(z);
+    LayoutView(true);
+    const float vw = pw * View.Zoom.Value;
+    const float vh = ph * View.Zoom.Value;
+    int growW = 0;
+    int growH = 0;
+    if (mapW + 1 > vw) {
+        growW = static_cast<int>(std::nearbyint((mapW - vw) / View.Zoom.Value));
+    }
+    if (mapH + 1 > vh) {
+        growH = static_cast<int>(std::nearbyint((mapH - vh) / View.Zoom.Value));
+    }
+    if (growW != 0 || growH != 0) {
+        emit GrowWindow(growW, growH);
+    }
+}
+
+} // namespace app

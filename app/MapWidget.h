@@ -1,0 +1,104 @@
+// The map on screen: the paint box that shows the map view and owns the input
+// over it (pointer, buttons, wheel, the flight timer), with the zoom commands.
+// It paints and changes the view through TMapView and tells the window what to
+// show through signals: the read-outs, the nearest place, a place to add.
+#pragma once
+
+#include "app/MapView.h"
+#include "app/Readouts.h"
+
+#include <QPoint>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <vector>
+
+class QTimer;
+
+namespace kiv {
+class TFastDIB;
+}
+namespace solar {
+class TShadowMap;
+}
+
+namespace app {
+
+class TMapWidget : public QWidget {
+    Q_OBJECT
+public:
+    explicit TMapWidget(QWidget* parent);
+
+    TMapView View;
+    // The flight toward a target (50 milliseconds a step).
+    QTimer* TimerZoomTo;
+
+    // What the read-outs look at; either may be missing (a failed start-up).
+    void SetWorld(const kiv::TFastDIB* zoneImage, solar::TShadowMap* shadowMap);
+    // The listed places the map marks.
+    std::function<std::vector<TViewPlace>()> ListedPlaces;
+
+    // Places near the pointer, the grid and the listed places are drawn.
+    bool Highlight() const { return FHighlight; }
+    void SetHighlight(bool on) { FHighlight = on; }
+    // A list row is selected: the cross is drawn and the zoom commands fly.
+    bool FollowSelection() const { return FFollowSelection; }
+    void SetFollowSelection(bool on) { FFollowSelection = on; }
+
+    // The pointer as the view last saw it.
+    QPoint PointerPos;
+    bool PointerInside = false;
+
+    // The view's operations.
+    void LayoutView(bool repaint);
+    void ZoomTo(float x, float y, float zoom);
+    // Handlers, named after their component and event.
+    void TimerZoomToTimer();
+    void PaintBoxPaint(QPainter& painter);
+    void PanelPaintBoxMouseMove(Qt::MouseButtons buttons, int x, int y);
+    void PanelPaintBoxMouseDown(Qt::MouseButton button, int x, int y);
+    void PanelPaintBoxMouseUp(Qt::MouseButton button);
+    void PanelPaintBoxDblClick();
+    void PanelPaintBoxResize();
+    void FormMouseWheelDown();
+    void FormMouseWheelUp();
+    void MIZoomInClick();
+    void MIZoomOutClick();
+    void N4Click();
+
+signals:
+    // The read-outs at the pointer changed.
+    void ReadoutsChanged(const app::TPointReadouts& readouts);
+    // Another place is the nearest to the pointer.
+    void NearestPlaceChanged(const QString& title);
+    // A double click asks for the database's place with that index.
+    void PlaceDoubleClicked(int placeIndex);
+    // "Fit to Screen" wants the window this much larger.
+    void GrowWindow(int width, int height);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    // Runs a handler; an error it raises is shown and the map goes on.
+    template <class F> void Guarded(F&& handler);
+    void ZoomStep(float delta);
+    bool MapShown() const;
+
+    const kiv::TFastDIB* ZoneImage = nullptr;
+    solar::TShadowMap* ShadowMap = nullptr;
+    bool FHighlight = false;
+    bool FFollowSelection = false;
+    QPoint LastPointer;
+    QString LastPaintError;
+};
+
+} // namespace app

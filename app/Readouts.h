@@ -1,0 +1,65 @@
+// The status bar's read-outs for a point of the map: latitude and longitude,
+// sunrise, sunset, day length and sun angle there, and the local time and UTC
+// offset of the zone under it. No widget is involved: given the world and a
+// moment, it returns the panel texts.
+#pragma once
+
+#include "kiv/KivDateTime.h"
+
+#include <QPointF>
+#include <QString>
+
+namespace kiv {
+struct TTimeZone;
+class TFastDIB;
+} // namespace kiv
+namespace solar {
+class TShadowMap;
+}
+
+namespace app {
+
+// What the read-outs look at. The shadow map's solar record is filled by the
+// query; the map's size is that of the composed map the pointer is over.
+struct TReadoutWorld {
+    const kiv::TTimeZone* Database = nullptr;
+    const kiv::TFastDIB* ZoneImage = nullptr;
+    solar::TShadowMap* ShadowMap = nullptr;
+    int MapW = 0;
+    int MapH = 0;
+};
+
+// The texts of the status panels 1 to 7 for one point.
+struct TPointReadouts {
+    double Latitude = 0;
+    double Longitude = 0;
+    QString LatLong;   // panel 7
+    QString SunRise;   // panel 2
+    QString SunSet;    // panel 3
+    QString DayLength; // panel 4
+    QString SunAngle;  // panel 5
+    // The zone image's colour under the point is in the colour table: panels 1
+    // and 6 take these texts; otherwise they keep theirs.
+    bool ZoneFound = false;
+    QString LocalTime; // panel 1
+    QString UtcOffset; // panel 6
+};
+
+// The read-outs at a map pixel at the UTC instant, with the machine's own
+// offset (minutes east of UTC, daylight saving included) for the sun's times.
+TPointReadouts PointReadouts(const TReadoutWorld& world, QPointF mapPoint, kiv::TDateTime utc,
+                             int offsetMinutes);
+
+// Looks for the place nearest to a map pixel (within the usual radius) and, when
+// it is another place than before, gives its title; false when it is unchanged.
+bool NearestPlaceReadout(kiv::TTimeZone& database, const solar::TShadowMap& map, QPointF mapPoint,
+                         QString& title);
+
+// The radius, in degrees, of the places near a point.
+constexpr double NearestPlaceRadius = 20.0;
+
+// "hh:mm" of a minute count, as sunrise, sunset and day length show: negative
+// counts wrap forward a day, counts above a day wrap back.
+QString MinutesToClock(double minutes);
+
+} // namespace app
