@@ -51,9 +51,24 @@ int TCommandLine::SwitchPosition(std::string_view name) const {
     return 0;
 }
 
+namespace {
+
+// The position of the parameter that starts the batch mode, counting from 1;
+// 0 without the switch.
+int BatchSwitchPosition(const TCommandLine& commandLine) {
+    for (std::size_t i = 0; i < commandLine.Params.size(); ++i) {
+        if (EqualsIgnoringCase(commandLine.Params[i], "-c")) {
+            return static_cast<int>(i) + 1;
+        }
+    }
+    return commandLine.SwitchPosition("c");
+}
+
+} // namespace
+
 TBatchRequest ParseBatchRequest(const TCommandLine& commandLine) {
     TBatchRequest request;
-    const int i = commandLine.SwitchPosition("c");
+    const int i = BatchSwitchPosition(commandLine);
     if (i == 0) {
         return request;
     }
@@ -66,6 +81,42 @@ TBatchRequest ParseBatchRequest(const TCommandLine& commandLine) {
     request.FileName = commandLine.Params[static_cast<std::size_t>(i)];
     request.WidthText = commandLine.Params[static_cast<std::size_t>(i) + 1];
     return request;
+}
+
+TInfoRequest ParseInfoRequest(const TCommandLine& commandLine) {
+    const int batch = BatchSwitchPosition(commandLine);
+    for (std::size_t i = 0; i < commandLine.Params.size(); ++i) {
+        const int position = static_cast<int>(i) + 1;
+        if (batch != 0 && (position == batch + 1 || position == batch + 2)) {
+            continue;
+        }
+        if (commandLine.Params[i] == "--help") {
+            return TInfoRequest::Help;
+        }
+        if (commandLine.Params[i] == "--version") {
+            return TInfoRequest::Version;
+        }
+    }
+    return TInfoRequest::None;
+}
+
+std::string UsageText() {
+    return "Usage: chronara [-max]\n"
+           "       chronara -C FILE WIDTH [-max]\n"
+           "A world clock with the shaded day and night map.\n"
+           "\n"
+           "  -C FILE WIDTH  write the map for now as a BMP image WIDTH pixels wide to FILE\n"
+           "                 and end; needs no display\n"
+           "  -max           bring the window to the front instead of starting in the tray\n"
+           "                 (with -C: start the window after writing the image)\n"
+           "  --help         show this help and end\n"
+           "  --version      show the name and version and end\n"
+           "\n"
+           "Switches start with - or / in any letter case.\n";
+}
+
+std::string VersionText() {
+    return std::string("Chronara ") + CHRONARA_VERSION + "\n";
 }
 
 bool ParseBatchWidth(std::string_view text, int& width, std::string& error) {

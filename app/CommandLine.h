@@ -34,9 +34,20 @@ struct TBatchRequest {
     bool ContinueToWindow = false;
 };
 
-// "-C" and "/C" both mark the batch mode; the file name and the width are the
-// two parameters after the first of them.
+// "-C" and "/C" both mark the batch mode. The file name and the width are the
+// two parameters after the first one that equals "-C" in any letter case; when
+// the switch is given only as "/C", after the first of those.
 TBatchRequest ParseBatchRequest(const TCommandLine& commandLine);
+
+// What the program is asked beyond its own switches: the usual "--help" and
+// "--version", answered before anything else loads. The two parameters that
+// "-C" takes as file name and width never count, so a file may be called so.
+enum class TInfoRequest { None, Help, Version };
+TInfoRequest ParseInfoRequest(const TCommandLine& commandLine);
+
+// The answers to "--help" and "--version", each line ending in a newline.
+std::string UsageText();
+std::string VersionText();
 
 // The largest width the batch mode writes.
 constexpr int MaxBatchWidth = 32768;

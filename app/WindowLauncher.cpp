@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -21,6 +22,28 @@ const char* WindowProgramName() {
     return "chronara-window.exe";
 #else
     return "chronara-window";
+#endif
+}
+
+const char* const NoDisplayMessage =
+    "Chronara: no display could be opened (is DISPLAY or WAYLAND_DISPLAY set?); "
+    "\"chronara -C FILE WIDTH\" writes a map without one.\n";
+
+bool DisplayConfigured(TGetEnv getEnv) {
+#if defined(_WIN32) || defined(__APPLE__)
+    (void)getEnv;
+    return true;
+#else
+    if (getEnv == nullptr) {
+        getEnv = [](const char* name) -> const char* { return std::getenv(name); };
+    }
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = getEnv(name);
+        if (value != nullptr && *value != '\0') {
+            return true;
+        }
+    }
+    return false;
 #endif
 }
 

@@ -13,4 +13,16 @@ const char* WindowProgramName();
 // on standard error when it cannot be started.
 int RunWindowProgram(int argc, char** argv);
 
+// The line a start without a display ends with (status 1).
+extern const char* const NoDisplayMessage;
+
+// Reads one environment variable; null when it is not set.
+using TGetEnv = const char* (*)(const char*);
+
+// True when the window toolkit has somewhere to open its windows: an X11 or
+// Wayland display is named, or a toolkit platform is chosen explicitly (for
+// example the offscreen one). Always true where the system itself is the
+// display (Windows, macOS).
+bool DisplayConfigured(TGetEnv getEnv = nullptr);
+
 } // namespace app

@@ -1,4 +1,5 @@
-// Program entry: the batch mode "-C FILE WIDTH", otherwise the window program.
+// Program entry: "--help", "--version", the batch mode "-C FILE WIDTH",
+// otherwise the window program.
 #include "app/BatchMode.h"
 #include "app/CommandLine.h"
 #include "app/WindowLauncher.h"
@@ -7,6 +8,16 @@
 
 int main(int argc, char* argv[]) {
     const app::TCommandLine commandLine = app::TCommandLine::FromArgs(argc, argv);
+    switch (app::ParseInfoRequest(commandLine)) {
+    case app::TInfoRequest::Help:
+        std::cout << app::UsageText();
+        return 0;
+    case app::TInfoRequest::Version:
+        std::cout << app::VersionText();
+        return 0;
+    case app::TInfoRequest::None:
+        break;
+    }
     const app::TBatchRequest batch = app::ParseBatchRequest(commandLine);
     if (batch.Requested) {
         const int status = app::RunBatchMode(batch, std::cerr);

@@ -1,8 +1,11 @@
 // The command line of the program entry: switches, the batch request, the
 // width and the output height.
 #include "app/CommandLine.h"
+#include "app/WindowLauncher.h"
 
 #include <QTest>
+
+#include <map>
 
 using app::TBatchRequest;
 using app::TCommandLine;
@@ -53,6 +56,104 @@ private slots:
         QVERIFY(app::ParseBatchRequest(Line({"out.bmp", "800", "-C"})).TooFew);
         QVERIFY(!app::ParseBatchRequest(Line({"-max", "out.bmp", "800"})).Requested);
         QVERIFY(!app::ParseBatchRequest(Line({})).Requested);
+    }
+
+    // The file and width follow the first parameter that equals "-C"; a "/C"
+    // before it does not move them. Only "/C" given: the first of those.
+    void BatchParametersFollowTheFirstDashC_data() {
+        QTest::addColumn<QStringList>("params");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("width");
+        QTest::newRow("slash before dash") << QStringList{"/c", "-C", "out.bmp", "64"} << "out.bmp"
+                                           << "64";
+        QTest::newRow("slash upper before dash lower")
+            << QStringList{"/C", "x", "-c", "a.bmp", "8"} << "a.bmp"
+            << "8";
+        QTest::newRow("slash only") << QStringList{"/c", "out.bmp", "64"} << "out.bmp"
+                                    << "64";
+        QTest::newRow("two slashes") << QStringList{"/c", "a", "9", "/C", "b", "10"} << "a"
+                                     << "9";
+    }
+    void BatchParametersFollowTheFirstDashC() {
+        QFETCH(QStringList, params);
+        QFETCH(QString, file);
+        QFETCH(QString, width);
+        TCommandLine line;
+        for (const QString& p : params) {
+            line.Params.push_back(p.toStdString());
+        }
+        const TBatchRequest r = app::ParseBatchRequest(line);
+        QVERIFY(r.Requested);
+        QVERIFY(!r.TooFew);
+        QCOMPARE(QString::fromStdString(r.FileName), file);
+        QCOMPARE(QString::fromStdString(r.WidthText), width);
+    }
+
+    void HelpAndVersionAnywhereButInTheBatchSlots() {
+        using app::TInfoRequest;
+        QCOMPARE(app::ParseInfoRequest(Line({"--help"})), TInfoRequest::Help);
+        QCOMPARE(app::ParseInfoRequest(Line({"-max", "--version"})), TInfoRequest::Version);
+        QCOMPARE(app::ParseInfoRequest(Line({"--version", "--help"})), TInfoRequest::Version);
+        QCOMPARE(app::ParseInfoRequest(Line({"-C", "out.bmp", "8", "--help"})), TInfoRequest::Help);
+        // A file (or width) called so is the batch mode's, not a question.
+        QCOMPARE(app::ParseInfoRequest(Line({"-C", "--help", "800"})), TInfoRequest::None);
+        QCOMPARE(app::ParseInfoRequest(Line({"/c", "--version", "--help"})), TInfoRequest::None);
+        QCOMPARE(app::ParseInfoRequest(Line({"-help", "/version", "--HELP", "help"})),
+                 TInfoRequest::None);
+        QCOMPARE(app::ParseInfoRequest(Line({})), TInfoRequest::None);
+        // The usage names every form, one line each.
+        const std::string usage = app::UsageText();
+        for (const char* form : {"-C FILE WIDTH", "-max", "--help", "--version"}) {
+            QVERIFY2(usage.find("\n  " + std::string(form)) != std::string::npos, form);
+        }
+        QVERIFY(app::VersionText().rfind("Chronara ", 0) == 0);
+    }
+
+    void DisplayIsNamedOrAPlatformChosen_data() {
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<QString>("wayland");
+        QTest::addColumn<QString>("platform");
+        QTest::addColumn<bool>("configured");
+        // "-" stands for a variable that is not set.
+        QTest::newRow("nothing") << "-"
+                                 << "-"
+                                 << "-" << false;
+        QTest::newRow("all empty") << ""
+                                   << ""
+                                   << "" << false;
+        QTest::newRow("x11") << ":0"
+                             << "-"
+                             << "-" << true;
+        QTest::newRow("wayland") << "-"
+                                 << "wayland-0"
+                                 << "-" << true;
+        QTest::newRow("offscreen") << ""
+                                   << "-"
+                                   << "offscreen" << true;
+    }
+    void DisplayIsNamedOrAPlatformChosen() {
+        QFETCH(QString, display);
+        QFETCH(QString, wayland);
+        QFETCH(QString, platform);
+        QFETCH(bool, configured);
+#if defined(_WIN32) || defined(__APPLE__)
+        QSKIP("the system itself is the display here");
+#endif
+        static std::map<std::string, std::string> env;
+        env.clear();
+        const auto set = [](const char* name, const QString& value) {
+            if (value != "-") {
+                env[name] = value.toStdString();
+            }
+        };
+        set("DISPLAY", display);
+        set("WAYLAND_DISPLAY", wayland);
+        set("QT_QPA_PLATFORM", platform);
+        const app::TGetEnv getEnv = [](const char* name) -> const char* {
+            const auto it = env.find(name);
+            return it == env.end() ? nullptr : it->second.c_str();
+        };
+        QCOMPARE(app::DisplayConfigured(getEnv), configured);
     }
 
     void WidthIsADecimalIntegerInRange_data() {

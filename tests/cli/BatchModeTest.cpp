@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #if defined(__unix__)
@@ -36,23 +37,30 @@ using testsupport::ReadFileText;
 struct RunResult {
     int Status = -1;
     std::string Errors;
+    std::string Output;
 };
 
-// Runs the program with the arguments; standard error goes to a file beside it.
+// Runs the program with the arguments; standard output and error go to files
+// beside it. `env` is set after the display variables are removed.
 RunResult RunProgram(const fs::path& program, const std::vector<std::string>& args,
-                     const fs::path& workDir) {
+                     const fs::path& workDir,
+                     const std::vector<std::pair<std::string, std::string>>& env = {}) {
     RunResult result;
 #if defined(__unix__)
     const fs::path errorFile = workDir / "stderr.txt";
+    const fs::path outputFile = workDir / "stdout.txt";
     const pid_t pid = fork();
     if (pid == 0) {
         const int fd = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(fd, 2);
-        const int devNull = open("/dev/null", O_WRONLY);
-        dup2(devNull, 1);
+        const int out = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(out, 1);
         unsetenv("DISPLAY");
         unsetenv("WAYLAND_DISPLAY");
         unsetenv("QT_QPA_PLATFORM");
+        for (const auto& [name, value] : env) {
+            setenv(name.c_str(), value.c_str(), 1);
+        }
         if (chdir(workDir.c_str()) != 0) {
             _exit(126);
         }
@@ -71,11 +79,14 @@ RunResult RunProgram(const fs::path& program, const std::vector<std::string>& ar
     waitpid(pid, &status, 0);
     result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.Errors = ReadFileText(errorFile);
+    result.Output = ReadFileText(outputFile);
     fs::remove(errorFile);
+    fs::remove(outputFile);
 #else
     (void)program;
     (void)args;
     (void)workDir;
+    (void)env;
 #endif
     return result;
 }
@@ -330,6 +341,59 @@ TEST(WindowProgram, ASecondCopyEndsAtOnceAndLeavesTheFirst) {
     kill(first, SIGTERM);
     waitpid(first, &status, 0);
     unsetenv("XDG_RUNTIME_DIR");
+#else
+    GTEST_SKIP() << "runs the program through fork and exec";
+#endif
+}
+
+TEST_F(BatchMode, AFileCalledLikeAQuestionIsStillWritten) {
+    if (!HaveShippedImages()) {
+        GTEST_SKIP() << "the shipped map images are not in " << (BinDir / "data");
+    }
+    TempDir dir;
+    const RunResult run = RunProgram(BinDir / "chronara", {"/c", "-C", "--help", "16"}, dir.Path);
+    ASSERT_EQ(run.Status, 0) << run.Errors;
+    EXPECT_EQ(run.Output, "");
+    EXPECT_EQ(U32At(ReadFileText(dir.Path / "--help"), 18), 16u);
+}
+
+// "--help" and "--version" answer on standard output with status 0, without a
+// display and without the window program.
+TEST(CommandLineProgram, HelpAndVersionAnswerWithoutADisplay) {
+#if defined(__unix__)
+    TempDir dir;
+    const RunResult help = RunProgram(BinDir / "chronara", {"--help"}, dir.Path);
+    EXPECT_EQ(help.Status, 0) << help.Errors;
+    EXPECT_EQ(help.Errors, "");
+    EXPECT_NE(help.Output.find("-C FILE WIDTH"), std::string::npos) << help.Output;
+    const RunResult version = RunProgram(BinDir / "chronara", {"-max", "--version"}, dir.Path);
+    EXPECT_EQ(version.Status, 0) << version.Errors;
+    EXPECT_EQ(version.Output.rfind("Chronara ", 0), 0u) << version.Output;
+    EXPECT_EQ(std::count(version.Output.begin(), version.Output.end(), '\n'), 1);
+#else
+    GTEST_SKIP() << "runs the program through fork and exec";
+#endif
+}
+
+// A start without a display, or with one that cannot be opened, ends with one
+// line on standard error and status 1, not with the toolkit's abort.
+TEST(CommandLineProgram, NoDisplayEndsWithOneLineAndStatusOne) {
+#if defined(__unix__)
+    TempDir dir;
+    const fs::path runtime = dir.Path / "runtime";
+    fs::create_directories(runtime);
+    fs::permissions(runtime, fs::perms::owner_all);
+    const std::pair<std::string, std::string> ownRuntime{"XDG_RUNTIME_DIR", runtime.string()};
+    for (const auto& display : std::vector<std::vector<std::pair<std::string, std::string>>>{
+             {ownRuntime},
+             {ownRuntime, {"DISPLAY", ":4711"}},
+             {ownRuntime, {"QT_QPA_PLATFORM", "xcb"}}}) {
+        const RunResult run = RunProgram(BinDir / "chronara", {}, dir.Path, display);
+        EXPECT_EQ(run.Status, 1) << display.back().first << " " << run.Errors;
+        EXPECT_EQ(std::count(run.Errors.begin(), run.Errors.end(), '\n'), 1) << run.Errors;
+        EXPECT_NE(run.Errors.find("no display"), std::string::npos) << run.Errors;
+        EXPECT_NE(run.Errors.find("-C FILE WIDTH"), std::string::npos) << run.Errors;
+    }
 #else
     GTEST_SKIP() << "runs the program through fork and exec";
 #endif
