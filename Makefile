@@ -28,6 +28,27 @@ run: build
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The Debian package, in $(BUILD)/package/; installing from source under
+# PREFIX (DESTDIR honoured) and removing what that installed.
+PREFIX ?= /usr/local
+.PHONY: package install uninstall
+package: build
+	@cmake --build $(BUILD) --target package
+
+# The list of installed files is kept apart: building the package rewrites
+# CMake's own.
+INSTALLED = $(BUILD)/installed-files.txt
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)
+	@cp $(BUILD)/install_manifest.txt $(INSTALLED)
+
+uninstall:
+	@test -f $(INSTALLED) || { echo "Nothing was installed from $(BUILD)."; exit 1; }
+	@xargs -r -d '\n' rm -f -- < $(INSTALLED)
+	@sed -n 's|\(.*/chronara\)/.*|\1|p' $(INSTALLED) | sort -u | xargs -r -d '\n' rm -rf --
+	@rm -f $(INSTALLED)
+	@echo "Removed the files that make install had installed."
+
 bench: build
 	@for b in $(BUILD)/bin/bench_*; do [ -x "$$b" ] && "$$b"; done
 

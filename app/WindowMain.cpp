@@ -18,9 +18,10 @@ namespace app {
 
 namespace {
 
-// While the toolkit opens the display, its messages are held back: when it
-// cannot open one it reports a fatal error (and would abort with a core dump);
-// the program ends instead with its own one-line message and status 1.
+// Until the toolkit has opened the display, its messages are held back: a
+// second copy ends silently, and when no display can be opened the toolkit
+// reports a fatal error (and would abort with a core dump); the program ends
+// instead with its own one-line message and status 1.
 QtMessageHandler ToolkitDefaultHandler = nullptr;
 std::vector<std::pair<QtMsgType, QString>> HeldMessages;
 
@@ -33,10 +34,12 @@ void HoldStartupMessage(QtMsgType type, const QMessageLogContext&, const QString
     HeldMessages.emplace_back(type, text);
 }
 
-void ReleaseStartupMessages() {
+void ReleaseStartupMessages(bool show) {
     qInstallMessageHandler(ToolkitDefaultHandler);
-    for (const auto& [type, text] : HeldMessages) {
-        ToolkitDefaultHandler(type, QMessageLogContext(), text);
+    if (show) {
+        for (const auto& [type, text] : HeldMessages) {
+            ToolkitDefaultHandler(type, QMessageLogContext(), text);
+        }
     }
     HeldMessages.clear();
 }
@@ -44,18 +47,20 @@ void ReleaseStartupMessages() {
 } // namespace
 
 int RunWindow(int& argc, char** argv, const TCommandLine& commandLine) {
+    ToolkitDefaultHandler = qInstallMessageHandler(HoldStartupMessage);
     // A second copy ends before it touches the display: silently, at once.
     platform::TSingleInstance instance(ApplicationTitle);
     if (!instance.IsFirst()) {
+        ReleaseStartupMessages(false);
         return 0;
     }
     if (!DisplayConfigured()) {
+        ReleaseStartupMessages(false);
         std::fputs(NoDisplayMessage, stderr);
         return 1;
     }
-    ToolkitDefaultHandler = qInstallMessageHandler(HoldStartupMessage);
     QApplication application(argc, argv);
-    ReleaseStartupMessages();
+    ReleaseStartupMessages(true);
     // Qt adopts the user's locale for the C library; numbers stay with ".".
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(ApplicationTitle);

@@ -19,6 +19,10 @@ packages+=(
 if [ "${1:-}" = "--fuzz" ]; then
     packages+=(clang libclang-rt-14-dev)
 fi
+# The package check (scripts/check-package.sh): the validators and lintian.
+if [ "${1:-}" = "--package" ]; then
+    packages+=(desktop-file-utils appstream lintian)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
