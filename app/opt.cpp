@@ -3,6 +3,8 @@
 #include "app/ColorWord.h"
 #include "app/Messages.h"
 #include "app/StoredSettings.h"
+#include "kiv/KivData.h"
+#include "platform/Autostart.h"
 #include "platform/Registry.h"
 #include "ui_opt.h"
 
@@ -55,6 +57,13 @@ Toptions::Toptions(TSettingsHost& host, QWidget* parent, const QString& storeDir
     ShowModal = [](QDialog& dialog) { return dialog.exec(); };
     ReadDesktop = [this] { return Store ? ReadDesktopWallpaper(*Store) : TSavedWallpaper{}; };
     connect(Form->ButtonOK, &QPushButton::clicked, this, [this] { ButtonOKClick(); });
+    // The session starts the program entry beside this one, without "max", so
+    // Chronara goes to the tray.
+#if defined(_WIN32)
+    AutostartProgram = QString::fromStdString(kiv::ProgramPath("chronara.exe"));
+#else
+    AutostartProgram = QString::fromStdString(kiv::ProgramPath("chronara"));
+#endif
 }
 
 Toptions::~Toptions() = default;
@@ -113,6 +122,8 @@ void Toptions::FormShow() {
     Form->Edit2->setText(QString::number(v.CloudIntensity));
     SetLabelHover(Form->Label3, false);
     SetLabelHover(Form->Label4, false);
+    // Not a stored setting: the entry's presence is the choice.
+    Form->CheckBoxAutostart->setChecked(platform::AutostartEnabled(AutostartConfigDir));
     Form->Edit1->setFocus();
 }
 
@@ -173,6 +184,14 @@ void Toptions::ButtonOKClick() {
     } catch (const std::exception& e) {
         // The settings are applied for this run; the store stays as it was.
         ShowError(this, QString::fromUtf8(e.what()));
+    }
+    const bool autostart = Form->CheckBoxAutostart->isChecked();
+    if (autostart != platform::AutostartEnabled(AutostartConfigDir)) {
+        try {
+            platform::SetAutostart(autostart, AutostartProgram, AutostartConfigDir);
+        } catch (const std::exception& e) {
+            ShowError(this, QString::fromUtf8(e.what()));
+        }
     }
     Host.SetShadowRefreshCounter(v.SMUpdate);
     accept();

@@ -65,6 +65,11 @@ public:
     // The preview's colours as colour words.
     TColorWord Panel2Color() const { return PanelColor; }
     TColorWord Panel2FontColor() const { return PanelFontColor; }
+    // The configuration folder that holds the session's autostart entry (the
+    // user's own when empty) and the program that entry starts.
+    QString AutostartConfigDir;
+    QString AutostartProgram;
+
     // Runs a dialog modally and returns its result; tests replace it.
     std::function<int(QDialog&)> ShowModal;
     QColorDialog* ColorDialog1 = nullptr;
