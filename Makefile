@@ -59,7 +59,8 @@ format-check:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
 # libFuzzer targets, built with clang in a build folder of their own.
-# Run one with: make fuzz FUZZ=fuzz_kivdata  (corpus in fuzz-corpus/)
+# Run one with: make fuzz FUZZ=fuzz_kivdata  (corpus in fuzz-corpus/; the seeds
+# in fuzz/seeds/<target>, where a target has them, are read as well)
 FUZZ ?= fuzz_kivdata
 FUZZ_SECONDS ?= 60
 fuzz:
@@ -68,7 +69,8 @@ fuzz:
 	    -DCHRONARA_BENCH=OFF >/dev/null
 	@cmake --build build-fuzz -j $(JOBS) --target $(FUZZ)
 	@mkdir -p fuzz-corpus/$(FUZZ)
-	build-fuzz/bin/$(FUZZ) -max_total_time=$(FUZZ_SECONDS) fuzz-corpus/$(FUZZ)
+	build-fuzz/bin/$(FUZZ) -max_total_time=$(FUZZ_SECONDS) fuzz-corpus/$(FUZZ) \
+	    $(wildcard fuzz/seeds/$(FUZZ))
 
 clean:
 	rm -rf $(BUILD) build-fuzz

@@ -1,5 +1,7 @@
 #include "app/Messages.h"
 
+#include "app/Translation.h"
+
 #include <utility>
 
 namespace app {
@@ -19,18 +21,21 @@ TMessageAnswerer SetMessageAnswerer(TMessageAnswerer answerer) {
 
 QMessageBox::StandardButton ShowMessage(QWidget* parent, TMessageKind kind, const QString& text,
                                         QMessageBox::StandardButtons buttons) {
+    // Message texts are translated from the table's "STRING_TABLE" section.
+    const QString shown = TranslateMessage(text);
     if (Answerer()) {
-        return Answerer()(kind, text);
+        return Answerer()(kind, shown);
     }
+    const QString title = TranslatedTitle();
     switch (kind) {
     case TMessageKind::Error:
-        return QMessageBox::critical(parent, ApplicationTitle, text, buttons);
+        return QMessageBox::critical(parent, title, shown, buttons);
     case TMessageKind::Warning:
-        return QMessageBox::warning(parent, ApplicationTitle, text, buttons);
+        return QMessageBox::warning(parent, title, shown, buttons);
     case TMessageKind::Question:
-        return QMessageBox::question(parent, ApplicationTitle, text, buttons);
+        return QMessageBox::question(parent, title, shown, buttons);
     case TMessageKind::Information:
-        return QMessageBox::information(parent, ApplicationTitle, text, buttons);
+        return QMessageBox::information(parent, title, shown, buttons);
     }
     return QMessageBox::NoButton;
 }

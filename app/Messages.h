@@ -15,7 +15,8 @@ inline const QString ApplicationTitle = QStringLiteral("Chronara");
 
 enum class TMessageKind { Error, Warning, Question, Information };
 
-// Shows a box with the given buttons and returns the button pressed.
+// Shows a box with the given buttons and returns the button pressed. The text
+// and the title are translated (sections "STRING_TABLE" and "Application").
 QMessageBox::StandardButton ShowMessage(QWidget* parent, TMessageKind kind, const QString& text,
                                         QMessageBox::StandardButtons buttons = QMessageBox::Ok);
 
@@ -33,7 +34,7 @@ inline bool AskYesNo(QWidget* parent, TMessageKind kind, const QString& text) {
 }
 
 // The test seam: while set, every box is answered by this function instead of
-// being shown. Returns the previous answerer.
+// being shown; it is given the translated text. Returns the previous answerer.
 using TMessageAnswerer =
     std::function<QMessageBox::StandardButton(TMessageKind, const QString& text)>;
 TMessageAnswerer SetMessageAnswerer(TMessageAnswerer answerer);
