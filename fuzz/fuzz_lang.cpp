@@ -1,6 +1,7 @@
 // Fuzzes reading a translation file and looking texts up in it; every text
 // read must escape and read back to itself.
 #include "kiv/KivLang.h"
+#include "kiv/KivText.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -19,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)table.Translate("S", line);
     (void)table.HasEntry("", line);
     (void)kiv::SectionNameOf(line);
-    if (kiv::UnescapeLangText(kiv::EscapeLangText(line)) != line) {
+    if (kiv::UnescapeLangText(kiv::EscapeText(line)) != line) {
         std::abort();
     }
     const std::string plain = kiv::UnescapeLangText(line);

@@ -1,6 +1,6 @@
 #include "kiv/KivLang.h"
 
-#include "kiv/KivTimeZone.h"
+#include "kiv/KivText.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -104,53 +104,6 @@ std::string_view ValueOf(std::string_view line) {
 }
 
 } // namespace
-
-std::string EscapeLangText(std::string_view text) {
-    static constexpr char Hex[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(text.size());
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        switch (c) {
-        case '\n':
-            out += "\\n";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\a':
-            out += "\\a";
-            break;
-        case '\b':
-            out += "\\b";
-            break;
-        case '\f':
-            out += "\\f";
-            break;
-        case '\v':
-            out += "\\v";
-            break;
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        default:
-            if (c < 32) {
-                out += "\\x";
-                out += Hex[c >> 4];
-                out += Hex[c & 15];
-            } else {
-                out += ch;
-            }
-        }
-    }
-    return out;
-}
 
 std::string UnescapeLangText(std::string_view text) {
     std::string out;

@@ -6,8 +6,8 @@
 //   "<..."            starts a section (see SectionNameOf)
 //   "E=text"          the English text of the next pair
 //   "T=text"          its translation; "*" marks a text left untranslated
-// Texts are written with backslash escapes so that a line can carry any
-// character (see EscapeLangText).
+// Texts are written with the backslash escapes of KivText (EscapeText), so
+// that a line can carry any character.
 #pragma once
 
 #include <cstddef>
@@ -18,16 +18,12 @@
 
 namespace kiv {
 
-// Writes a text as it stands in the file: \n \t \r \a \b \f \v \" \\ for those
-// characters, \xhh (two lower-case hex digits) for the other control
-// characters below 32; everything else as it is.
-std::string EscapeLangText(std::string_view text);
-
-// Reads an escaped text back: the escapes above, \x with two hex digits
-// (either case) and one to three octal digits. A code from 0x80 up stands for
-// the Windows-1252 character of that byte, so files written for 8-bit systems
-// keep their meaning; the result is UTF-8. A malformed escape (\x without two
-// hex digits, an unknown letter, a lone backslash at the end) stays as written.
+// Reads an escaped text of the file back, as UnescapeText does, except that a
+// code from 0x80 up (\xe4, \344) stands for the Windows-1252 character of that
+// byte, so files written for 8-bit systems keep their meaning and the result
+// stays UTF-8. Octal escapes take at most three digits up to 377. A malformed
+// escape (\x without two hex digits, an unknown letter, a lone backslash at the
+// end) stays as written. Texts are written with EscapeText.
 std::string UnescapeLangText(std::string_view text);
 
 // The text of a file as UTF-8: a byte-order mark is dropped, UTF-16 with a

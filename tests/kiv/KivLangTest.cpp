@@ -1,4 +1,5 @@
 #include "kiv/KivLang.h"
+#include "kiv/KivText.h"
 
 #include "tests/TempDir.h"
 
@@ -42,7 +43,7 @@ const TEscapeRow EscapeRows[] = {
 class LangEscape : public ::testing::TestWithParam<TEscapeRow> {};
 
 TEST_P(LangEscape, BothDirections) {
-    EXPECT_EQ(EscapeLangText(GetParam().Plain), GetParam().Escaped);
+    EXPECT_EQ(EscapeText(GetParam().Plain), GetParam().Escaped);
     EXPECT_EQ(UnescapeLangText(GetParam().Escaped), GetParam().Plain);
 }
 
@@ -84,8 +85,8 @@ TEST(LangEscape, RoundTripOfEveryByteBelow128AndRandomUtf8) {
     for (int c = 0; c < 128; ++c) {
         all += static_cast<char>(c);
     }
-    EXPECT_EQ(UnescapeLangText(EscapeLangText(all)), all);
-    const std::string escaped = EscapeLangText(all);
+    EXPECT_EQ(UnescapeLangText(EscapeText(all)), all);
+    const std::string escaped = EscapeText(all);
     for (const char c : escaped) {
         EXPECT_GE(static_cast<unsigned char>(c), 32u) << "control character left unescaped";
     }
@@ -99,7 +100,7 @@ TEST(LangEscape, RoundTripOfEveryByteBelow128AndRandomUtf8) {
                     : pick == 2 ? std::string("\xc3\xb6")
                                 : std::string("x");
         }
-        EXPECT_EQ(UnescapeLangText(EscapeLangText(text)), text);
+        EXPECT_EQ(UnescapeLangText(EscapeText(text)), text);
     }
 }
 
