@@ -33,6 +33,11 @@ kiv::TLangTable& Table() {
     return table;
 }
 
+TWalkObserver& Observer() {
+    static TWalkObserver observer;
+    return observer;
+}
+
 // The tooltip Qt derives from an action's text when none is set: the text
 // without "..." and "&", trimmed.
 QString DerivedToolTip(QString text) {
@@ -208,11 +213,19 @@ void WalkTexts(QWidget* window, const TTextVisitor& visit) {
 }
 
 void TranslateWindow(QWidget* window) {
-    if (Table().Empty()) {
+    if (Table().Empty() && !Observer()) {
         return;
     }
-    WalkTexts(window,
-              [](const QString& section, const QString& text) { return Translate(section, text); });
+    WalkTexts(window, [](const QString& section, const QString& text) {
+        if (Observer()) {
+            Observer()(section, text);
+        }
+        return Translate(section, text);
+    });
+}
+
+TWalkObserver SetWalkObserver(TWalkObserver observer) {
+    return std::exchange(Observer(), std::move(observer));
 }
 
 } // namespace app

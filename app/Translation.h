@@ -47,4 +47,9 @@ void WalkTexts(QWidget* window, const TTextVisitor& visit);
 // is created.
 void TranslateWindow(QWidget* window);
 
+// The test seam: while set, TranslateWindow also hands every text it visits to
+// this function (with or without a table). Returns the previous observer.
+using TWalkObserver = std::function<void(const QString& section, const QString& text)>;
+TWalkObserver SetWalkObserver(TWalkObserver observer);
+
 } // namespace app

@@ -3,6 +3,7 @@
 #include "app/Icons.h"
 #include "app/Messages.h"
 #include "app/ProgramInfo.h"
+#include "app/StringTable.h"
 #include "app/Translation.h"
 #include "kiv/KivData.h"
 #include "platform/WebAddress.h"
@@ -80,9 +81,7 @@ bool OpenHomePage(const QString& address, QWidget* parent) {
     const bool openNow =
         !IsWebScheme(url.scheme()) || (!url.path().isEmpty() && QFileInfo(url.path()).isFile());
     if (!openNow && !AboutServices().InternetConnected()) {
-        const QString question = QStringLiteral(
-            "You don't seem to be connected to the internet. Do you wish to connect now?");
-        if (!AskYesNo(parent, TMessageKind::Question, question)) {
+        if (!AskYesNo(parent, TMessageKind::Question, QString::fromUtf8(strings::NotConnected))) {
             return false;
         }
     }
@@ -128,9 +127,9 @@ void TFormAboutBox::FillTexts(const std::string& programDir) {
     const platform::TMemoryStatus memory = AboutServices().MemoryStatus();
     ui.LabelTotalPhys->setText(FormatTotalPhys(memory.TotalPhys));
     ui.LabelMemoryLoad->setText(QString::number(memory.MemoryLoad) +
-                                TranslateMessage(QStringLiteral("% Used")));
+                                TranslateMessage(QString::fromUtf8(strings::PercentUsed)));
 
-    setWindowTitle(TranslateMessage(QStringLiteral("About")) + QLatin1Char(' ') +
+    setWindowTitle(TranslateMessage(QString::fromUtf8(strings::About)) + QLatin1Char(' ') +
                    ui.PanelTitle->text());
 }
 

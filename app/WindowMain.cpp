@@ -2,8 +2,10 @@
 
 #include "app/Icons.h"
 #include "app/Messages.h"
+#include "app/Translation.h"
 #include "app/UnitChronara.h"
 #include "app/WindowLauncher.h"
+#include "kiv/KivData.h"
 #include "platform/SingleInstance.h"
 
 #include <QApplication>
@@ -64,7 +66,10 @@ int RunWindow(int& argc, char** argv, const TCommandLine& commandLine) {
     // Qt adopts the user's locale for the C library; numbers stay with ".".
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(ApplicationTitle);
-    QApplication::setApplicationDisplayName(ApplicationTitle);
+    // The interface texts: lang.txt beside the program, else the shipped
+    // translation for the user's language. Every window translates itself.
+    LoadLanguage(kiv::ProgramDir(), QLocale::system());
+    QApplication::setApplicationDisplayName(TranslatedTitle());
     QApplication::setWindowIcon(AppIcon());
     // The window hides into the tray; closing it is what ends the program.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -1,6 +1,7 @@
 #include "app/Wiz1.h"
 
 #include "app/LocaleText.h"
+#include "app/Translation.h"
 #include "app/WizardParts.h"
 
 #include <QHBoxLayout>
@@ -74,6 +75,7 @@ TWizard1::TWizard1(const kiv::TTimeZone& database, QWidget* parent)
     connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     FormCreate();
+    TranslateWindow(this);
 }
 
 void TWizard1::FormCreate() {

@@ -1,6 +1,7 @@
 #include "app/wiz2.h"
 
 #include "app/Messages.h"
+#include "app/Translation.h"
 #include "app/Wiz1.h"
 #include "app/WizardParts.h"
 
@@ -109,6 +110,7 @@ TWizard2::TWizard2(const TWizard1& page1, const kiv::TTimeZone& database, QWidge
     }
     connect(ButtonAdd, &QPushButton::clicked, this, [this] { ButtonAddClick(); });
     connect(ButtonBack, &QPushButton::clicked, this, [this] { ButtonBackClick(); });
+    TranslateWindow(this);
 }
 
 QString TWizard2::ChosenCountry() const {

@@ -1,0 +1,30 @@
+// The texts the program shows while it runs (message boxes, captions that
+// change, read-outs), translated from the "STRING_TABLE" section of the
+// translation file. Every such text is named here, so that the shipped
+// translations can be checked for all of them.
+#pragma once
+
+#include <QString>
+
+#include <array>
+
+namespace app::strings {
+
+inline constexpr const char* About = "About";
+inline constexpr const char* PercentUsed = "% Used";
+inline constexpr const char* NotConnected =
+    "You don't seem to be connected to the internet. Do you wish to connect now?";
+inline constexpr const char* ListLimit =
+    "The List is limited to 15 entrys.\nPlease delete an entry first!";
+inline constexpr const char* ClearListQuestion = "This will empty your city list. Are you sure?";
+inline constexpr const char* PanHint = "Hint: Hold left button down to pan!";
+inline constexpr const char* AddLocation = "Add Location...";
+inline constexpr const char* ChangeLocation = "Change Location...";
+inline constexpr const char* ClockHint = "Double Click on Map or select from PopUp Menu";
+inline constexpr const char* Night = "Night";
+
+inline constexpr std::array All = {
+    About,   PercentUsed, NotConnected,   ListLimit, ClearListQuestion,
+    PanHint, AddLocation, ChangeLocation, ClockHint, Night};
+
+} // namespace app::strings
