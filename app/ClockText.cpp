@@ -1,5 +1,7 @@
 #include "app/ClockText.h"
 
+#include "app/StringTable.h"
+#include "app/Translation.h"
 #include "solar/shadow.h"
 
 #include <QDate>
@@ -97,7 +99,7 @@ TClockFormats TClockFormats::Current() {
 
 QString SunAngleText(double zenith) {
     if (zenith > 90) {
-        return QStringLiteral("Night  ");
+        return TranslateMessage(QString::fromUtf8(strings::Night)) + QStringLiteral("  ");
     }
     return QString::asprintf("%2.1f", zenith) + QChar(0xB0) + QStringLiteral("  ");
 }

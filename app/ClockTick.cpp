@@ -1,6 +1,7 @@
 #include "app/ClockTick.h"
 
 #include "app/Messages.h"
+#include "app/Translation.h"
 #include "kiv/KivClock.h"
 #include "kiv/KivErrors.h"
 #include "kiv/KivTimeZone.h"
@@ -82,7 +83,7 @@ void TClockTick::Run(const TTickScene& scene) {
                        : QString();
         };
         // 3. The hint stands unless a time replaces it below.
-        QString clockLine = QLatin1String(kHintText);
+        QString clockLine = TranslateMessage(QLatin1String(kHintText));
         QString trayTip;
         TLocationList& list = *scene.List;
         if (list.ListMode()) {

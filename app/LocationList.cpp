@@ -2,6 +2,7 @@
 
 #include "app/Messages.h"
 #include "app/Readouts.h"
+#include "app/StringTable.h"
 #include "kiv/KivErrors.h"
 #include "kiv/KivTimeZone.h"
 
@@ -87,8 +88,7 @@ void TLocationList::AddLocation(const QString& name, const QString& zoneName, do
         }
     }
     if (Count() >= MaxLocations) {
-        ShowWarning(MessageParent(), QStringLiteral("The List is limited to 15 entrys.\nPlease "
-                                                    "delete an entry first!"));
+        ShowWarning(MessageParent(), QString::fromUtf8(strings::ListLimit));
         return;
     }
     TLocationEntry entry;
@@ -232,7 +232,7 @@ void TLocationList::PIClearListClick() {
         return;
     }
     if (ShowMessage(MessageParent(), TMessageKind::Warning,
-                    QStringLiteral("This will empty your city list. Are you sure?"),
+                    QString::fromUtf8(strings::ClearListQuestion),
                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::No) {
         return;
     }

@@ -1,5 +1,7 @@
 #include "app/Readouts.h"
 
+#include "app/StringTable.h"
+#include "app/Translation.h"
 #include "kiv/KivFastDIB.h"
 #include "kiv/KivTimeZone.h"
 #include "solar/shadow.h"
@@ -31,7 +33,7 @@ TPointReadouts PointReadouts(const TReadoutWorld& world, QPointF mapPoint, kiv::
         out.SunSet = QStringLiteral("SS ") + MinutesToClock(r.ssetr);
         out.DayLength = QStringLiteral("DL ") + MinutesToClock(r.ssetr - r.sretr);
     }
-    out.SunAngle = r.zenetr > 90 ? QStringLiteral("Night")
+    out.SunAngle = r.zenetr > 90 ? TranslateMessage(QString::fromUtf8(strings::Night))
                                  : QString::asprintf("SA %2.1f", r.zenetr) + QChar(0xB0);
 
     // The zone under the point, from the zone image's colour.

@@ -2,6 +2,9 @@
 
 #include "app/LocaleText.h"
 #include "app/Messages.h"
+#include "app/StringTable.h"
+#include "app/Translation.h"
+#include "app/UnitAboutBox.h"
 #include "app/Wiz1.h"
 #include "app/wiz2.h"
 #include "kiv/KivClock.h"
@@ -64,6 +67,7 @@ TFormChronara::TFormChronara(const TStartOptions& options, QWidget* parent)
     ConnectParts();
     FormCreate();
     CreateDialogs();
+    TranslateWindow(this);
 }
 
 TFormChronara::~TFormChronara() {
@@ -100,6 +104,8 @@ void TFormChronara::ConnectCommands() {
     on(MIAddLocation, [this] { MIAddLocationClick(); });
     on(AddLocationWizard1, [this] { MIAddLocationClick(); });
     on(PIExit, [this] { PIExitClick(); });
+    on(PIAbout, [this] { MIAboutClick(); });
+    on(MIAbout, [this] { MIAboutClick(); });
     connect(Shutdown2, &QAction::triggered, PIExit, &QAction::trigger);
     on(PIRemoveLocation, [this] { Locations->PIRemoveLocationClick(); });
     on(PIClearList, [this] { Locations->PIClearListClick(); });
@@ -396,7 +402,7 @@ void TFormChronara::MIHighlightCitiesClick() {
     const bool on = MIHighlightCities->isChecked();
     AddLocationsoverMap1->setChecked(on);
     if (!on) {
-        SetStatusPanel(0, QStringLiteral("Hint: Hold left button down to pan!"));
+        SetStatusPanel(0, TranslateMessage(QString::fromUtf8(strings::PanHint)));
     }
     PaintBox->LayoutView(true);
 }
@@ -454,7 +460,7 @@ void TFormChronara::MultiModeClick() {
     // The action has flipped its own check.
     const QList<QAction*> listItems = {PIRemoveLocation, MIHighlightCities, PIShowMap};
     if (MultiMode->isChecked()) {
-        AddLocationWizard1->setText(QStringLiteral("Add Location..."));
+        AddLocationWizard1->setText(TranslateMessage(QString::fromUtf8(strings::AddLocation)));
         PanelLocations->show();
         for (QAction* a : listItems) {
             a->setEnabled(true);
@@ -471,7 +477,7 @@ void TFormChronara::MultiModeClick() {
         PIShowMapClick();
         MultiMode->setChecked(false);
     }
-    AddLocationWizard1->setText(QStringLiteral("Change Location..."));
+    AddLocationWizard1->setText(TranslateMessage(QString::fromUtf8(strings::ChangeLocation)));
     PanelLocations->hide();
     for (QAction* a : listItems) {
         a->setEnabled(false);
@@ -554,6 +560,10 @@ void TFormChronara::CreateDialogs() {
     // After the database: page 1 lists its countries once, here.
     Wizard1 = new TWizard1(kiv::ZoneDB, this);
     Wizard2 = new TWizard2(*Wizard1, kiv::ZoneDB, this);
+}
+
+void TFormChronara::MIAboutClick() {
+    TFormAboutBox::Execute(this, ShowModal);
 }
 
 void TFormChronara::MIAddLocationClick() {

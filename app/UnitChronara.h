@@ -142,6 +142,8 @@ public:
     // "Add Location..." / "Change Location...": page 1, then page 2 ("<< Back"
     // returns to page 1), then AddLocation with the result.
     void MIAddLocationClick();
+    // "About...": a new About box, shown modally and destroyed when it closes.
+    void MIAboutClick();
     void MIHighlightCitiesClick();
     void PIShowMapClick();
     void ShowSM1Click();

@@ -78,8 +78,9 @@ void TFormChronara::CreateActions() {
 
     // Commands whose dialogs and desktop services come with later work stay
     // visible but disabled until then.
-    NotYetBuilt = {PIOptions,   MIOptions,  PIAbout,   MIAbout,    PISetDesktopIconTextColor,
-                   PIStayOnTop, Stayontop1, Wallpaper, TranspDesk, ShowClouds};
+    NotYetBuilt = {PIOptions,   MIOptions,  PISetDesktopIconTextColor,
+                   PIStayOnTop, Stayontop1, Wallpaper,
+                   TranspDesk,  ShowClouds};
     for (QAction* a : NotYetBuilt) {
         a->setEnabled(false);
     }

@@ -3,6 +3,8 @@
 #include "app/ColorWord.h"
 #include "app/Messages.h"
 #include "app/StoredSettings.h"
+#include "app/StringTable.h"
+#include "app/Translation.h"
 #include "kiv/KivData.h"
 #include "platform/Autostart.h"
 #include "platform/Registry.h"
@@ -64,6 +66,7 @@ Toptions::Toptions(TSettingsHost& host, QWidget* parent, const QString& storeDir
 #else
     AutostartProgram = QString::fromStdString(kiv::ProgramPath("chronara"));
 #endif
+    TranslateWindow(this);
 }
 
 Toptions::~Toptions() = default;
@@ -131,7 +134,7 @@ bool Toptions::ReadInteger(QLineEdit* edit, int& value) {
     bool ok = false;
     const int v = edit->text().trimmed().toInt(&ok);
     if (!ok) {
-        ShowError(this, QStringLiteral("'%1' is not a valid integer value").arg(edit->text()));
+        ShowError(this, TranslateMessage(QString::fromUtf8(strings::NotInteger)).arg(edit->text()));
         edit->setFocus();
         edit->selectAll();
         return false;
@@ -151,7 +154,7 @@ void Toptions::ButtonOKClick() {
         return;
     }
     if (width < MinWallpaperWidth || width > MaxWallpaperWidth) {
-        ShowError(this, QStringLiteral("The wallpaper width must be from %1 to %2 pixels.")
+        ShowError(this, TranslateMessage(QString::fromUtf8(strings::WallpaperWidthRange))
                             .arg(MinWallpaperWidth)
                             .arg(MaxWallpaperWidth));
         Form->LabeledEdit1->setFocus();

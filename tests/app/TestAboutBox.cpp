@@ -84,11 +84,34 @@ public:
 
 } // namespace
 
-class TestAboutBox : public QObject {
+class TestAboutBox : public QObject, public TWindowFixture {
     Q_OBJECT
 
 private slots:
-    void cleanup() { app::SetLangTable({}); }
+    void cleanup() {
+        EndFixture();
+        app::SetLangTable({});
+    }
+
+    void AboutCommandsOpenAFreshBoxEachTime() {
+        StartFixture();
+        QVERIFY(OpenWindow());
+        TFakeServices services(true);
+        QList<QPointer<QDialog>> boxes;
+        QStringList classes;
+        Form->ShowModal = [&](QDialog& box) {
+            boxes.append(&box);
+            classes.append(app::SectionOf(&box));
+            return int(QDialog::Accepted);
+        };
+        for (const char* command : {"PIAbout", "MIAbout", "TBAbout"}) {
+            QVERIFY2(TriggerAction(Form.get(), command), command);
+        }
+        QCOMPARE(classes, QStringList(3, QStringLiteral("TFormAboutBox")));
+        for (const QPointer<QDialog>& box : boxes) {
+            QVERIFY(box.isNull()); // destroyed when it closed
+        }
+    }
 
     void TotalMemoryRoundsUpWithThousandsSeparators_data() {
         QTest::addColumn<quint64>("bytes");
