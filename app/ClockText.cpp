@@ -107,7 +107,7 @@ QString SunAngleText(double zenith) {
 QString SunAnglePieceAt(solar::TShadowMap& map, double latitude, double longitude,
                         kiv::TDateTime machineLocal, double machineOffsetHours) {
     if (map.Busy()) {
-        return QStringLiteral("BUSY  ");
+        return TranslateMessage(QString::fromUtf8(strings::Busy)) + QStringLiteral("  ");
     }
     solar::SetRecordTime(map.Record, machineLocal, machineOffsetHours);
     if (!map.QueryPoint(latitude, longitude)) {

@@ -22,13 +22,15 @@ inline constexpr const char* AddLocation = "Add Location...";
 inline constexpr const char* ChangeLocation = "Change Location...";
 inline constexpr const char* ClockHint = "Double Click on Map or select from PopUp Menu";
 inline constexpr const char* Night = "Night";
+inline constexpr const char* Busy = "BUSY";
 
 inline constexpr const char* NotInteger = "'%1' is not a valid integer value";
 inline constexpr const char* WallpaperWidthRange =
     "The wallpaper width must be from %1 to %2 pixels.";
 
 inline constexpr std::array All = {
-    About,       PercentUsed,    NotConnected, ListLimit, ClearListQuestion, PanHint,
-    AddLocation, ChangeLocation, ClockHint,    Night,     NotInteger,        WallpaperWidthRange};
+    About,   PercentUsed, NotConnected,       ListLimit, ClearListQuestion,
+    PanHint, AddLocation, ChangeLocation,     ClockHint, Night,
+    Busy,    NotInteger,  WallpaperWidthRange};
 
 } // namespace app::strings

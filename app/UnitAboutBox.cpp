@@ -64,6 +64,9 @@ QString AddressWithoutFragment(const QString& address) {
 }
 
 QString HomePageAddress(const std::string& programDir) {
+    if (const std::optional<QString> installed = platform::InstallerHomePage(ApplicationTitle)) {
+        return *installed;
+    }
     if (*ProgramHomePage != '\0') {
         return QString::fromUtf8(ProgramHomePage);
     }

@@ -34,8 +34,9 @@ TAboutServices& AboutServices();
 QString FormatTotalPhys(std::uint64_t bytes, const QLocale& locale = QLocale());
 // The address up to its first "#".
 QString AddressWithoutFragment(const QString& address);
-// The home page: the build's, else the installed documentation as a file
-// address (which works without a network).
+// The home page: the one the installer recorded (Windows), else the build's,
+// else the installed documentation as a file address (which works without a
+// network).
 QString HomePageAddress(const std::string& programDir = {});
 // Opens the address as a click on the link does: other schemes than http(s),
 // and http addresses of existing local files, at once; web addresses only

@@ -4,6 +4,10 @@
 #include <QNetworkInformation>
 #include <QUrl>
 
+#ifdef _WIN32
+#include <QSettings>
+#endif
+
 namespace platform {
 
 bool InternetConnected() {
@@ -14,6 +18,22 @@ bool InternetConnected() {
     const auto reachability = QNetworkInformation::instance()->reachability();
     return reachability == QNetworkInformation::Reachability::Online ||
            reachability == QNetworkInformation::Reachability::Unknown;
+}
+
+std::optional<QString> InstallerHomePage(const QString& title) {
+#ifdef _WIN32
+    const QSettings key(QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\"
+                                       "CurrentVersion\\Uninstall\\") +
+                            title + QStringLiteral("_is1"),
+                        QSettings::NativeFormat);
+    if (key.childKeys().isEmpty() && key.childGroups().isEmpty()) {
+        return std::nullopt; // the installer's key is not there
+    }
+    return key.value(QStringLiteral("URLInfoAbout")).toString();
+#else
+    (void)title;
+    return std::nullopt;
+#endif
 }
 
 bool OpenAddress(const QUrl& address) {
