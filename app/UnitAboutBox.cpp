@@ -12,7 +12,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QUrl>
 
 // The resources live in the static application library: register them
@@ -121,6 +124,12 @@ void TFormAboutBox::FillTexts(const std::string& programDir) {
     ui.LabelHomePage->setToolTip(QLatin1Char('[') + address + QLatin1Char(']'));
     ui.LabelHomePage->installEventFilter(this);
 
+    // The notice keeps its own line breaks: a fixed font, 80 columns wide.
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    ui.MemoLegal->setFont(fixed);
+    ui.MemoLegal->setMinimumWidth(QFontMetrics(fixed).horizontalAdvance(QString(80, u'x')) +
+                                  ui.MemoLegal->verticalScrollBar()->sizeHint().width() +
+                                  2 * ui.MemoLegal->frameWidth() + 8);
     ui.MemoLegal->setPlainText(LegalNotice());
 
     // The row label names the running system where the text has a place for it.

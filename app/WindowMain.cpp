@@ -9,6 +9,8 @@
 #include "platform/SingleInstance.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include <clocale>
 #include <cstdio>
@@ -68,7 +70,14 @@ int RunWindow(int& argc, char** argv, const TCommandLine& commandLine) {
     QApplication::setApplicationName(ApplicationTitle);
     // The interface texts: lang.txt beside the program, else the shipped
     // translation for the user's language. Every window translates itself.
-    LoadLanguage(kiv::ProgramDir(), QLocale::system());
+    // Qt's own texts (the buttons of message boxes, the colour dialog) follow
+    // where the system has Qt's translations for the language.
+    QTranslator qtTexts;
+    if (!LoadLanguage(kiv::ProgramDir(), QLocale::system()).empty() &&
+        qtTexts.load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&qtTexts);
+    }
     QApplication::setApplicationDisplayName(TranslatedTitle());
     QApplication::setWindowIcon(AppIcon());
     // The window hides into the tray; closing it is what ends the program.
