@@ -6,6 +6,7 @@
 #include "app/StringTable.h"
 #include "app/Translation.h"
 #include "kiv/KivData.h"
+#include "platform/VersionResource.h"
 #include "platform/WebAddress.h"
 #include "ui_UnitAboutBox.h"
 
@@ -106,10 +107,17 @@ TFormAboutBox::~TFormAboutBox() = default;
 void TFormAboutBox::FillTexts(const std::string& programDir) {
     Ui::TFormAboutBox& ui = *UiForm;
     ui.ProgramIcon->setPixmap(AppIcon().pixmap(32, 32));
+    // The version resource where the program has one (Windows), else the same
+    // texts compiled in.
+    platform::TVersionResource version{ProgramVersion, ProgramComments, ProgramCopyright, {}};
+    if (const std::optional<platform::TVersionResource> resource =
+            platform::ReadVersionResource()) {
+        version = *resource;
+    }
     ui.PanelTitle->setText(TranslatedTitle() + QLatin1Char(' ') +
-                           QString::fromUtf8(ProgramVersion));
-    ui.LabelComments->setText(QString::fromUtf8(ProgramComments));
-    ui.LabelCopyright->setText(QString::fromUtf8(ProgramCopyright));
+                           QString::fromStdString(platform::VersionText(version)));
+    ui.LabelComments->setText(QString::fromStdString(version.Comments));
+    ui.LabelCopyright->setText(QString::fromStdString(version.LegalCopyright));
 
     const QString address = HomePageAddress(programDir);
     ui.LabelHomePage->setText(address);
