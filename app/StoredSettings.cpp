@@ -23,7 +23,7 @@ public:
     TValueReader(TRegistry& registry, QStringList& problems)
         : Registry(registry), Problems(problems) {}
 
-    template <class T, class Read> bool Get(const QString& name, T& target, Read read) {
+    template <class T, class Read> bool Get(const char* name, T& target, Read read) {
         if (!Registry.ValueExists(name)) {
             return false;
         }
@@ -33,39 +33,39 @@ public:
         } catch (const ERegistryException& e) {
             Note(name, QString::fromUtf8(e.what()));
         } catch (const std::invalid_argument&) {
-            Note(
-                name,
-                QStringLiteral("'%1' is not a valid integer value").arg(Registry.ReadString(name)));
+            Note(name, QStringLiteral("'%1' is not a valid integer value")
+                           .arg(QString::fromStdString(Registry.ReadString(name))));
         }
         return false;
     }
-    bool Flag(const QString& name, bool& target) {
-        return Get(name, target, [this](const QString& n) { return Registry.ReadBool(n); });
+    bool Flag(const char* name, bool& target) {
+        return Get(name, target, [this](const char* n) { return Registry.ReadBool(n); });
     }
-    bool Integer(const QString& name, int& target) {
-        return Get(name, target, [this](const QString& n) { return Registry.ReadInteger(n); });
+    bool Integer(const char* name, int& target) {
+        return Get(name, target, [this](const char* n) { return Registry.ReadInteger(n); });
     }
-    bool Text(const QString& name, QString& target) {
-        return Get(name, target, [this](const QString& n) { return Registry.ReadString(n); });
+    bool Text(const char* name, QString& target) {
+        return Get(name, target, [this](const char* n) {
+            return QString::fromStdString(Registry.ReadString(n));
+        });
     }
-    bool Color(const QString& name, TColorWord& target) {
-        return Get(name, target, [this](const QString& n) { return Registry.ReadColor(n); });
+    bool Color(const char* name, TColorWord& target) {
+        return Get(name, target, [this](const char* n) { return Registry.ReadColor(n); });
     }
-    bool Real(const QString& name, double& target) {
-        return Get(name, target, [this](const QString& n) {
+    bool Real(const char* name, double& target) {
+        return Get(name, target, [this](const char* n) {
             const double v = Registry.ReadFloat(n);
             if (!std::isfinite(v)) {
-                throw ERegistryException(
-                    QStringLiteral("Invalid data type for '%1'").arg(n).toStdString());
+                throw ERegistryException(std::string("Invalid data type for '") + n + "'");
             }
             return v;
         });
     }
     // A signed whole number of minutes stored as text.
-    bool OffsetText(const QString& name, int& target) {
-        return Get(name, target, [this](const QString& n) {
+    bool OffsetText(const char* name, int& target) {
+        return Get(name, target, [this](const char* n) {
             bool ok = false;
-            const int v = Registry.ReadString(n).trimmed().toInt(&ok);
+            const int v = QString::fromStdString(Registry.ReadString(n)).trimmed().toInt(&ok);
             if (!ok) {
                 throw std::invalid_argument("not an integer");
             }
@@ -74,17 +74,22 @@ public:
     }
 
 private:
-    void Note(const QString& name, const QString& why) {
-        const QString key = Registry.CurrentPath();
-        Problems << QStringLiteral("%1\\%2: %3").arg(key, name, why);
+    void Note(const char* name, const QString& why) {
+        Problems << QStringLiteral("%1\\%2: %3")
+                        .arg(QString::fromStdString(Registry.CurrentPath()),
+                             QString::fromLatin1(name), why);
     }
 
     TRegistry& Registry;
     QStringList& Problems;
 };
 
-QString PlaceKey(int index) {
-    return SettingsKey + QLatin1Char('\\') + QString::number(index);
+std::string PlaceKey(int index) {
+    return SettingsKey + '\\' + std::to_string(index);
+}
+
+std::string Utf8(const QString& text) {
+    return text.toStdString();
 }
 
 int MinusOne(int v) {
@@ -98,9 +103,9 @@ TSavedWallpaper ReadDesktopWallpaper(TRegistry& reg) {
     if (reg.OpenKeyReadOnly(DesktopKey)) {
         QStringList ignored;
         TValueReader read(reg, ignored);
-        read.Text(QStringLiteral("TileWallpaper"), saved.TileWallpaper);
-        read.Text(QStringLiteral("WallpaperStyle"), saved.WallpaperStyle);
-        read.Text(QStringLiteral("Wallpaper"), saved.Wallpaper);
+        read.Text("TileWallpaper", saved.TileWallpaper);
+        read.Text("WallpaperStyle", saved.WallpaperStyle);
+        read.Text("Wallpaper", saved.Wallpaper);
     }
     reg.CloseKey();
     return saved;
@@ -123,34 +128,34 @@ TLoadReport ReadSettings(TSettingsHost& host, TRegistry& reg) {
     TValueReader read(reg, report.Problems);
 
     TSettingsValues v = host.Values();
-    if (read.Integer(QStringLiteral("WallpaperWidth"), v.WallpaperWidth) &&
+    if (read.Integer("WallpaperWidth", v.WallpaperWidth) &&
         (v.WallpaperWidth < MinWallpaperWidth || v.WallpaperWidth > MaxWallpaperWidth)) {
         // A width the wallpaper build cannot make.
         v.WallpaperWidth = TSettingsValues{}.WallpaperWidth;
     }
-    read.Flag(QStringLiteral("ShowDate"), v.ShowDate);
-    read.Flag(QStringLiteral("ShowZA"), v.ShowZA);
-    read.Flag(QStringLiteral("ShowSA"), v.ShowSA);
-    read.Flag(QStringLiteral("CShowDate"), v.CShowDate);
-    read.Flag(QStringLiteral("CShowZA"), v.CShowZA);
-    read.Flag(QStringLiteral("CShowSA"), v.CShowSA);
-    read.Flag(QStringLiteral("CShowCty"), v.CShowCty);
-    read.Color(QStringLiteral("ClockBGColor"), v.ClockBGColor);
-    read.Color(QStringLiteral("ClockFGColor"), v.ClockFGColor);
-    read.Flag(QStringLiteral("ShowSM"), v.ShowSM);
-    read.Integer(QStringLiteral("SMUpdate"), v.SMUpdate);
+    read.Flag("ShowDate", v.ShowDate);
+    read.Flag("ShowZA", v.ShowZA);
+    read.Flag("ShowSA", v.ShowSA);
+    read.Flag("CShowDate", v.CShowDate);
+    read.Flag("CShowZA", v.CShowZA);
+    read.Flag("CShowSA", v.CShowSA);
+    read.Flag("CShowCty", v.CShowCty);
+    read.Color("ClockBGColor", v.ClockBGColor);
+    read.Color("ClockFGColor", v.ClockFGColor);
+    read.Flag("ShowSM", v.ShowSM);
+    read.Integer("SMUpdate", v.SMUpdate);
     TStoredLocation single = host.SingleLocation();
-    read.Text(QStringLiteral("SLName"), single.Name);
-    read.Text(QStringLiteral("SLZoneName"), single.ZoneName);
-    read.Real(QStringLiteral("SLLatitude"), single.Latitude);
-    read.Real(QStringLiteral("SLLongitude"), single.Longitude);
-    read.OffsetText(QStringLiteral("SLGMTOffset"), single.UtcOffset);
-    read.Text(QStringLiteral("Proxy"), v.Proxy);
-    read.Integer(QStringLiteral("ProxyPort"), v.ProxyPort);
-    read.Text(QStringLiteral("CloudSource"), v.CloudSource);
-    read.Integer(QStringLiteral("CloudIntensity"), v.CloudIntensity);
+    read.Text("SLName", single.Name);
+    read.Text("SLZoneName", single.ZoneName);
+    read.Real("SLLatitude", single.Latitude);
+    read.Real("SLLongitude", single.Longitude);
+    read.OffsetText("SLGMTOffset", single.UtcOffset);
+    read.Text("Proxy", v.Proxy);
+    read.Integer("ProxyPort", v.ProxyPort);
+    read.Text("CloudSource", v.CloudSource);
+    read.Integer("CloudIntensity", v.CloudIntensity);
     int count = 0;
-    read.Integer(QStringLiteral("LocationCount"), count);
+    read.Integer("LocationCount", count);
     host.SetValues(v);
     host.SetSingleLocation(single);
 
@@ -161,10 +166,10 @@ TLoadReport ReadSettings(TSettingsHost& host, TRegistry& reg) {
             continue;
         }
         TStoredLocation place;
-        const bool lat = read.Real(QStringLiteral("Latitude"), place.Latitude);
-        const bool lon = read.Real(QStringLiteral("Longitude"), place.Longitude);
-        const bool zone = read.Text(QStringLiteral("ZoneName"), place.ZoneName);
-        read.Text(QStringLiteral("Name"), place.Name);
+        const bool lat = read.Real("Latitude", place.Latitude);
+        const bool lon = read.Real("Longitude", place.Longitude);
+        const bool zone = read.Text("ZoneName", place.ZoneName);
+        read.Text("Name", place.Name);
         if (lat && lon && zone) {
             host.AddLocation(place.Name, place.ZoneName, place.Latitude, place.Longitude);
         }
@@ -175,7 +180,7 @@ TLoadReport ReadSettings(TSettingsHost& host, TRegistry& reg) {
     reg.OpenKeyReadOnly(SettingsKey);
     const auto stored = [&read](const char* name) {
         bool on = false;
-        return read.Flag(QString::fromLatin1(name), on) && on;
+        return read.Flag(name, on) && on;
     };
     if (stored("ShowClock")) {
         host.ShowClockClick();
@@ -205,42 +210,42 @@ void WriteSettings(const TSettingsHost& host, TRegistry& reg) {
     const std::vector<TStoredLocation> places = host.Locations();
     reg.Discard();
     reg.OpenKey(SettingsKey, true);
-    reg.WriteBool(QStringLiteral("ShowDate"), v.ShowDate);
-    reg.WriteBool(QStringLiteral("ShowZA"), v.ShowZA);
-    reg.WriteBool(QStringLiteral("ShowSA"), v.ShowSA);
-    reg.WriteBool(QStringLiteral("ShowClouds"), host.ShowCloudsChecked());
-    reg.WriteBool(QStringLiteral("CShowDate"), v.CShowDate);
-    reg.WriteBool(QStringLiteral("CShowZA"), v.CShowZA);
-    reg.WriteBool(QStringLiteral("CShowSA"), v.CShowSA);
-    reg.WriteBool(QStringLiteral("CShowCty"), v.CShowCty);
-    reg.WriteBool(QStringLiteral("ShowSM"), v.ShowSM);
-    reg.WriteBool(QStringLiteral("ShowClock"), host.ShowClockChecked());
-    reg.WriteBool(QStringLiteral("SingleMode"), !host.MultiModeChecked());
-    reg.WriteBool(QStringLiteral("WallpaperMode"), host.WallpaperChecked());
-    reg.WriteBool(QStringLiteral("TranspDesk"), host.TranspDeskChecked());
-    reg.WriteBool(QStringLiteral("HighlightCities"), host.HighlightCitiesChecked());
-    reg.WriteInteger(QStringLiteral("WallpaperWidth"), v.WallpaperWidth);
-    reg.WriteInteger(QStringLiteral("SMUpdate"), v.SMUpdate);
-    reg.WriteColor(QStringLiteral("ClockBGColor"), v.ClockBGColor);
-    reg.WriteColor(QStringLiteral("ClockFGColor"), v.ClockFGColor);
-    reg.WriteString(QStringLiteral("SLName"), single.Name);
-    reg.WriteString(QStringLiteral("SLZoneName"), single.ZoneName);
-    reg.WriteFloat(QStringLiteral("SLLatitude"), single.Latitude);
-    reg.WriteFloat(QStringLiteral("SLLongitude"), single.Longitude);
-    reg.WriteString(QStringLiteral("SLGMTOffset"), QString::number(single.UtcOffset));
-    reg.WriteInteger(QStringLiteral("LocationCount"), static_cast<int>(places.size()));
-    reg.WriteString(QStringLiteral("Proxy"), v.Proxy);
-    reg.WriteInteger(QStringLiteral("ProxyPort"), v.ProxyPort);
-    reg.WriteString(QStringLiteral("CloudSource"), v.CloudSource);
-    reg.WriteInteger(QStringLiteral("CloudIntensity"), v.CloudIntensity);
+    reg.WriteBool("ShowDate", v.ShowDate);
+    reg.WriteBool("ShowZA", v.ShowZA);
+    reg.WriteBool("ShowSA", v.ShowSA);
+    reg.WriteBool("ShowClouds", host.ShowCloudsChecked());
+    reg.WriteBool("CShowDate", v.CShowDate);
+    reg.WriteBool("CShowZA", v.CShowZA);
+    reg.WriteBool("CShowSA", v.CShowSA);
+    reg.WriteBool("CShowCty", v.CShowCty);
+    reg.WriteBool("ShowSM", v.ShowSM);
+    reg.WriteBool("ShowClock", host.ShowClockChecked());
+    reg.WriteBool("SingleMode", !host.MultiModeChecked());
+    reg.WriteBool("WallpaperMode", host.WallpaperChecked());
+    reg.WriteBool("TranspDesk", host.TranspDeskChecked());
+    reg.WriteBool("HighlightCities", host.HighlightCitiesChecked());
+    reg.WriteInteger("WallpaperWidth", v.WallpaperWidth);
+    reg.WriteInteger("SMUpdate", v.SMUpdate);
+    reg.WriteColor("ClockBGColor", v.ClockBGColor);
+    reg.WriteColor("ClockFGColor", v.ClockFGColor);
+    reg.WriteString("SLName", Utf8(single.Name));
+    reg.WriteString("SLZoneName", Utf8(single.ZoneName));
+    reg.WriteFloat("SLLatitude", single.Latitude);
+    reg.WriteFloat("SLLongitude", single.Longitude);
+    reg.WriteString("SLGMTOffset", std::to_string(single.UtcOffset));
+    reg.WriteInteger("LocationCount", static_cast<int>(places.size()));
+    reg.WriteString("Proxy", Utf8(v.Proxy));
+    reg.WriteInteger("ProxyPort", v.ProxyPort);
+    reg.WriteString("CloudSource", Utf8(v.CloudSource));
+    reg.WriteInteger("CloudIntensity", v.CloudIntensity);
     for (std::size_t i = 0; i < places.size(); ++i) {
         const TStoredLocation& place = places[i];
         reg.OpenKey(PlaceKey(static_cast<int>(i)), true);
-        reg.WriteString(QStringLiteral("Name"), place.Name);
-        reg.WriteString(QStringLiteral("ZoneName"), place.ZoneName);
-        reg.WriteFloat(QStringLiteral("Latitude"), place.Latitude);
-        reg.WriteFloat(QStringLiteral("Longitude"), place.Longitude);
-        reg.WriteString(QStringLiteral("GMTOffset"), QString::number(place.UtcOffset));
+        reg.WriteString("Name", Utf8(place.Name));
+        reg.WriteString("ZoneName", Utf8(place.ZoneName));
+        reg.WriteFloat("Latitude", place.Latitude);
+        reg.WriteFloat("Longitude", place.Longitude);
+        reg.WriteString("GMTOffset", std::to_string(place.UtcOffset));
     }
     reg.CloseKey();
     try {

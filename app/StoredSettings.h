@@ -10,12 +10,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
+
 namespace app {
 
 // The settings key below the current user's root; place i is its subkey "i".
-inline const QString SettingsKey = QStringLiteral("\\Software\\Kiv\\Chronara\\Data");
+inline const std::string SettingsKey = "\\Software\\Kiv\\Chronara\\Data";
 // The user's own desktop wallpaper values, on a system with a registry.
-inline const QString DesktopKey = QStringLiteral("\\Control Panel\\Desktop");
+inline const std::string DesktopKey = "\\Control Panel\\Desktop";
 
 // The wallpaper widths the program builds.
 constexpr int MinWallpaperWidth = 16;

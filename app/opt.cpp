@@ -76,18 +76,23 @@ void Toptions::LoadSettings() {
         return;
     }
     Loaded = true;
-    Store = std::make_unique<platform::TRegistry>(StoreDir);
+    Store = std::make_unique<platform::TRegistry>(StoreDir.toStdString());
     Host.SetSavedWallpaper(ReadDesktop());
     const TLoadReport report = ReadSettings(Host, *Store);
-    const QStringList problems = Store->Problems() + report.Problems;
+    QStringList problems;
+    for (const std::string& line : Store->Problems()) {
+        problems << QString::fromStdString(line);
+    }
+    problems += report.Problems;
     if (problems.isEmpty()) {
         return;
     }
     // Nothing is lost silently: the file as it was stays beside the new one.
-    const QString copy = Store->KeepCopy(QStringLiteral(".damaged"));
+    const QString copy = QString::fromStdString(Store->KeepCopy(".damaged"));
     QString text = QStringLiteral("Some settings in '%1' could not be read and keep their "
                                   "defaults:\n%2")
-                       .arg(Store->FileName(), problems.mid(0, 5).join(QLatin1Char('\n')));
+                       .arg(QString::fromStdString(Store->FileName()),
+                            problems.mid(0, 5).join(QLatin1Char('\n')));
     if (problems.size() > 5) {
         text += QStringLiteral("\n(and %1 more)").arg(problems.size() - 5);
     }
@@ -98,7 +103,7 @@ void Toptions::LoadSettings() {
 
 void Toptions::SaveSettings() {
     // A fresh accessor: the store as it is now, plus this save.
-    Store = std::make_unique<platform::TRegistry>(StoreDir);
+    Store = std::make_unique<platform::TRegistry>(StoreDir.toStdString());
     WriteSettings(Host, *Store);
 }
 

@@ -28,7 +28,7 @@ void BM_SaveSettings15(benchmark::State& state) {
     apptest::TFakeSettingsHost host = FullList();
     for (auto _ : state) {
         ++host.Single.UtcOffset;
-        platform::TRegistry registry(dir.path());
+        platform::TRegistry registry(dir.path().toStdString());
         app::WriteSettings(host, registry);
     }
 }
@@ -39,7 +39,7 @@ void BM_SaveSettings15Unchanged(benchmark::State& state) {
     QTemporaryDir dir;
     const apptest::TFakeSettingsHost host = FullList();
     for (auto _ : state) {
-        platform::TRegistry registry(dir.path());
+        platform::TRegistry registry(dir.path().toStdString());
         app::WriteSettings(host, registry);
     }
 }
@@ -48,12 +48,12 @@ BENCHMARK(BM_SaveSettings15Unchanged)->Unit(benchmark::kMillisecond);
 void BM_LoadSettings15(benchmark::State& state) {
     QTemporaryDir dir;
     {
-        platform::TRegistry registry(dir.path());
+        platform::TRegistry registry(dir.path().toStdString());
         app::WriteSettings(FullList(), registry);
     }
     for (auto _ : state) {
         apptest::TFakeSettingsHost host;
-        platform::TRegistry registry(dir.path());
+        platform::TRegistry registry(dir.path().toStdString());
         app::ReadSettings(host, registry);
         benchmark::DoNotOptimize(host.List.data());
     }

@@ -1,28 +1,28 @@
 #include "platform/RegFile.h"
 
+#include "kiv/KivText.h"
+
+#include <QByteArray>
+#include <QList>
 #include <QStringDecoder>
 
 namespace platform {
 
 namespace {
 
-QString Folded(const QString& s) {
-    return s.toCaseFolded();
-}
-
 // A text the quoted form cannot hold: control characters would break the line.
-bool NeedsHexText(const QString& text) {
-    for (QChar c : text) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
+bool NeedsHexText(const std::string& text) {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
             return true;
         }
     }
     return false;
 }
 
-void AppendQuoted(QByteArray& out, const QString& text) {
+void AppendQuoted(QByteArray& out, const std::string& text) {
     out += '"';
-    for (char c : text.toUtf8()) {
+    for (char c : text) {
         if (c == '"' || c == '\\') {
             out += '\\';
         }
@@ -106,10 +106,16 @@ bool ParseHexBytes(QByteArray text, QByteArray& bytes) {
     return true;
 }
 
-bool ValidUtf8(const QByteArray& bytes, QString& text) {
+bool ValidUtf8(const QByteArray& bytes, std::string& text) {
     QStringDecoder decoder(QStringDecoder::Utf8);
-    text = decoder.decode(bytes);
+    const QString decoded = decoder.decode(bytes); // decoding finds the errors
+    Q_UNUSED(decoded);
+    text = bytes.toStdString();
     return !decoder.hasError();
+}
+
+TBytes BytesOf(const QByteArray& bytes) {
+    return TBytes(bytes.begin(), bytes.end());
 }
 
 // The data after "=": a quoted text, dword:, hex: or hex(n):.
@@ -120,7 +126,7 @@ bool ParseData(const QByteArray& data, TRegValue& value) {
         if (!ReadQuoted(data, pos, raw) || !data.mid(pos).trimmed().isEmpty()) {
             return false;
         }
-        QString text;
+        std::string text;
         if (!ValidUtf8(raw, text)) {
             return false;
         }
@@ -171,7 +177,7 @@ bool ParseData(const QByteArray& data, TRegValue& value) {
             return false;
         }
         bytes.chop(1);
-        QString text;
+        std::string text;
         if (!ValidUtf8(bytes, text)) {
             return false;
         }
@@ -189,24 +195,24 @@ bool ParseData(const QByteArray& data, TRegValue& value) {
         value = TRegValue::OfDword(v);
         return true;
     }
-    value = TRegValue::OfBinary(bytes, type);
+    value = TRegValue::OfBinary(BytesOf(bytes), type);
     return true;
 }
 
 } // namespace
 
-const TRegValue* TRegKey::Find(const QString& name) const {
+const TRegValue* TRegKey::Find(const std::string& name) const {
     for (const auto& [n, v] : Values) {
-        if (n.compare(name, Qt::CaseInsensitive) == 0) {
+        if (kiv::SameText(n, name)) {
             return &v;
         }
     }
     return nullptr;
 }
 
-void TRegKey::Set(const QString& name, const TRegValue& value) {
+void TRegKey::Set(const std::string& name, const TRegValue& value) {
     for (auto& [n, v] : Values) {
-        if (n.compare(name, Qt::CaseInsensitive) == 0) {
+        if (kiv::SameText(n, name)) {
             v = value;
             return;
         }
@@ -214,36 +220,38 @@ void TRegKey::Set(const QString& name, const TRegValue& value) {
     Values.emplace_back(name, value);
 }
 
-const TRegKey* TRegTree::Find(const QString& path) const {
-    const auto it = Index.constFind(Folded(path));
-    return it == Index.constEnd() ? nullptr : &List[*it];
+const TRegKey* TRegTree::Find(const std::string& path) const {
+    const auto it = Index.find(kiv::FoldCase(path));
+    return it == Index.end() ? nullptr : &List[it->second];
 }
 
-TRegKey& TRegTree::Make(const QString& path) {
-    const QString key = Folded(path);
-    const auto it = Index.constFind(key);
-    if (it != Index.constEnd()) {
-        return List[*it];
+TRegKey& TRegTree::Make(const std::string& path) {
+    std::string key = kiv::FoldCase(path);
+    const auto it = Index.find(key);
+    if (it != Index.end()) {
+        return List[it->second];
     }
-    Index.insert(key, List.size());
+    Index.emplace(std::move(key), List.size());
     List.push_back(TRegKey{path, {}});
     return List.back();
 }
 
-bool TRegTree::Exists(const QString& path) const {
+bool TRegTree::Exists(const std::string& path) const {
     if (Find(path)) {
         return true;
     }
-    const QString prefix = Folded(path) + QLatin1Char('\\');
-    for (auto it = Index.constBegin(); it != Index.constEnd(); ++it) {
-        if (it.key().startsWith(prefix)) {
+    const std::string prefix = kiv::FoldCase(path) + '\\';
+    for (const auto& [key, index] : Index) {
+        if (key.starts_with(prefix)) {
             return true;
         }
     }
     return false;
 }
 
-TRegParseResult ParseRegText(const QByteArray& text) {
+TRegParseResult ParseRegText(std::string_view input) {
+    const QByteArray text =
+        QByteArray::fromRawData(input.data(), static_cast<qsizetype>(input.size()));
     TRegParseResult result;
     QList<QByteArray> lines = text.split('\n');
     TRegKey* key = nullptr;
@@ -268,9 +276,8 @@ TRegParseResult ParseRegText(const QByteArray& text) {
         }
         const QByteArray trimmed = line.trimmed();
         auto problem = [&] {
-            result.Problems << QStringLiteral("line %1: %2")
-                                   .arg(number)
-                                   .arg(QString::fromUtf8(trimmed.left(200)));
+            result.Problems.push_back("line " + std::to_string(number) + ": " +
+                                      trimmed.left(200).toStdString());
         };
         if (trimmed.isEmpty() || trimmed.startsWith(';')) {
             continue;
@@ -286,16 +293,16 @@ TRegParseResult ParseRegText(const QByteArray& text) {
             }
         }
         if (trimmed.startsWith('[')) {
-            QString path;
+            std::string path;
             if (!trimmed.endsWith(']') || trimmed.startsWith("[-") || trimmed.size() < 3 ||
                 !ValidUtf8(trimmed.mid(1, trimmed.size() - 2), path) ||
-                !path.startsWith(QLatin1String("HKEY_"))) {
+                !path.starts_with("HKEY_")) {
                 problem();
                 key = nullptr; // the values below belong to no key we know
                 continue;
             }
-            while (path.endsWith(QLatin1Char('\\'))) {
-                path.chop(1);
+            while (path.ends_with('\\')) {
+                path.pop_back();
             }
             key = &result.Tree.Make(path);
             continue;
@@ -304,7 +311,7 @@ TRegParseResult ParseRegText(const QByteArray& text) {
             problem();
             continue;
         }
-        QString name;
+        std::string name;
         qsizetype pos = 0;
         if (trimmed.startsWith('@')) {
             pos = 1;
@@ -332,15 +339,15 @@ TRegParseResult ParseRegText(const QByteArray& text) {
     return result;
 }
 
-QByteArray FormatRegText(const TRegTree& tree) {
+std::string FormatRegText(const TRegTree& tree) {
     QByteArray out = "REGEDIT4\n";
     for (const TRegKey& key : tree.Keys()) {
         out += "\n[";
-        out += key.Path.toUtf8();
+        out += QByteArray::fromStdString(key.Path);
         out += "]\n";
         for (const auto& [name, value] : key.Values) {
             const qsizetype lineStart = out.size();
-            if (name.isEmpty()) {
+            if (name.empty()) {
                 out += '@';
             } else {
                 AppendQuoted(out, name);
@@ -350,19 +357,23 @@ QByteArray FormatRegText(const TRegTree& tree) {
                 AppendQuoted(out, value.Text);
             } else if (value.Type == RegSz) {
                 out += "hex(1):";
-                AppendHex(out, value.Text.toUtf8() + QByteArray(1, '\0'), lineStart);
+                AppendHex(out, QByteArray::fromStdString(value.Text) + QByteArray(1, '\0'),
+                          lineStart);
             } else if (value.Type == RegDword) {
                 out += "dword:";
                 out += QByteArray::number(value.DWord, 16).rightJustified(8, '0');
             } else {
                 out += value.Type == RegBinary ? QByteArray("hex:")
                                                : "hex(" + QByteArray::number(value.Type, 16) + "):";
-                AppendHex(out, value.Bytes, lineStart);
+                AppendHex(out,
+                          QByteArray(reinterpret_cast<const char*>(value.Bytes.data()),
+                                     static_cast<qsizetype>(value.Bytes.size())),
+                          lineStart);
             }
             out += '\n';
         }
     }
-    return out;
+    return out.toStdString();
 }
 
 } // namespace platform

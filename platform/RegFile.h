@@ -14,11 +14,9 @@
 
 #include "platform/Registry.h"
 
-#include <QByteArray>
-#include <QHash>
-#include <QString>
-#include <QStringList>
-
+#include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -26,39 +24,39 @@ namespace platform {
 
 // One key: its full path (with the root's name) and its values in order.
 struct TRegKey {
-    QString Path;
-    std::vector<std::pair<QString, TRegValue>> Values;
+    std::string Path;
+    std::vector<std::pair<std::string, TRegValue>> Values;
 
     // Value names compare without regard to letter case, as the registry's do.
-    const TRegValue* Find(const QString& name) const;
-    void Set(const QString& name, const TRegValue& value);
+    const TRegValue* Find(const std::string& name) const;
+    void Set(const std::string& name, const TRegValue& value);
 };
 
 // The keys of a store in the order they were read or made.
 class TRegTree {
 public:
-    const TRegKey* Find(const QString& path) const;
-    TRegKey& Make(const QString& path);
+    const TRegKey* Find(const std::string& path) const;
+    TRegKey& Make(const std::string& path);
     // The key exists, or a key below it does (a key of the text form makes
     // every key above it exist).
-    bool Exists(const QString& path) const;
+    bool Exists(const std::string& path) const;
     const std::vector<TRegKey>& Keys() const { return List; }
 
 private:
     std::vector<TRegKey> List;
-    QHash<QString, std::size_t> Index; // folded path -> position
+    std::unordered_map<std::string, std::size_t> Index; // folded path -> position
 };
 
 struct TRegParseResult {
     TRegTree Tree;
     // One entry per line that could not be understood ("line N: text").
-    QStringList Problems;
+    std::vector<std::string> Problems;
 };
 
 // Reads the text form. Lines that cannot be understood are skipped and named
 // in Problems; everything else is kept.
-TRegParseResult ParseRegText(const QByteArray& text);
+TRegParseResult ParseRegText(std::string_view text);
 // Writes the text form of every key, in order.
-QByteArray FormatRegText(const TRegTree& tree);
+std::string FormatRegText(const TRegTree& tree);
 
 } // namespace platform

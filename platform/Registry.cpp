@@ -1,29 +1,94 @@
 #include "platform/Registry.h"
 
+#include "kiv/KivText.h"
 #include "platform/RegistryBackend.h"
-
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QStandardPaths>
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <vector>
 
 namespace platform {
 
 namespace {
 
-QString InvalidType(const QString& name) {
-    return QStringLiteral("Invalid data type for '%1'").arg(name);
+std::string InvalidType(const std::string& name) {
+    return "Invalid data type for '" + name + "'";
 }
 
-// Joins and tidies a key path: no leading, trailing or doubled backslashes.
-QString CleanPath(const QString& path) {
-    QStringList parts = path.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
-    return parts.join(QLatin1Char('\\'));
+// A key path without leading, trailing or doubled backslashes.
+std::string CleanPath(const std::string& path) {
+    std::string out;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('\\', start);
+        if (end == std::string::npos) {
+            end = path.size();
+        }
+        if (end > start) {
+            if (!out.empty()) {
+                out += '\\';
+            }
+            out.append(path, start, end - start);
+        }
+        start = end + 1;
+    }
+    return out;
+}
+
+// TRegistry keeps its staged writes in front of the system's back end: reads
+// see them, Commit hands them over in one piece.
+class TStagedBackend : public TRegistryBackend {
+public:
+    explicit TStagedBackend(std::unique_ptr<TRegistryBackend> inner) : Inner(std::move(inner)) {}
+
+    bool KeyExists(const std::string& key) const override {
+        for (const TRegWrite& w : Pending) {
+            if (kiv::SameText(w.Key, key) || kiv::StartsWithText(w.Key, key + '\\')) {
+                return true;
+            }
+        }
+        return Inner->KeyExists(key);
+    }
+    std::optional<TRegValue> Value(const std::string& key, const std::string& name) const override {
+        for (auto it = Pending.rbegin(); it != Pending.rend(); ++it) {
+            if (it->Value && kiv::SameText(it->Key, key) && kiv::SameText(it->Name, name)) {
+                return it->Value;
+            }
+        }
+        return Inner->Value(key, name);
+    }
+    void Commit(const std::vector<TRegWrite>& writes) override { Inner->Commit(writes); }
+    std::vector<std::string> Problems() const override { return Inner->Problems(); }
+    std::string FileName() const override { return Inner->FileName(); }
+    std::string KeepCopy(const std::string& suffix) const override {
+        return Inner->KeepCopy(suffix);
+    }
+
+    std::unique_ptr<TRegistryBackend> Inner;
+    std::vector<TRegWrite> Pending;
+};
+
+TStagedBackend& Staged(const std::unique_ptr<TRegistryBackend>& b) {
+    return static_cast<TStagedBackend&>(*b);
+}
+
+// Little-endian bytes of a value and back.
+template <class T> TBytes LittleEndian(T value) {
+    TBytes bytes(sizeof(T));
+    std::memcpy(bytes.data(), &value, sizeof(T));
+    if constexpr (std::endian::native == std::endian::big) {
+        std::reverse(bytes.begin(), bytes.end());
+    }
+    return bytes;
+}
+
+template <class T> T FromLittleEndian(TBytes bytes) {
+    if constexpr (std::endian::native == std::endian::big) {
+        std::reverse(bytes.begin(), bytes.end());
+    }
+    T value;
+    std::memcpy(&value, bytes.data(), sizeof(T));
+    return value;
 }
 
 } // namespace
@@ -35,76 +100,36 @@ TRegValue TRegValue::OfDword(std::uint32_t v) {
     return r;
 }
 
-TRegValue TRegValue::OfText(const QString& text) {
+TRegValue TRegValue::OfText(std::string text) {
     TRegValue r;
     r.Type = RegSz;
-    r.Text = text;
+    r.Text = std::move(text);
     return r;
 }
 
-TRegValue TRegValue::OfBinary(const QByteArray& bytes, int type) {
+TRegValue TRegValue::OfBinary(TBytes bytes, int type) {
     TRegValue r;
     r.Type = type;
-    r.Bytes = bytes;
+    r.Bytes = std::move(bytes);
     return r;
 }
 
-namespace {
-
-// TRegistry keeps its staged writes in a back end wrapper, so the public
-// header needs nothing but the back end's name.
-class TStagedBackend : public TRegistryBackend {
-public:
-    explicit TStagedBackend(std::unique_ptr<TRegistryBackend> inner) : Inner(std::move(inner)) {}
-
-    bool KeyExists(const QString& key) const override {
-        const QString prefix = key + QLatin1Char('\\');
-        for (const TRegWrite& w : Pending) {
-            if (w.Key.compare(key, Qt::CaseInsensitive) == 0 ||
-                w.Key.startsWith(prefix, Qt::CaseInsensitive)) {
-                return true;
-            }
-        }
-        return Inner->KeyExists(key);
-    }
-    std::optional<TRegValue> Value(const QString& key, const QString& name) const override {
-        for (auto it = Pending.rbegin(); it != Pending.rend(); ++it) {
-            if (it->Value && it->Key.compare(key, Qt::CaseInsensitive) == 0 &&
-                it->Name.compare(name, Qt::CaseInsensitive) == 0) {
-                return it->Value;
-            }
-        }
-        return Inner->Value(key, name);
-    }
-    void Commit(const std::vector<TRegWrite>& writes) override { Inner->Commit(writes); }
-    QStringList Problems() const override { return Inner->Problems(); }
-    QString FileName() const override { return Inner->FileName(); }
-
-    std::unique_ptr<TRegistryBackend> Inner;
-    std::vector<TRegWrite> Pending;
-};
-
-TStagedBackend& Staged(const std::unique_ptr<TRegistryBackend>& b) {
-    return static_cast<TStagedBackend&>(*b);
-}
-} // namespace
-
-TRegistry::TRegistry(const QString& fileDir)
+TRegistry::TRegistry(const std::string& fileDir)
     : Backend(std::make_unique<TStagedBackend>(MakeRegistryBackend(fileDir))) {}
 
 TRegistry::~TRegistry() = default;
 
-QString TRegistry::Resolve(const QString& key) const {
-    if (key.startsWith(QLatin1Char('\\')) || Current.isEmpty()) {
+std::string TRegistry::Resolve(const std::string& key) const {
+    if ((!key.empty() && key[0] == '\\') || Current.empty()) {
         return CleanPath(key);
     }
-    return CleanPath(Current + QLatin1Char('\\') + key);
+    return CleanPath(Current + '\\' + key);
 }
 
-bool TRegistry::OpenKey(const QString& key, bool canCreate) {
-    const QString path = Resolve(key);
+bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
+    const std::string path = Resolve(key);
     if (!Backend->KeyExists(path)) {
-        if (!canCreate || path.isEmpty()) {
+        if (!canCreate || path.empty()) {
             return false;
         }
         Staged(Backend).Pending.push_back(TRegWrite{path, {}, std::nullopt});
@@ -117,113 +142,91 @@ void TRegistry::CloseKey() {
     Current.clear();
 }
 
-bool TRegistry::KeyExists(const QString& key) const {
-    const QString path = Resolve(key);
-    return path.isEmpty() || Backend->KeyExists(path);
+bool TRegistry::KeyExists(const std::string& key) const {
+    const std::string path = Resolve(key);
+    return path.empty() || Backend->KeyExists(path);
 }
 
-bool TRegistry::ValueExists(const QString& name) const {
+bool TRegistry::ValueExists(const std::string& name) const {
     return Value(name).has_value();
 }
 
-std::optional<TRegValue> TRegistry::Value(const QString& name) const {
+std::optional<TRegValue> TRegistry::Value(const std::string& name) const {
     return Backend->Value(Current, name);
 }
 
-bool TRegistry::ReadBool(const QString& name) const {
+bool TRegistry::ReadBool(const std::string& name) const {
     return ReadInteger(name) != 0;
 }
 
-std::int32_t TRegistry::ReadInteger(const QString& name) const {
+std::int32_t TRegistry::ReadInteger(const std::string& name) const {
     const auto v = Value(name);
     if (!v || v->Type != RegDword) {
-        throw ERegistryException(InvalidType(name).toStdString());
+        throw ERegistryException(InvalidType(name));
     }
     return static_cast<std::int32_t>(v->DWord);
 }
 
-QString TRegistry::ReadString(const QString& name) const {
+std::string TRegistry::ReadString(const std::string& name) const {
     const auto v = Value(name);
     if (!v) {
         return {};
     }
     if (v->Type != RegSz) {
-        throw ERegistryException(InvalidType(name).toStdString());
+        throw ERegistryException(InvalidType(name));
     }
     return v->Text;
 }
 
-QByteArray TRegistry::ReadBinaryData(const QString& name) const {
+TBytes TRegistry::ReadBinaryData(const std::string& name) const {
     const auto v = Value(name);
     if (!v || v->Type != RegBinary) {
-        throw ERegistryException(InvalidType(name).toStdString());
+        throw ERegistryException(InvalidType(name));
     }
     return v->Bytes;
 }
 
-namespace {
-// Little-endian bytes of a value and back.
-template <class T> QByteArray LittleEndian(T value) {
-    unsigned char bytes[sizeof(T)];
-    std::memcpy(bytes, &value, sizeof(T));
-    if constexpr (std::endian::native == std::endian::big) {
-        std::reverse(std::begin(bytes), std::end(bytes));
+double TRegistry::ReadFloat(const std::string& name) const {
+    TBytes data = ReadBinaryData(name);
+    if (data.size() != sizeof(double)) {
+        throw ERegistryException(InvalidType(name));
     }
-    return QByteArray(reinterpret_cast<const char*>(bytes), sizeof(T));
-}
-template <class T> T FromLittleEndian(const QByteArray& data) {
-    unsigned char bytes[sizeof(T)];
-    std::memcpy(bytes, data.constData(), sizeof(T));
-    if constexpr (std::endian::native == std::endian::big) {
-        std::reverse(std::begin(bytes), std::end(bytes));
-    }
-    T value;
-    std::memcpy(&value, bytes, sizeof(T));
-    return value;
-}
-} // namespace
-
-double TRegistry::ReadFloat(const QString& name) const {
-    const QByteArray data = ReadBinaryData(name);
-    if (data.size() != static_cast<qsizetype>(sizeof(double))) {
-        throw ERegistryException(InvalidType(name).toStdString());
-    }
-    return FromLittleEndian<double>(data);
+    return FromLittleEndian<double>(std::move(data));
 }
 
-std::uint32_t TRegistry::ReadColor(const QString& name) const {
-    const QByteArray data = ReadBinaryData(name);
+std::uint32_t TRegistry::ReadColor(const std::string& name) const {
+    TBytes data = ReadBinaryData(name);
     if (data.size() != 4) {
-        throw ERegistryException(InvalidType(name).toStdString());
+        throw ERegistryException(InvalidType(name));
     }
-    return FromLittleEndian<std::uint32_t>(data);
+    return FromLittleEndian<std::uint32_t>(std::move(data));
 }
 
-void TRegistry::WriteValue(const QString& name, const TRegValue& value) {
+void TRegistry::WriteValue(const std::string& name, const TRegValue& value) {
     Staged(Backend).Pending.push_back(TRegWrite{Current, name, value});
 }
 
-void TRegistry::WriteBool(const QString& name, bool value) {
+void TRegistry::WriteBool(const std::string& name, bool value) {
     WriteValue(name, TRegValue::OfDword(value ? 1 : 0));
 }
 
-void TRegistry::WriteInteger(const QString& name, std::int32_t value) {
+void TRegistry::WriteInteger(const std::string& name, std::int32_t value) {
     WriteValue(name, TRegValue::OfDword(static_cast<std::uint32_t>(value)));
 }
 
-void TRegistry::WriteString(const QString& name, const QString& value) {
+void TRegistry::WriteString(const std::string& name, const std::string& value) {
     WriteValue(name, TRegValue::OfText(value));
 }
 
-void TRegistry::WriteFloat(const QString& name, double value) {
+void TRegistry::WriteFloat(const std::string& name, double value) {
     WriteValue(name, TRegValue::OfBinary(LittleEndian(value)));
 }
 
-void TRegistry::WriteColor(const QString& name, std::uint32_t value) {
+void TRegistry::WriteColor(const std::string& name, std::uint32_t value) {
     WriteValue(name, TRegValue::OfBinary(LittleEndian(value)));
 }
 
-void TRegistry::WriteBinaryData(const QString& name, const QByteArray& value) {
+void TRegistry::WriteBinaryData(const std::string& name, const TBytes& value) {
     WriteValue(name, TRegValue::OfBinary(value));
 }
 
@@ -244,34 +247,16 @@ bool TRegistry::HasPendingWrites() const {
     return !Staged(Backend).Pending.empty();
 }
 
-QStringList TRegistry::Problems() const {
+std::vector<std::string> TRegistry::Problems() const {
     return Backend->Problems();
 }
 
-QString TRegistry::FileName() const {
+std::string TRegistry::FileName() const {
     return Backend->FileName();
 }
 
-QString TRegistry::KeepCopy(const QString& suffix) const {
-    const QString file = FileName();
-    if (file.isEmpty() || !QFileInfo::exists(file)) {
-        return {};
-    }
-    QString copy = file + suffix;
-    for (int n = 2; QFileInfo::exists(copy); ++n) {
-        copy = file + suffix + QLatin1Char('-') + QString::number(n);
-    }
-    return QFile::copy(file, copy) ? copy : QString();
-}
-
-QString SettingsFilePath(const QString& dir) {
-    QString folder = dir;
-    if (folder.isEmpty()) {
-        // $XDG_CONFIG_HOME when it is an absolute path, else ~/.config.
-        folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-                 QStringLiteral("/chronara");
-    }
-    return QDir(folder).filePath(QStringLiteral("Chronara.reg"));
+std::string TRegistry::KeepCopy(const std::string& suffix) const {
+    return Backend->KeepCopy(suffix);
 }
 
 } // namespace platform

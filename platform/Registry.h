@@ -6,16 +6,17 @@
 // Reads see the store as it was when the accessor was made, plus the writes
 // made through it. Writes are kept until Commit, which puts all of them into
 // the store at once, or none: a failed save never leaves half a store behind.
+//
+// Names, paths and texts are UTF-8. The header needs nothing beyond the
+// standard library, so the Windows back end builds without Qt.
 #pragma once
-
-#include <QByteArray>
-#include <QString>
-#include <QStringList>
 
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace platform {
 
@@ -29,15 +30,17 @@ public:
 // as bytes with their type number.
 enum : int { RegSz = 1, RegBinary = 3, RegDword = 4 };
 
+using TBytes = std::vector<std::uint8_t>;
+
 struct TRegValue {
     int Type = RegSz;
     std::uint32_t DWord = 0; // RegDword
-    QString Text;            // RegSz
-    QByteArray Bytes;        // RegBinary and every other type
+    std::string Text;        // RegSz, UTF-8
+    TBytes Bytes;            // RegBinary and every other type
 
     static TRegValue OfDword(std::uint32_t v);
-    static TRegValue OfText(const QString& text);
-    static TRegValue OfBinary(const QByteArray& bytes, int type = RegBinary);
+    static TRegValue OfText(std::string text);
+    static TRegValue OfBinary(TBytes bytes, int type = RegBinary);
     bool operator==(const TRegValue&) const = default;
 };
 
@@ -48,7 +51,7 @@ public:
     // The store of the current user. On systems without a registry the file
     // lies in `fileDir` when given, else in $XDG_CONFIG_HOME/chronara/ (or
     // ~/.config/chronara/); `fileDir` is ignored on Windows.
-    explicit TRegistry(const QString& fileDir = {});
+    explicit TRegistry(const std::string& fileDir = {});
     ~TRegistry();
     TRegistry(const TRegistry&) = delete;
     TRegistry& operator=(const TRegistry&) = delete;
@@ -57,38 +60,38 @@ public:
     // (HKEY_CURRENT_USER), one without it below the key that is open. With
     // canCreate a missing key is made (at the next Commit); without it a
     // missing key is not opened and false is returned.
-    bool OpenKey(const QString& key, bool canCreate);
-    bool OpenKeyReadOnly(const QString& key) { return OpenKey(key, false); }
+    bool OpenKey(const std::string& key, bool canCreate);
+    bool OpenKeyReadOnly(const std::string& key) { return OpenKey(key, false); }
     // Back to the root.
     void CloseKey();
     // The open key's path below the root, without a leading backslash.
-    QString CurrentPath() const { return Current; }
+    std::string CurrentPath() const { return Current; }
 
     // Whether the key exists (path as for OpenKey).
-    bool KeyExists(const QString& key) const;
+    bool KeyExists(const std::string& key) const;
     // Whether the open key holds a value of that name (any type).
-    bool ValueExists(const QString& name) const;
+    bool ValueExists(const std::string& name) const;
     // The value, if the open key holds one of that name.
-    std::optional<TRegValue> Value(const QString& name) const;
+    std::optional<TRegValue> Value(const std::string& name) const;
 
     // Typed reads of the open key. Each throws ERegistryException "Invalid
     // data type for '<name>'" when the value is missing or of another type;
     // ReadString gives an empty text for a missing value.
-    bool ReadBool(const QString& name) const;            // a DWORD, any non-zero is true
-    std::int32_t ReadInteger(const QString& name) const; // a DWORD, signed
-    QString ReadString(const QString& name) const;       // text
-    double ReadFloat(const QString& name) const;         // binary, exactly 8 bytes
-    std::uint32_t ReadColor(const QString& name) const;  // binary, exactly 4 bytes
-    QByteArray ReadBinaryData(const QString& name) const;
+    bool ReadBool(const std::string& name) const;            // a DWORD, any non-zero is true
+    std::int32_t ReadInteger(const std::string& name) const; // a DWORD, signed
+    std::string ReadString(const std::string& name) const;   // text
+    double ReadFloat(const std::string& name) const;         // binary, exactly 8 bytes
+    std::uint32_t ReadColor(const std::string& name) const;  // binary, exactly 4 bytes
+    TBytes ReadBinaryData(const std::string& name) const;
 
     // Typed writes into the open key, kept until Commit.
-    void WriteBool(const QString& name, bool value);
-    void WriteInteger(const QString& name, std::int32_t value);
-    void WriteString(const QString& name, const QString& value);
-    void WriteFloat(const QString& name, double value);
-    void WriteColor(const QString& name, std::uint32_t value);
-    void WriteBinaryData(const QString& name, const QByteArray& value);
-    void WriteValue(const QString& name, const TRegValue& value);
+    void WriteBool(const std::string& name, bool value);
+    void WriteInteger(const std::string& name, std::int32_t value);
+    void WriteString(const std::string& name, const std::string& value);
+    void WriteFloat(const std::string& name, double value);
+    void WriteColor(const std::string& name, std::uint32_t value);
+    void WriteBinaryData(const std::string& name, const TBytes& value);
+    void WriteValue(const std::string& name, const TRegValue& value);
 
     // Puts every write made since the last Commit into the store, all at once
     // or none. Throws ERegistryException "Failed to set data for '<name>'"
@@ -100,22 +103,22 @@ public:
 
     // Lines of the file that could not be understood when it was read (each
     // "line N: text"); always empty on Windows. Their content was skipped.
-    QStringList Problems() const;
+    std::vector<std::string> Problems() const;
     // The settings file (empty on Windows).
-    QString FileName() const;
+    std::string FileName() const;
     // Keeps a copy of the settings file beside it, under a name not taken yet,
     // and returns that name; empty when there is no file to keep.
-    QString KeepCopy(const QString& suffix) const;
+    std::string KeepCopy(const std::string& suffix) const;
 
 private:
-    QString Resolve(const QString& key) const;
+    std::string Resolve(const std::string& key) const;
 
     std::unique_ptr<TRegistryBackend> Backend;
-    QString Current;
+    std::string Current;
 };
 
 // Where the settings file of this user lies: $XDG_CONFIG_HOME/chronara/ (or
 // ~/.config/chronara/) when dir is empty, else dir; the file is "Chronara.reg".
-QString SettingsFilePath(const QString& dir = {});
+std::string SettingsFilePath(const std::string& dir = {});
 
 } // namespace platform

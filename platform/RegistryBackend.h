@@ -4,19 +4,17 @@
 
 #include "platform/Registry.h"
 
-#include <QString>
-#include <QStringList>
-
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace platform {
 
 // One staged write: a value, or (without one) only the key made.
 struct TRegWrite {
-    QString Key; // below the root, no leading backslash
-    QString Name;
+    std::string Key; // below the root, no leading backslash
+    std::string Name;
     std::optional<TRegValue> Value;
 };
 
@@ -24,15 +22,17 @@ class TRegistryBackend {
 public:
     virtual ~TRegistryBackend() = default;
     // Paths are below the root (HKEY_CURRENT_USER), without a leading backslash.
-    virtual bool KeyExists(const QString& key) const = 0;
-    virtual std::optional<TRegValue> Value(const QString& key, const QString& name) const = 0;
+    virtual bool KeyExists(const std::string& key) const = 0;
+    virtual std::optional<TRegValue> Value(const std::string& key,
+                                           const std::string& name) const = 0;
     // All of the writes or none; throws ERegistryException.
     virtual void Commit(const std::vector<TRegWrite>& writes) = 0;
-    virtual QStringList Problems() const { return {}; }
-    virtual QString FileName() const { return {}; }
+    virtual std::vector<std::string> Problems() const { return {}; }
+    virtual std::string FileName() const { return {}; }
+    virtual std::string KeepCopy(const std::string&) const { return {}; }
 };
 
 // The back end of this system.
-std::unique_ptr<TRegistryBackend> MakeRegistryBackend(const QString& fileDir);
+std::unique_ptr<TRegistryBackend> MakeRegistryBackend(const std::string& fileDir);
 
 } // namespace platform

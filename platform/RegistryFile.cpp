@@ -8,41 +8,43 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
 
 namespace platform {
 
 namespace {
 
-const QString Root = QStringLiteral("HKEY_CURRENT_USER");
+const std::string Root = "HKEY_CURRENT_USER";
 
-QString Full(const QString& key) {
-    return key.isEmpty() ? Root : Root + QLatin1Char('\\') + key;
+std::string Full(const std::string& key) {
+    return key.empty() ? Root : Root + '\\' + key;
 }
 
 [[noreturn]] void FailedToSet(const QString& what) {
-    throw ERegistryException(QStringLiteral("Failed to set data for '%1'").arg(what).toStdString());
+    throw ERegistryException("Failed to set data for '" + what.toStdString() + "'");
 }
 
 class TFileBackend : public TRegistryBackend {
 public:
-    explicit TFileBackend(const QString& fileDir) : File(SettingsFilePath(fileDir)) {
+    explicit TFileBackend(const std::string& fileDir)
+        : File(QString::fromStdString(SettingsFilePath(fileDir))) {
         QFile file(File);
         if (!file.exists()) {
             return;
         }
         if (!file.open(QIODevice::ReadOnly)) {
-            ReadProblems << QStringLiteral("the file cannot be read: %1").arg(file.errorString());
+            ReadProblems.push_back("the file cannot be read: " + file.errorString().toStdString());
             return;
         }
         Text = file.readAll();
-        TRegParseResult parsed = ParseRegText(Text);
+        TRegParseResult parsed = ParseRegText(std::string_view(Text.constData(), Text.size()));
         Tree = std::move(parsed.Tree);
         ReadProblems = std::move(parsed.Problems);
     }
 
-    bool KeyExists(const QString& key) const override { return Tree.Exists(Full(key)); }
+    bool KeyExists(const std::string& key) const override { return Tree.Exists(Full(key)); }
 
-    std::optional<TRegValue> Value(const QString& key, const QString& name) const override {
+    std::optional<TRegValue> Value(const std::string& key, const std::string& name) const override {
         const TRegKey* k = Tree.Find(Full(key));
         if (!k) {
             return std::nullopt;
@@ -59,8 +61,8 @@ public:
                 key.Set(w.Name, *w.Value);
             }
         }
-        const QByteArray text = FormatRegText(next);
-        if (text == Text && ReadProblems.isEmpty() && QFileInfo::exists(File)) {
+        const QByteArray text = QByteArray::fromStdString(FormatRegText(next));
+        if (text == Text && ReadProblems.empty() && QFileInfo::exists(File)) {
             // The file already says exactly this: no write, no disk flush.
             Tree = std::move(next);
             return;
@@ -88,20 +90,42 @@ public:
         Text = text;
     }
 
-    QStringList Problems() const override { return ReadProblems; }
-    QString FileName() const override { return File; }
+    std::vector<std::string> Problems() const override { return ReadProblems; }
+    std::string FileName() const override { return File.toStdString(); }
+
+    std::string KeepCopy(const std::string& suffix) const override {
+        if (!QFileInfo::exists(File)) {
+            return {};
+        }
+        const QString base = File + QString::fromStdString(suffix);
+        QString copy = base;
+        for (int n = 2; QFileInfo::exists(copy); ++n) {
+            copy = base + QLatin1Char('-') + QString::number(n);
+        }
+        return QFile::copy(File, copy) ? copy.toStdString() : std::string();
+    }
 
 private:
     QString File;
     TRegTree Tree;
     QByteArray Text; // the file as read or last written
-    QStringList ReadProblems;
+    std::vector<std::string> ReadProblems;
 };
 
 } // namespace
 
-std::unique_ptr<TRegistryBackend> MakeRegistryBackend(const QString& fileDir) {
+std::unique_ptr<TRegistryBackend> MakeRegistryBackend(const std::string& fileDir) {
     return std::make_unique<TFileBackend>(fileDir);
+}
+
+std::string SettingsFilePath(const std::string& dir) {
+    QString folder = QString::fromStdString(dir);
+    if (folder.isEmpty()) {
+        // $XDG_CONFIG_HOME when it is an absolute path, else ~/.config.
+        folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                 QStringLiteral("/chronara");
+    }
+    return QDir(folder).filePath(QStringLiteral("Chronara.reg")).toStdString();
 }
 
 } // namespace platform

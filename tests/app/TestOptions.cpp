@@ -25,6 +25,10 @@ using apptest::TFakeSettingsHost;
 
 namespace {
 
+QString SettingsFile(const QString& dir) {
+    return QString::fromStdString(platform::SettingsFilePath(dir.toStdString()));
+}
+
 template <class T> T* Find(QWidget& dialog, const char* name) {
     auto* w = dialog.findChild<T*>(QString::fromLatin1(name));
     if (!w) {
@@ -201,7 +205,7 @@ void TestOptions::everyNumberIsCheckedFirst() {
     QTRY_VERIFY(bad->hasFocus());
     QCOMPARE(host.V, before);
     QCOMPARE(host.Counter, 599);
-    QVERIFY(!QFile::exists(platform::SettingsFilePath(dir.path())));
+    QVERIFY(!QFile::exists(SettingsFile(dir.path())));
     dialog.reject();
 }
 
@@ -253,7 +257,7 @@ void TestOptions::colourLabels() {
 
 void TestOptions::damagedFileIsKeptAndToldOnce() {
     QTemporaryDir dir;
-    const QString file = platform::SettingsFilePath(dir.path());
+    const QString file = SettingsFile(dir.path());
     const QByteArray damaged = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Kiv\\Chronara\\Data]\n"
                                "\"SMUpdate\"=dword:0000012c\n"
                                "\"ShowDate\"=\"yes\"\n"

@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <cmath>
 #include <limits>
 
@@ -20,15 +22,23 @@ using platform::TRegValue;
 
 namespace {
 
-const QString DataKey = QStringLiteral("\\Software\\Kiv\\Chronara\\Data");
+const std::string DataKey = "\\Software\\Kiv\\Chronara\\Data";
 
-QByteArray ReadAll(const QString& file) {
-    QFile f(file);
+std::string Dir(const QTemporaryDir& dir) {
+    return dir.path().toStdString();
+}
+
+std::string FileIn(const QTemporaryDir& dir) {
+    return platform::SettingsFilePath(Dir(dir));
+}
+
+QByteArray ReadAll(const std::string& name) {
+    QFile f(QString::fromStdString(name));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-void WriteAll(const QString& file, const QByteArray& text) {
-    QFile f(file);
+void WriteAll(const std::string& name, const QByteArray& text) {
+    QFile f(QString::fromStdString(name));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(text);
 }
@@ -58,21 +68,21 @@ class RegistryRoundTrip : public ::testing::TestWithParam<RoundTripRow> {};
 
 TEST_P(RegistryRoundTrip, ValueComesBackFromTheFile) {
     QTemporaryDir dir;
-    const QString name = QStringLiteral("V \"quoted\" \\ back");
+    const std::string name = "V \"quoted\" \\ back";
     {
-        TRegistry reg(dir.path());
+        TRegistry reg(Dir(dir));
         ASSERT_TRUE(reg.OpenKey(DataKey, true));
         reg.WriteValue(name, GetParam().Value);
-        reg.WriteString(QStringLiteral("After"), QStringLiteral("still here"));
+        reg.WriteString(std::string("After"), std::string("still here"));
         reg.Commit();
     }
-    TRegistry reg(dir.path());
-    EXPECT_TRUE(reg.Problems().isEmpty()) << reg.Problems().join('\n').toStdString();
+    TRegistry reg(Dir(dir));
+    EXPECT_TRUE(reg.Problems().empty());
     ASSERT_TRUE(reg.OpenKeyReadOnly(DataKey));
     const auto back = reg.Value(name);
     ASSERT_TRUE(back.has_value());
     EXPECT_EQ(*back, GetParam().Value);
-    EXPECT_EQ(reg.ReadString(QStringLiteral("After")), QStringLiteral("still here"));
+    EXPECT_EQ(reg.ReadString(std::string("After")), std::string("still here"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -80,35 +90,35 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RoundTripRow{"dword_zero", TRegValue::OfDword(0)},
         RoundTripRow{"dword_all_bits", TRegValue::OfDword(0xFFFFFFFFu)},
-        RoundTripRow{"text_plain", TRegValue::OfText(QStringLiteral("Melbourne, Australia"))},
-        RoundTripRow{"text_empty", TRegValue::OfText(QString())},
+        RoundTripRow{"text_plain", TRegValue::OfText(std::string("Melbourne, Australia"))},
+        RoundTripRow{"text_empty", TRegValue::OfText({})},
         RoundTripRow{"text_non_ascii",
-                     TRegValue::OfText(QStringLiteral("São Paulo, Brasil — Zürich, 東京"))},
+                     TRegValue::OfText(std::string("São Paulo, Brasil — Zürich, 東京"))},
         RoundTripRow{"text_quotes_backslashes",
-                     TRegValue::OfText(QStringLiteral("a \"b\" c\\d\\\\ \\\" end\\"))},
-        RoundTripRow{"text_line_breaks", TRegValue::OfText(QStringLiteral("one\r\ntwo\tthree"))},
-        RoundTripRow{"binary_empty", TRegValue::OfBinary({})},
-        RoundTripRow{"binary_long", TRegValue::OfBinary(QByteArray(300, '\xA5'))},
-        RoundTripRow{"other_type", TRegValue::OfBinary(QByteArrayLiteral("x\0y"), 7)}),
+                     TRegValue::OfText(std::string("a \"b\" c\\d\\\\ \\\" end\\"))},
+        RoundTripRow{"text_line_breaks", TRegValue::OfText(std::string("one\r\ntwo\tthree"))},
+        RoundTripRow{"binary_empty", TRegValue::OfBinary(platform::TBytes{})},
+        RoundTripRow{"binary_long", TRegValue::OfBinary(platform::TBytes(300, 0xA5))},
+        RoundTripRow{"other_type", TRegValue::OfBinary(platform::TBytes{'x', 0, 'y'}, 7)}),
     [](const auto& info) { return std::string(info.param.Case); });
 
 TEST(Registry, TypedValuesRoundTripAndReadTheRegistryEditorsForm) {
     QTemporaryDir dir;
     {
-        TRegistry reg(dir.path());
+        TRegistry reg(Dir(dir));
         ASSERT_FALSE(reg.KeyExists(DataKey));
         ASSERT_FALSE(reg.OpenKey(DataKey, false));
         ASSERT_TRUE(reg.OpenKey(DataKey, true));
-        reg.WriteBool(QStringLiteral("ShowDate"), true);
-        reg.WriteInteger(QStringLiteral("Offset"), -570);
-        reg.WriteString(QStringLiteral("SLName"), QStringLiteral("Melbourne, Australia"));
-        reg.WriteFloat(QStringLiteral("SLLatitude"), -37.81667);
-        reg.WriteColor(QStringLiteral("ClockBGColor"), 0xFF00000Fu);
-        ASSERT_TRUE(reg.OpenKey(QStringLiteral("0"), true)); // relative to Data
-        reg.WriteString(QStringLiteral("Name"), QStringLiteral("Zero"));
+        reg.WriteBool(std::string("ShowDate"), true);
+        reg.WriteInteger(std::string("Offset"), -570);
+        reg.WriteString(std::string("SLName"), std::string("Melbourne, Australia"));
+        reg.WriteFloat(std::string("SLLatitude"), -37.81667);
+        reg.WriteColor(std::string("ClockBGColor"), 0xFF00000Fu);
+        ASSERT_TRUE(reg.OpenKey(std::string("0"), true)); // relative to Data
+        reg.WriteString(std::string("Name"), std::string("Zero"));
         reg.Commit();
     }
-    const QByteArray text = ReadAll(platform::SettingsFilePath(dir.path()));
+    const QByteArray text = ReadAll(FileIn(dir));
     EXPECT_TRUE(text.startsWith("REGEDIT4\n"));
     EXPECT_TRUE(text.contains("[HKEY_CURRENT_USER\\Software\\Kiv\\Chronara\\Data]\n"
                               "\"ShowDate\"=dword:00000001\n"
@@ -119,39 +129,38 @@ TEST(Registry, TypedValuesRoundTripAndReadTheRegistryEditorsForm) {
     EXPECT_TRUE(text.contains("[HKEY_CURRENT_USER\\Software\\Kiv\\Chronara\\Data\\0]\n"
                               "\"Name\"=\"Zero\"\n"));
 
-    TRegistry reg(dir.path());
-    EXPECT_TRUE(reg.KeyExists(QStringLiteral("\\Software\\Kiv"))); // implied by its subkeys
+    TRegistry reg(Dir(dir));
+    EXPECT_TRUE(reg.KeyExists(std::string("\\Software\\Kiv"))); // implied by its subkeys
     ASSERT_TRUE(reg.OpenKeyReadOnly(DataKey));
-    EXPECT_TRUE(reg.ReadBool(QStringLiteral("showdate"))); // names ignore letter case
-    EXPECT_EQ(reg.ReadInteger(QStringLiteral("Offset")), -570);
-    EXPECT_EQ(reg.ReadFloat(QStringLiteral("SLLatitude")), -37.81667);
-    EXPECT_EQ(reg.ReadColor(QStringLiteral("ClockBGColor")), 0xFF00000Fu);
-    EXPECT_TRUE(reg.KeyExists(QStringLiteral("0")));
-    EXPECT_FALSE(reg.KeyExists(QStringLiteral("1")));
+    EXPECT_TRUE(reg.ReadBool(std::string("showdate"))); // names ignore letter case
+    EXPECT_EQ(reg.ReadInteger(std::string("Offset")), -570);
+    EXPECT_EQ(reg.ReadFloat(std::string("SLLatitude")), -37.81667);
+    EXPECT_EQ(reg.ReadColor(std::string("ClockBGColor")), 0xFF00000Fu);
+    EXPECT_TRUE(reg.KeyExists(std::string("0")));
+    EXPECT_FALSE(reg.KeyExists(std::string("1")));
 }
 
 // Reads of the wrong kind fail with the registry's message; a missing text is empty.
 TEST(Registry, MistypedAndMissingValues) {
     QTemporaryDir dir;
-    TRegistry reg(dir.path());
+    TRegistry reg(Dir(dir));
     ASSERT_TRUE(reg.OpenKey(DataKey, true));
-    reg.WriteString(QStringLiteral("Text"), QStringLiteral("12"));
-    reg.WriteInteger(QStringLiteral("Number"), 12);
-    reg.WriteBinaryData(QStringLiteral("Four"), QByteArray(4, '\0'));
-    reg.WriteBinaryData(QStringLiteral("Seven"), QByteArray(7, '\0'));
+    reg.WriteString(std::string("Text"), std::string("12"));
+    reg.WriteInteger(std::string("Number"), 12);
+    reg.WriteBinaryData("Four", platform::TBytes(4, 0));
+    reg.WriteBinaryData("Seven", platform::TBytes(7, 0));
 
-    EXPECT_EQ(ErrorOf([&] { reg.ReadInteger(QStringLiteral("Text")); }),
+    EXPECT_EQ(ErrorOf([&] { reg.ReadInteger(std::string("Text")); }),
               "Invalid data type for 'Text'");
-    EXPECT_EQ(ErrorOf([&] { reg.ReadString(QStringLiteral("Number")); }),
+    EXPECT_EQ(ErrorOf([&] { reg.ReadString(std::string("Number")); }),
               "Invalid data type for 'Number'");
-    EXPECT_EQ(ErrorOf([&] { reg.ReadInteger(QStringLiteral("Missing")); }),
+    EXPECT_EQ(ErrorOf([&] { reg.ReadInteger(std::string("Missing")); }),
               "Invalid data type for 'Missing'");
-    EXPECT_EQ(ErrorOf([&] { reg.ReadFloat(QStringLiteral("Four")); }),
-              "Invalid data type for 'Four'");
-    EXPECT_EQ(ErrorOf([&] { reg.ReadColor(QStringLiteral("Seven")); }),
+    EXPECT_EQ(ErrorOf([&] { reg.ReadFloat(std::string("Four")); }), "Invalid data type for 'Four'");
+    EXPECT_EQ(ErrorOf([&] { reg.ReadColor(std::string("Seven")); }),
               "Invalid data type for 'Seven'");
-    EXPECT_EQ(reg.ReadString(QStringLiteral("Missing")), QString());
-    EXPECT_FALSE(reg.ValueExists(QStringLiteral("Missing")));
+    EXPECT_EQ(reg.ReadString("Missing"), std::string());
+    EXPECT_FALSE(reg.ValueExists(std::string("Missing")));
 }
 
 // A damaged line is skipped and named; everything around it is read.
@@ -167,24 +176,23 @@ void PrintTo(const DamagedRow& row, std::ostream* os) {
 class RegistryDamagedLine : public ::testing::TestWithParam<DamagedRow> {};
 
 TEST_P(RegistryDamagedLine, IsSkippedAndNamed) {
-    const QByteArray text =
-        QByteArray("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Kiv\\Chronara\\Data]\n"
-                   "\"Before\"=dword:00000001\n") +
+    const std::string text =
+        std::string("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Kiv\\Chronara\\Data]\n"
+                    "\"Before\"=dword:00000001\n") +
         GetParam().Line +
         "\n\"After\"=\"ok\"\n\n"
         "[HKEY_CURRENT_USER\\Software\\Kiv\\Chronara\\Data\\0]\n"
         "\"Name\"=\"Zero\"\n";
     const auto parsed = platform::ParseRegText(text);
-    ASSERT_EQ(parsed.Problems.size(), 1) << parsed.Problems.join('\n').toStdString();
-    EXPECT_TRUE(parsed.Problems[0].startsWith(QStringLiteral("line 5: ")));
+    ASSERT_EQ(parsed.Problems.size(), 1u);
+    EXPECT_TRUE(parsed.Problems[0].starts_with("line 5: "));
     const auto* data =
-        parsed.Tree.Find(QStringLiteral("HKEY_CURRENT_USER\\Software\\Kiv\\Chronara\\Data"));
+        parsed.Tree.Find(std::string("HKEY_CURRENT_USER\\Software\\Kiv\\Chronara\\Data"));
     ASSERT_NE(data, nullptr);
-    EXPECT_NE(data->Find(QStringLiteral("Before")), nullptr);
-    EXPECT_NE(data->Find(QStringLiteral("After")), nullptr);
-    EXPECT_NE(
-        parsed.Tree.Find(QStringLiteral("HKEY_CURRENT_USER\\Software\\Kiv\\Chronara\\Data\\0")),
-        nullptr);
+    EXPECT_NE(data->Find(std::string("Before")), nullptr);
+    EXPECT_NE(data->Find(std::string("After")), nullptr);
+    EXPECT_NE(parsed.Tree.Find(std::string("HKEY_CURRENT_USER\\Software\\Kiv\\Chronara\\Data\\0")),
+              nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, RegistryDamagedLine,
@@ -201,16 +209,16 @@ INSTANTIATE_TEST_SUITE_P(Lines, RegistryDamagedLine,
 
 TEST(Registry, FormatThenParseGivesTheSameTree) {
     platform::TRegTree tree;
-    auto& key = tree.Make(QStringLiteral("HKEY_CURRENT_USER\\Software\\Kiv\\Chronara\\Data"));
-    key.Set(QString(), TRegValue::OfText(QStringLiteral("default")));
-    key.Set(QStringLiteral("Bin"), TRegValue::OfBinary(QByteArray(100, '\x01')));
-    key.Set(QStringLiteral("D"), TRegValue::OfDword(7));
-    const QByteArray text = platform::FormatRegText(tree);
+    auto& key = tree.Make(std::string("HKEY_CURRENT_USER\\Software\\Kiv\\Chronara\\Data"));
+    key.Set({}, TRegValue::OfText("default"));
+    key.Set("Bin", TRegValue::OfBinary(platform::TBytes(100, 1)));
+    key.Set(std::string("D"), TRegValue::OfDword(7));
+    const std::string text = platform::FormatRegText(tree);
     const auto parsed = platform::ParseRegText(text);
-    EXPECT_TRUE(parsed.Problems.isEmpty());
+    EXPECT_TRUE(parsed.Problems.empty());
     EXPECT_EQ(platform::FormatRegText(parsed.Tree), text);
     // Long binary data is wrapped into lines the registry editor would write.
-    for (const QByteArray& line : text.split('\n')) {
+    for (const QByteArray& line : QByteArray::fromStdString(text).split('\n')) {
         EXPECT_LE(line.size(), 80);
     }
 }
@@ -219,31 +227,31 @@ TEST(Registry, FormatThenParseGivesTheSameTree) {
 // file as it was.
 TEST(Registry, FailedCommitLeavesTheOldFile) {
     QTemporaryDir dir;
-    const QString file = platform::SettingsFilePath(dir.path());
+    const std::string file = FileIn(dir);
     {
-        TRegistry reg(dir.path());
+        TRegistry reg(Dir(dir));
         ASSERT_TRUE(reg.OpenKey(DataKey, true));
-        reg.WriteString(QStringLiteral("SLName"), QStringLiteral("Old"));
+        reg.WriteString(std::string("SLName"), std::string("Old"));
         reg.Commit();
     }
     const QByteArray before = ReadAll(file);
 
     // The folder path is a plain file: nothing can be made there.
     QTemporaryDir other;
-    const QString blocker = other.filePath(QStringLiteral("blocker"));
+    const std::string blocker = other.filePath(QStringLiteral("blocker")).toStdString();
     WriteAll(blocker, "x");
     TRegistry blocked(blocker);
     ASSERT_TRUE(blocked.OpenKey(DataKey, true));
-    blocked.WriteString(QStringLiteral("SLName"), QStringLiteral("New"));
+    blocked.WriteString(std::string("SLName"), std::string("New"));
     EXPECT_EQ(ErrorOf([&] { blocked.Commit(); }),
-              "Failed to set data for '" + platform::SettingsFilePath(blocker).toStdString() + "'");
+              "Failed to set data for '" + platform::SettingsFilePath(blocker) + "'");
 
 #if defined(__unix__)
     // The disk fills up in the middle of writing (also for root): a file size
     // limit makes the write fail.
-    TRegistry reg(dir.path());
+    TRegistry reg(Dir(dir));
     ASSERT_TRUE(reg.OpenKey(DataKey, true));
-    reg.WriteString(QStringLiteral("SLName"), QString(5000, QLatin1Char('N')));
+    reg.WriteString("SLName", std::string(5000, 'N'));
     rlimit old{};
     getrlimit(RLIMIT_FSIZE, &old);
     auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -253,7 +261,7 @@ TEST(Registry, FailedCommitLeavesTheOldFile) {
     const std::string error = ErrorOf([&] { reg.Commit(); });
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
-    EXPECT_EQ(error, "Failed to set data for '" + file.toStdString() + "'");
+    EXPECT_EQ(error, "Failed to set data for '" + file + "'");
     EXPECT_EQ(ReadAll(file), before);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("Chronara.reg")})
         << "no temporary file is left behind";
@@ -262,13 +270,13 @@ TEST(Registry, FailedCommitLeavesTheOldFile) {
 
 TEST(Registry, KeepCopyNeverOverwritesAnEarlierCopy) {
     QTemporaryDir dir;
-    const QString file = platform::SettingsFilePath(dir.path());
+    const std::string file = FileIn(dir);
     WriteAll(file, "REGEDIT4\n\nnoise\n");
-    TRegistry reg(dir.path());
-    EXPECT_EQ(reg.Problems().size(), 1);
-    const QString first = reg.KeepCopy(QStringLiteral(".damaged"));
-    const QString second = reg.KeepCopy(QStringLiteral(".damaged"));
-    EXPECT_EQ(first, file + QStringLiteral(".damaged"));
+    TRegistry reg(Dir(dir));
+    EXPECT_EQ(reg.Problems().size(), 1u);
+    const std::string first = reg.KeepCopy(".damaged");
+    const std::string second = reg.KeepCopy(".damaged");
+    EXPECT_EQ(first, file + ".damaged");
     EXPECT_NE(second, first);
     EXPECT_EQ(ReadAll(second), ReadAll(file));
 }
