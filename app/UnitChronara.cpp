@@ -5,7 +5,9 @@
 #include "app/StringTable.h"
 #include "app/Translation.h"
 #include "app/UnitAboutBox.h"
+#include "app/WindowSettings.h"
 #include "app/Wiz1.h"
+#include "app/opt.h"
 #include "app/wiz2.h"
 #include "kiv/KivClock.h"
 #include "kiv/KivData.h"
@@ -67,6 +69,7 @@ TFormChronara::TFormChronara(const TStartOptions& options, QWidget* parent)
     ConnectParts();
     FormCreate();
     CreateDialogs();
+    CreateSettings();
     TranslateWindow(this);
 }
 
@@ -110,6 +113,8 @@ void TFormChronara::ConnectCommands() {
     on(PIRemoveLocation, [this] { Locations->PIRemoveLocationClick(); });
     on(PIClearList, [this] { Locations->PIClearListClick(); });
     on(MultiMode, [this] { MultiModeClick(); });
+    on(PIOptions, [this] { PIOptionsClick(); });
+    on(MIOptions, [this] { PIOptionsClick(); });
 
     // The list menu: over the hint label, a row or the tray icon.
     connect(PopupMenu1, &QMenu::aboutToShow, this, [this] {
@@ -293,6 +298,7 @@ void TFormChronara::FormShow() {
         return;
     }
     SettingsLoaded = true;
+    Guarded([this] { OptionsDialog->LoadSettings(); });
     QCoreApplication::processEvents();
     Timer->start();
     if (Options.Max) {
@@ -352,6 +358,7 @@ void TFormChronara::PIExitClick() {
 }
 
 void TFormChronara::closeEvent(QCloseEvent* event) {
+    FormCloseQuery();
     Timer->stop();
     PaintBox->TimerZoomTo->stop();
     TrayIcon->hide();

@@ -33,6 +33,9 @@ class QToolBar;
 
 namespace app {
 
+class TCloudSwitch;
+class Toptions;
+class TWindowSettings;
 class TWizard1;
 class TWizard2;
 
@@ -42,6 +45,8 @@ struct TStartOptions {
     // The data directory root (the program's directory when empty); tests point
     // it at their own files.
     std::string ProgramDir;
+    // The settings store's folder (the user's configuration folder when empty).
+    std::string SettingsDir;
 };
 
 class TFormChronara : public QMainWindow {
@@ -128,6 +133,15 @@ public:
     std::function<int(QDialog&)> ShowModal = DefaultShowModal;
     static int DefaultShowModal(QDialog& dialog);
 
+    // The stored settings (WindowSettings.cpp): the window as the settings code
+    // sees it, the options dialog that loads and saves them, the cloud switch.
+    std::unique_ptr<TWindowSettings> StoredSettings;
+    Toptions* OptionsDialog = nullptr;
+    TCloudSwitch* Clouds = nullptr;
+    void PIOptionsClick();
+    // Closing, for every way of closing: the settings are saved first.
+    void FormCloseQuery();
+
     // The error a creation step raised, if any (tests read it).
     QString CreationError;
 
@@ -175,6 +189,7 @@ private:
     void ConnectCommands();
     void ConnectParts();
     void CreateDialogs();
+    void CreateSettings();
 
     void SetStatusPanel(int n, const QString& text);
     void ShowReadouts(const TPointReadouts& readouts);

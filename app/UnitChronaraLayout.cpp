@@ -78,9 +78,7 @@ void TFormChronara::CreateActions() {
 
     // Commands whose dialogs and desktop services come with later work stay
     // visible but disabled until then.
-    NotYetBuilt = {PIOptions,   MIOptions,  PISetDesktopIconTextColor,
-                   PIStayOnTop, Stayontop1, Wallpaper,
-                   TranspDesk,  ShowClouds};
+    NotYetBuilt = {PISetDesktopIconTextColor, PIStayOnTop, Stayontop1, Wallpaper, TranspDesk};
     for (QAction* a : NotYetBuilt) {
         a->setEnabled(false);
     }

@@ -2,6 +2,7 @@
 
 #include "app/Icons.h"
 #include "app/Messages.h"
+#include "app/QuitSignals.h"
 #include "app/Translation.h"
 #include "app/UnitChronara.h"
 #include "app/WindowLauncher.h"
@@ -87,6 +88,7 @@ int RunWindow(int& argc, char** argv, const TCommandLine& commandLine) {
     options.Max = commandLine.HasSwitch("max");
     TFormChronara form(options);
     QObject::connect(&form, &TFormChronara::Closed, &application, &QApplication::quit);
+    CloseOnQuitSignals(&form);
     form.show();
     return QApplication::exec();
 }

@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
@@ -51,6 +52,16 @@ class TTestWorld {
 public:
     explicit TTestWorld(const TWorldExtras& extras = {}) {
         QDir(Dir.path()).mkpath(QStringLiteral("data"));
+        // The window's settings live here, never in the user's own folder: a
+        // store with the settings key and nothing in it, so the window keeps
+        // the state it was created with (a test that wants a first start
+        // removes it).
+        qputenv("XDG_CONFIG_HOME", ConfigHome().toUtf8());
+        QDir(Dir.path()).mkpath(QStringLiteral("config/chronara"));
+        QFile store(SettingsFile());
+        if (store.open(QIODevice::WriteOnly)) {
+            store.write("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Kiv\\Chronara\\Data]\n");
+        }
         const QString data = Dir.path() + QStringLiteral("/data/");
 
         QImage day(1024, 512, QImage::Format_RGB888);
@@ -117,6 +128,8 @@ public:
     }
 
     std::string ProgramDir() const { return Dir.path().toStdString(); }
+    QString ConfigHome() const { return Dir.path() + QStringLiteral("/config"); }
+    QString SettingsFile() const { return ConfigHome() + QStringLiteral("/chronara/Chronara.reg"); }
     QString DataFile(const QString& name) const { return Dir.path() + "/data/" + name; }
 
 private:

@@ -1,0 +1,202 @@
+// The window's side of the stored settings: the adapter the settings code
+// talks to, the options commands, loading at the first activation and saving
+// when the window closes.
+#include "app/WindowSettings.h"
+
+#include "app/CloudSwitch.h"
+#include "app/ColorWord.h"
+#include "app/UnitChronara.h"
+#include "app/opt.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QSessionManager>
+#include <QSignalBlocker>
+
+namespace app {
+
+TSettingsValues TWindowSettings::Values() const {
+    const TDisplaySettings& s = Form.Settings;
+    TSettingsValues v;
+    v.WallpaperWidth = s.WallpaperWidth;
+    v.ShowDate = s.ShowDate;
+    v.ShowZA = s.ShowZA;
+    v.ShowSA = s.ShowSA;
+    v.CShowDate = s.CShowDate;
+    v.CShowZA = s.CShowZA;
+    v.CShowSA = s.CShowSA;
+    v.CShowCty = s.CShowCty;
+    v.ClockBGColor = ClockBGColor;
+    v.ClockFGColor = ClockFGColor;
+    v.ShowSM = s.ShowSM;
+    v.SMUpdate = s.SMUpdate;
+    v.Proxy = Proxy;
+    v.ProxyPort = ProxyPort;
+    v.CloudSource = CloudSource;
+    v.CloudIntensity = CloudIntensity;
+    return v;
+}
+
+void TWindowSettings::SetValues(const TSettingsValues& v) {
+    TDisplaySettings& s = Form.Settings;
+    s.WallpaperWidth = v.WallpaperWidth;
+    s.ShowDate = v.ShowDate;
+    s.ShowZA = v.ShowZA;
+    s.ShowSA = v.ShowSA;
+    s.CShowDate = v.CShowDate;
+    s.CShowZA = v.CShowZA;
+    s.CShowSA = v.CShowSA;
+    s.CShowCty = v.CShowCty;
+    s.ShowSM = v.ShowSM;
+    s.SMUpdate = v.SMUpdate;
+    Form.ShowSM1->setChecked(v.ShowSM);
+    ClockBGColor = v.ClockBGColor;
+    ClockFGColor = v.ClockFGColor;
+    Proxy = v.Proxy;
+    ProxyPort = v.ProxyPort;
+    CloudSource = v.CloudSource;
+    CloudIntensity = v.CloudIntensity;
+    ApplyClockColors();
+}
+
+void TWindowSettings::ApplyClockColors() {
+    const QPalette system;
+    for (QWidget* w :
+         {static_cast<QWidget*>(Form.PanelClock), static_cast<QWidget*>(Form.ClockLabel)}) {
+        QPalette p = w->palette();
+        p.setColor(QPalette::Window, ColorOfWord(ClockBGColor, system));
+        p.setColor(QPalette::WindowText, ColorOfWord(ClockFGColor, system));
+        w->setPalette(p);
+    }
+}
+
+TStoredLocation TWindowSettings::SingleLocation() const {
+    const TSingleLocation& s = Form.Locations->SingleLocation;
+    return {s.Name, s.ZoneName, s.Latitude, s.Longitude, s.UtcOffset};
+}
+
+void TWindowSettings::SetSingleLocation(const TStoredLocation& l) {
+    TSingleLocation& s = Form.Locations->SingleLocation;
+    s.Name = l.Name;
+    s.ZoneName = l.ZoneName;
+    s.Latitude = l.Latitude;
+    s.Longitude = l.Longitude;
+    s.UtcOffset = l.UtcOffset;
+    s.ZoneError.clear();
+}
+
+std::vector<TStoredLocation> TWindowSettings::Locations() const {
+    std::vector<TStoredLocation> list;
+    for (const TLocationEntry& e : Form.Locations->Entries()) {
+        list.push_back({e.Name, e.ZoneName, e.Latitude, e.Longitude, e.UtcOffset});
+    }
+    return list;
+}
+
+void TWindowSettings::AddLocation(const QString& name, const QString& zoneName, double latitude,
+                                  double longitude) {
+    Form.Locations->AddLocation(name, zoneName, latitude, longitude);
+}
+
+bool TWindowSettings::ShowClockChecked() const {
+    return Form.ShowClock->isChecked();
+}
+bool TWindowSettings::MultiModeChecked() const {
+    return Form.MultiMode->isChecked();
+}
+bool TWindowSettings::WallpaperChecked() const {
+    return Form.Wallpaper->isChecked();
+}
+bool TWindowSettings::TranspDeskChecked() const {
+    return Form.TranspDesk->isChecked();
+}
+bool TWindowSettings::ShowCloudsChecked() const {
+    return Form.ShowClouds->isChecked();
+}
+bool TWindowSettings::HighlightCitiesChecked() const {
+    return Form.MIHighlightCities->isChecked();
+}
+
+// The commands run as their menu items would, also while an item is disabled
+// (the list switched off disables "Show Clock" and "Highlight Cities", yet the
+// stored state must still be applied): flip the check, then the handler.
+void TWindowSettings::ShowClockClick() {
+    Form.ShowClock->setChecked(!Form.ShowClock->isChecked());
+    Form.ShowClockClick();
+}
+
+void TWindowSettings::MultiModeClick() {
+    Form.MultiMode->setChecked(!Form.MultiMode->isChecked());
+    Form.MultiModeClick();
+}
+
+void TWindowSettings::MIHighlightCitiesClick() {
+    Form.MIHighlightCities->setChecked(!Form.MIHighlightCities->isChecked());
+    Form.MIHighlightCitiesClick();
+}
+
+void TWindowSettings::TranspDeskClick() {
+    if (Form.TranspDesk->isEnabled()) {
+        Form.TranspDesk->trigger();
+    } else {
+        // A desktop without an icon list keeps the stored state as it is.
+        Form.TranspDesk->setChecked(!Form.TranspDesk->isChecked());
+    }
+}
+
+void TWindowSettings::ShowCloudsClick() {
+    Form.ShowClouds->setChecked(!Form.ShowClouds->isChecked());
+    Form.Clouds->ShowCloudsClick();
+}
+
+void TWindowSettings::SetWallpaperChecked(bool checked) {
+    // The check mark only: no wallpaper is built and nothing is shown.
+    const QSignalBlocker quiet(Form.Wallpaper);
+    Form.Wallpaper->setChecked(checked);
+}
+
+void TWindowSettings::SetShadowRefreshCounter(int ticks) {
+    Form.Settings.ShadowRefreshCounter = ticks;
+}
+
+void TWindowSettings::SetSavedWallpaper(const TSavedWallpaper& wallpaper) {
+    Form.SavedWallpaper[0] = wallpaper.TileWallpaper;
+    Form.SavedWallpaper[1] = wallpaper.WallpaperStyle;
+    Form.SavedWallpaper[2] = wallpaper.Wallpaper;
+}
+
+// ---------------------------------------------------------------- the window
+
+void TFormChronara::CreateSettings() {
+    StoredSettings = std::make_unique<TWindowSettings>(*this);
+    StoredSettings->ApplyClockColors();
+    OptionsDialog =
+        new Toptions(*StoredSettings, this, QString::fromStdString(Options.SettingsDir));
+    Clouds = new TCloudSwitch(ShowClouds, this);
+    connect(Clouds, &TCloudSwitch::MapRebuildNeeded, this,
+            [this] { Guarded([this] { MapRebuild(); }); });
+    // The end of the desktop session closes the window as the user would, so
+    // the settings and the list are saved.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { close(); });
+}
+
+void TFormChronara::PIOptionsClick() {
+    if (OptionsDialog->isVisible()) {
+        return; // opened again from the tray menu while it is open
+    }
+    if (ShowModal(*OptionsDialog) == QDialog::Accepted) {
+        MapRebuild();
+    }
+}
+
+void TFormChronara::FormCloseQuery() {
+    // Settings never loaded (the window closed before its first activation)
+    // must not be written over the stored ones.
+    if (OptionsDialog && OptionsDialog->SettingsLoaded()) {
+        Guarded([this] { OptionsDialog->SaveSettings(); });
+    }
+}
+
+} // namespace app

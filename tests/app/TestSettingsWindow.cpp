@@ -1,0 +1,156 @@
+// The window and its stored settings as a user meets them: the first start,
+// places and options that come back after closing and starting again, the
+// options commands, and a kill that still saves the list.
+#include "AppTestSupport.h"
+#include "app/QuitSignals.h"
+#include "app/opt.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+
+#include <csignal>
+
+using apptest::TWindowFixture;
+
+class TestSettingsWindow : public QObject, private TWindowFixture {
+    Q_OBJECT
+
+private:
+    // Closes the window as the user does and opens a new one over the same
+    // world and settings folder.
+    void Restart() {
+        Form->close();
+        Form.reset();
+        QVERIFY(OpenWindow());
+    }
+    QByteArray StoredText() const {
+        QFile f(World->SettingsFile());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private slots:
+    void init() { StartFixture(); }
+    void cleanup() { EndFixture(); }
+
+    void firstStartShowsTheSingleLocation() {
+        QFile::remove(World->SettingsFile());
+        QVERIFY(OpenWindow());
+        QVERIFY(!Form->MultiMode->isChecked());
+        QVERIFY(Form->ShowClock->isChecked());
+        QVERIFY(Form->PanelClock->isVisible());
+        QVERIFY(Form->MIHighlightCities->isChecked());
+        QVERIFY(Form->ShowClouds->isChecked());
+        QCOMPARE(Form->Locations->SingleLocation.Name, QStringLiteral("Melbourne, Australia"));
+        QCOMPARE(Form->Settings.SMUpdate, 600);
+        for (QAction* a : {Form->PIOptions, Form->MIOptions, Form->TBOptions}) {
+            QVERIFY(a->isEnabled());
+        }
+        // Nothing is written until the window closes.
+        QVERIFY(!QFile::exists(World->SettingsFile()));
+        Form->close();
+        QVERIFY(StoredText().contains("\"SingleMode\"=dword:00000001"));
+    }
+
+    void everythingComesBackAfterARestart() {
+        QVERIFY(OpenWindow());
+        Form->Locations->AddLocation(QStringLiteral("Berlin, Germany"), "Europe/Berlin", 52.52,
+                                     13.405);
+        Form->Locations->AddLocation(QStringLiteral("Kolkata"), "Asia/Kolkata", 22.57, 88.36);
+        Form->Locations->AddLocation(QStringLiteral("St. John's"), "America/St_Johns", 47.56,
+                                     -52.71);
+        Form->ShowClock->trigger();
+        Form->MIHighlightCities->trigger();
+        Form->ShowSM1->trigger();
+
+        // The options: the interval in minutes, a clock format, the width.
+        int shown = 0;
+        Form->ShowModal = [&](QDialog& dialog) {
+            ++shown;
+            dialog.show();
+            dialog.findChild<QLineEdit*>(QStringLiteral("Edit1"))->setText(QStringLiteral("5"));
+            dialog.findChild<QLineEdit*>(QStringLiteral("LabeledEdit1"))
+                ->setText(QStringLiteral("2048"));
+            dialog.findChild<QCheckBox*>(QStringLiteral("CheckBox7"))->setChecked(true);
+            dialog.findChild<QCheckBox*>(QStringLiteral("CheckBox3"))->setChecked(true);
+            QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("ButtonOK")),
+                              Qt::LeftButton);
+            return dialog.result();
+        };
+        Form->TBOptions->trigger();
+        QCOMPARE(shown, 1);
+        QCOMPARE(Form->Settings.SMUpdate, 300);
+        QCOMPARE(Form->Settings.ShadowRefreshCounter, 300);
+        QVERIFY(Messages->Texts.isEmpty());
+
+        Restart();
+        QCOMPARE(Form->Locations->Count(), 3);
+        QCOMPARE(Form->Locations->Entries()[0].Name, QStringLiteral("Berlin, Germany"));
+        QCOMPARE(Form->Locations->Entries()[2].ZoneName, QStringLiteral("America/St_Johns"));
+        QCOMPARE(Form->Locations->Entries()[2].Longitude, -52.71);
+        QVERIFY(Form->MultiMode->isChecked());
+        QVERIFY(Form->ShowClock->isChecked());
+        QVERIFY(Form->PanelClock->isVisible());
+        QVERIFY(Form->MIHighlightCities->isChecked());
+        QVERIFY(!Form->ShowSM1->isChecked());
+        QVERIFY(!Form->Settings.ShowSM);
+        QCOMPARE(Form->Settings.SMUpdate, 300);
+        QCOMPARE(Form->Settings.ShadowRefreshCounter, 299);
+        QCOMPARE(Form->Settings.WallpaperWidth, 2048);
+        QVERIFY(Form->Settings.CShowCty);
+        QVERIFY(Form->Settings.ShowSA);
+        QVERIFY(Messages->Texts.isEmpty());
+    }
+
+    void singleModeComesBack() {
+        QVERIFY(OpenWindow());
+        Form->Locations->AddLocation(QStringLiteral("Kolkata"), "Asia/Kolkata", 22.57, 88.36);
+        Form->MultiMode->trigger(); // off: the clock and highlighting go on
+        Form->Locations->AddLocation(QStringLiteral("Berlin, Germany"), "Europe/Berlin", 52.52,
+                                     13.405);
+        Restart();
+        QVERIFY(!Form->MultiMode->isChecked());
+        QCOMPARE(Form->Locations->SingleLocation.Name, QStringLiteral("Berlin, Germany"));
+        QCOMPARE(Form->Locations->Count(), 1); // the list stays behind the single location
+        QVERIFY(Form->ShowClock->isChecked());
+        // Stored as highlighted, and the single mode switched it on before:
+        // the stored toggle flips it back, as it always has.
+        QVERIFY(!Form->MIHighlightCities->isChecked());
+    }
+
+    void optionsClosedByItsBoxChangeNothing() {
+        QVERIFY(OpenWindow());
+        const QByteArray before = StoredText();
+        Form->ShowModal = [](QDialog& dialog) {
+            dialog.findChild<QLineEdit*>(QStringLiteral("Edit1"))->setText(QStringLiteral("1"));
+            return int(QDialog::Rejected);
+        };
+        Form->PIOptions->trigger();
+        QCOMPARE(Form->Settings.SMUpdate, 600);
+        QCOMPARE(StoredText(), before);
+    }
+
+    void closedBeforeLoadingWritesNothing() {
+        const QByteArray before = StoredText();
+        app::TStartOptions options;
+        options.ProgramDir = World->ProgramDir();
+        app::TFormChronara hidden(options);
+        hidden.close();
+        QCOMPARE(StoredText(), before);
+    }
+
+    void killedProgramSavesTheList() {
+        QVERIFY(OpenWindow());
+        app::CloseOnQuitSignals(Form.get());
+        Form->Locations->AddLocation(QStringLiteral("Kolkata"), "Asia/Kolkata", 22.57, 88.36);
+        QSignalSpy closed(Form.get(), &app::TFormChronara::Closed);
+        std::raise(SIGTERM);
+        QTRY_COMPARE(closed.count(), 1);
+        QVERIFY(StoredText().contains("\"Name\"=\"Kolkata\""));
+    }
+};
+
+QTEST_MAIN(TestSettingsWindow)
+#include "TestSettingsWindow.moc"
