@@ -157,19 +157,43 @@ char32_t FoldCodePoint(char32_t cp) {
 std::string FoldCase(std::string_view text) {
     std::string out;
     out.reserve(text.size());
+    AppendFoldCase(text, out);
+    return out;
+}
+
+void AppendFoldCase(std::string_view text, std::string& out) {
     for (std::size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x80) {
-            out += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-            ++i;
+        // A run of ASCII bytes is folded in one go.
+        std::size_t end = i;
+        while (end < text.size() && static_cast<unsigned char>(text[end]) < 0x80) {
+            ++end;
+        }
+        if (end > i) {
+            const std::size_t at = out.size();
+            out.resize(at + (end - i));
+            std::transform(text.begin() + static_cast<std::ptrdiff_t>(i),
+                           text.begin() + static_cast<std::ptrdiff_t>(end),
+                           out.begin() + static_cast<std::ptrdiff_t>(at), [](char c) {
+                               return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+                           });
+            i = end;
             continue;
         }
         AppendUtf8(FoldCodePoint(NextCodePoint(text, i)), out);
     }
-    return out;
 }
 
 bool SameText(std::string_view a, std::string_view b) {
+    // Of two texts equal once folded, the longer holds a byte beyond ASCII:
+    // an ASCII text folds to as many ASCII characters, and no text folds to
+    // more ASCII characters than it has bytes.
+    if (a.size() != b.size()) {
+        const std::string_view longer = a.size() > b.size() ? a : b;
+        if (std::all_of(longer.begin(), longer.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+            return false;
+        }
+    }
     // Plain ASCII compares byte by byte; the first other byte hands the rest
     // to the folding comparison.
     const std::size_t n = std::min(a.size(), b.size());
@@ -191,6 +215,19 @@ bool SameText(std::string_view a, std::string_view b) {
         return a.size() == b.size();
     }
     return CompareFolded(a.substr(i), b.substr(i), false) == 0;
+}
+
+TNameMatcher::TNameMatcher(std::string_view name) : Name(name) {
+    std::size_t longest = name.size();
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x80) {
+            Ascii = false;
+        }
+        const unsigned lower = u | 0x20u;
+        longest += lower == 'k' ? 2 : lower == 's' ? 1 : 0;
+    }
+    Longest = longest;
 }
 
 int CompareText(std::string_view a, std::string_view b) {

@@ -153,20 +153,6 @@ int FindContaining(const std::vector<std::string>& foldedNames, std::string_view
 
 const char* const LinkError = "There is a link error in the database";
 
-// SameText with a cheap refusal first (two different ASCII first letters), for
-// the linear scans by name that run on every clock tick. Lengths may differ
-// between equal names: folding can change a letter's UTF-8 length.
-inline bool SameName(std::string_view a, std::string_view b) {
-    if (!a.empty() && !b.empty()) {
-        const auto ca = static_cast<unsigned char>(a[0]);
-        const auto cb = static_cast<unsigned char>(b[0]);
-        if (ca != cb && (ca | cb) < 0x80 && (ca | 0x20u) != (cb | 0x20u)) {
-            return false;
-        }
-    }
-    return SameText(a, b);
-}
-
 // The three-way sign of a double difference.
 int Sign(double value) {
     return value < 0 ? -1 : (value > 0 ? 1 : 0);
@@ -526,8 +512,9 @@ void TTimeZone::LoadDatabase(const std::string& dir, int ruleYear) {
 }
 
 const TZoneData& TTimeZone::FindZone(std::string_view zoneName) const {
+    const TNameMatcher name(zoneName);
     for (const TZoneData& zone : Zones) {
-        if (SameName(zone.ZoneName, zoneName)) {
+        if (name.Matches(zone.ZoneName)) {
             return zone;
         }
     }
@@ -539,8 +526,11 @@ int TTimeZone::ZoneIndexOfKey(std::string_view zoneKey) const {
         return -1;
     }
     const std::string key = FoldCase(zoneKey);
+    std::string name;
     for (std::size_t i = 0; i < Zones.size(); ++i) {
-        if (FoldCase(Zones[i].ZoneName).find(key) != std::string::npos) {
+        name.clear();
+        AppendFoldCase(Zones[i].ZoneName, name);
+        if (name.find(key) != std::string::npos) {
             return static_cast<int>(i);
         }
     }
@@ -559,8 +549,9 @@ int TTimeZone::ZoneIndexOfPlace(int placeIndex) const {
 
 std::pair<int, int> TTimeZone::FindRulePair(std::string_view ruleName) const {
     int first = -1;
+    const TNameMatcher name(ruleName);
     for (std::size_t i = 0; i < Rules.size(); ++i) {
-        if (SameName(Rules[i].Name, ruleName)) {
+        if (name.Matches(Rules[i].Name)) {
             if (first < 0) {
                 first = static_cast<int>(i);
             } else {
@@ -666,8 +657,9 @@ bool TTimeZone::NextClockChange(const TZoneData& zone, TDateTime utc, TClockChan
 }
 
 int TTimeZone::IndexOfPlace(std::string_view placeName) const {
+    const TNameMatcher name(placeName);
     for (std::size_t i = 0; i < Places.size(); ++i) {
-        if (SameName(Places[i].Name, placeName)) {
+        if (name.Matches(Places[i].Name)) {
             return static_cast<int>(i);
         }
     }
@@ -675,8 +667,9 @@ int TTimeZone::IndexOfPlace(std::string_view placeName) const {
 }
 
 int TTimeZone::IndexOfPlaceInCountry(std::string_view placeName, std::string_view country) const {
+    const TNameMatcher name(placeName);
     for (std::size_t i = 0; i < Places.size(); ++i) {
-        if (SameName(Places[i].Name, placeName)) {
+        if (name.Matches(Places[i].Name)) {
             const int zone = ZoneIndexOfKey(Places[i].ZoneKey);
             if (zone >= 0 && SameText(Zones[static_cast<std::size_t>(zone)].Country, country)) {
                 return static_cast<int>(i);

@@ -30,6 +30,7 @@ constexpr TFoldCase FoldCases[] = {
     {"Ⓐ", "ⓐ"},
     {"𐐀", "𐐨"},   // Deseret, four bytes
     {"Ꭰ", "ꭰ"}, // Cherokee folds to its capitals
+    {"ȺX", "ⱥx"}, // a two-byte capital with a three-byte small letter
 };
 
 } // namespace
@@ -60,6 +61,30 @@ TEST(KivText, OnlyLettersFoldAndNothingElseIsEqual) {
     EXPECT_EQ(FoldCase("\xe1\xb8"), "\xe1\xb8") << "a cut three-byte letter";
 }
 
+TEST(KivText, NameMatcherAgreesWithSameText) {
+    const char* const names[] = {"Pacific/Norfolk",
+                                 "PACIFIC/NORFOLK",
+                                 "Pacific/Norfol\u212A",
+                                 "Pacific/Norfolk ",
+                                 "Pacific/Norfol",
+                                 "ſeoul",
+                                 "Seoul",
+                                 "SEOUL",
+                                 "\u212A\u212Aſ",
+                                 "kks",
+                                 "Ḩamāh",
+                                 "ḩamāh",
+                                 "",
+                                 "ȺX",
+                                 "ⱥx"};
+    for (const char* a : names) {
+        const TNameMatcher matcher(a);
+        for (const char* b : names) {
+            EXPECT_EQ(matcher.Matches(b), SameText(a, b)) << a << " / " << b;
+        }
+    }
+}
+
 TEST(KivText, FoldingIsStableAndKeepsCodePointsValid) {
     for (char32_t cp = 0; cp <= 0x10FFFF; ++cp) {
         if (cp == 0xD800) {
@@ -67,6 +92,10 @@ TEST(KivText, FoldingIsStableAndKeepsCodePointsValid) {
         }
         const char32_t f = FoldCodePoint(cp);
         ASSERT_EQ(FoldCodePoint(f), f) << std::hex << static_cast<unsigned>(cp);
+        // The name matcher counts on these two being the only ones that fold
+        // into ASCII.
+        ASSERT_TRUE(cp < 0x80 || f >= 0x80 || cp == 0x212A || cp == 0x17F)
+            << std::hex << static_cast<unsigned>(cp);
         ASSERT_TRUE(f <= 0x10FFFF && (f < 0xD800 || f > 0xDFFF))
             << std::hex << static_cast<unsigned>(cp);
     }
