@@ -9,7 +9,7 @@ WERROR   ?= OFF
 CMAKEFLAGS ?=
 ARGS     ?= -max
 
-.PHONY: all deps configure build run test bench format format-check fuzz clean
+.PHONY: all deps configure build run test bench format format-check fuzz clean windows windows-test
 
 all: build
 
@@ -72,5 +72,20 @@ fuzz:
 	build-fuzz/bin/$(FUZZ) -max_total_time=$(FUZZ_SECONDS) fuzz-corpus/$(FUZZ) \
 	    $(wildcard fuzz/seeds/$(FUZZ))
 
+# Windows (64-bit) cross build with MinGW-w64, tests under Wine. windows-test
+# compares the batch image with the Linux build in $(BUILD) when it is built.
+WINBUILD ?= build-windows
+WINCMAKEFLAGS ?=
+windows:
+	@scripts/windows-deps.sh $(WINBUILD)/deps
+	@cmake -S . -B $(WINBUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	    -DCHRONARA_WINDOWS_DEPS=$(abspath $(WINBUILD))/deps -DCHRONARA_WERROR=$(WERROR) \
+	    -DCHRONARA_HOST_BIN_DIR=$(abspath $(BUILD))/bin $(WINCMAKEFLAGS) >/dev/null
+	@cmake --build $(WINBUILD) -j $(JOBS)
+
+windows-test: windows
+	@[ -x $(WINBUILD)/wine-run ] || echo "windows-test: Wine is not available: the Windows tests are skipped"
+	@cd $(WINBUILD) && ctest --output-on-failure -j $(JOBS)
+
 clean:
-	rm -rf $(BUILD) build-fuzz
+	rm -rf $(BUILD) build-fuzz $(WINBUILD)

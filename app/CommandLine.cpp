@@ -1,10 +1,17 @@
 #include "app/CommandLine.h"
 
 #include "kiv/KivDateTime.h"
+#include "kiv/KivPath.h"
 
 #include <algorithm>
 #include <cctype>
 #include <string>
+
+#if defined(_WIN32)
+#include <windows.h>
+
+#include <shellapi.h>
+#endif
 
 namespace app {
 
@@ -36,6 +43,44 @@ TCommandLine TCommandLine::FromArgs(int argc, const char* const* argv) {
         result.Params.emplace_back(argv[i] ? argv[i] : "");
     }
     return result;
+}
+
+TCommandLine TCommandLine::FromProcess(int argc, const char* const* argv) {
+#if defined(_WIN32)
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide != nullptr) {
+        TCommandLine result;
+        for (int i = 1; i < count; ++i) {
+            result.Params.push_back(kiv::Utf8FromWide(wide[i]));
+        }
+        LocalFree(wide);
+        return result;
+    }
+#endif
+    return FromArgs(argc, argv);
+}
+
+std::string QuoteArgument(std::string_view param) {
+    if (!param.empty() && param.find_first_of(" \t\n\v\"") == std::string_view::npos) {
+        return std::string(param);
+    }
+    std::string quoted = "\"";
+    std::size_t backslashes = 0;
+    for (const char c : param) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes are literal except before a quote: there they are doubled
+        // and the quote escaped.
+        quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    // Before the closing quote, too.
+    quoted.append(backslashes * 2, '\\');
+    return quoted + '"';
 }
 
 bool TCommandLine::HasSwitch(std::string_view name) const {

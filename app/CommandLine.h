@@ -14,6 +14,10 @@ struct TCommandLine {
     std::vector<std::string> Params;
 
     static TCommandLine FromArgs(int argc, const char* const* argv);
+    // The parameters this process was started with, as UTF-8. Windows hands
+    // main() its parameters in the ANSI code page, which loses letters outside
+    // it; there they are read from the wide command line instead.
+    static TCommandLine FromProcess(int argc, const char* const* argv);
 
     // True when some parameter is "-name" or "/name" in any letter case.
     bool HasSwitch(std::string_view name) const;
@@ -21,6 +25,10 @@ struct TCommandLine {
     // 0 when there is none.
     int SwitchPosition(std::string_view name) const;
 };
+
+// One parameter written for a Windows command line, quoted where needed so that
+// the C runtime splits it back into the same text.
+std::string QuoteArgument(std::string_view param);
 
 // What "-C FILE WIDTH" asks for.
 struct TBatchRequest {

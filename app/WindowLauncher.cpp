@@ -1,6 +1,8 @@
 #include "app/WindowLauncher.h"
 
+#include "app/CommandLine.h"
 #include "kiv/KivData.h"
+#include "kiv/KivPath.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -10,7 +12,7 @@
 #include <vector>
 
 #if defined(_WIN32)
-#include <process.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -47,6 +49,33 @@ bool DisplayConfigured(TGetEnv getEnv) {
 #endif
 }
 
+#if defined(_WIN32)
+int RunWindowProgram(int argc, char** argv) {
+    // The same parameters, quoted, on a wide command line: a file name with any
+    // letters reaches the window program as it reached this one.
+    const std::string program = kiv::ProgramDir() + WindowProgramName();
+    std::string commandLine = QuoteArgument(program);
+    for (const std::string& param : TCommandLine::FromProcess(argc, argv).Params) {
+        commandLine += ' ' + QuoteArgument(param);
+    }
+    std::wstring wideCommandLine = kiv::WideFromUtf8(commandLine);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(kiv::WideFromUtf8(program).c_str(), wideCommandLine.data(), nullptr,
+                        nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        std::fprintf(stderr, "Cannot start \"%s\": error %lu\n", program.c_str(),
+                     static_cast<unsigned long>(GetLastError()));
+        return 1;
+    }
+    CloseHandle(process.hThread);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD status = 1;
+    GetExitCodeProcess(process.hProcess, &status);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(status);
+}
+#else
 int RunWindowProgram(int argc, char** argv) {
     const std::string program = kiv::ProgramDir() + WindowProgramName();
     std::vector<char*> args;
@@ -55,16 +84,10 @@ int RunWindowProgram(int argc, char** argv) {
         args.push_back(argv[i]);
     }
     args.push_back(nullptr);
-#if defined(_WIN32)
-    const intptr_t status = _spawnv(_P_WAIT, program.c_str(), args.data());
-    if (status != -1) {
-        return static_cast<int>(status);
-    }
-#else
     execv(program.c_str(), args.data());
-#endif
     std::fprintf(stderr, "Cannot start \"%s\": %s\n", program.c_str(), std::strerror(errno));
     return 1;
 }
+#endif
 
 } // namespace app

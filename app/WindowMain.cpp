@@ -54,7 +54,7 @@ void ReleaseStartupMessages(bool show) {
 int RunWindow(int& argc, char** argv, const TCommandLine& commandLine) {
     ToolkitDefaultHandler = qInstallMessageHandler(HoldStartupMessage);
     // A second copy ends before it touches the display: silently, at once.
-    platform::TSingleInstance instance(ApplicationTitle);
+    platform::TSingleInstance instance(ApplicationTitle.toStdString());
     if (!instance.IsFirst()) {
         ReleaseStartupMessages(false);
         return 0;

@@ -7,7 +7,7 @@
 #include <iostream>
 
 int main(int argc, char* argv[]) {
-    const app::TCommandLine commandLine = app::TCommandLine::FromArgs(argc, argv);
+    const app::TCommandLine commandLine = app::TCommandLine::FromProcess(argc, argv);
     switch (app::ParseInfoRequest(commandLine)) {
     case app::TInfoRequest::Help:
         std::cout << app::UsageText();

@@ -1,9 +1,13 @@
 #include "kiv/KivClock.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <optional>
 
 namespace kiv {
 
@@ -46,7 +50,30 @@ TDateTime TClock::LocalNow() const {
     return IncMinute(utc, OffsetMinutesAt(utc));
 }
 
+bool ParseFixedNow(const char* text, TDateTime& utc) {
+    if (text == nullptr || *text == '\0') {
+        return false;
+    }
+    std::int64_t seconds = 0;
+    const char* end = text + std::strlen(text);
+    const auto [stop, error] = std::from_chars(text, end, seconds);
+    constexpr std::int64_t LastSecondOf9999 = std::int64_t{253402300799};
+    if (error != std::errc() || stop != end || *text == '-' || seconds > LastSecondOf9999) {
+        return false;
+    }
+    utc = MSecsToDateTime(static_cast<std::int64_t>(UnixDateDelta) * MSecsPerDay + seconds * 1000);
+    return true;
+}
+
 TDateTime TSystemClock::UtcNow() const {
+    static const std::optional<TDateTime> fixed = [] {
+        TDateTime utc = 0;
+        return ParseFixedNow(std::getenv("CHRONARA_TEST_NOW"), utc) ? std::optional(utc)
+                                                                    : std::nullopt;
+    }();
+    if (fixed) {
+        return *fixed;
+    }
     const auto since = std::chrono::system_clock::now().time_since_epoch();
     const auto ms = std::chrono::floor<std::chrono::milliseconds>(since).count();
     return MSecsToDateTime(static_cast<std::int64_t>(UnixDateDelta) * MSecsPerDay +

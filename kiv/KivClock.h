@@ -41,6 +41,11 @@ public:
 };
 
 // The operating system's clock and time-zone settings.
+//
+// Runs of the whole program that must give the same result (the batch image of
+// two builds compared) set CHRONARA_TEST_NOW in the environment to a count of
+// seconds since 1970-01-01 00:00 UTC: UTC then stands still at that moment.
+// It is read once; anything but digits (up to the year 9999) is ignored.
 class TSystemClock final : public TClock {
 public:
     TDateTime UtcNow() const override;
@@ -49,6 +54,9 @@ public:
     // the current local year: daylight saving always adds to the standard offset.
     int StandardOffsetMinutes() const override;
 };
+
+// The moment a CHRONARA_TEST_NOW text names, or false when it names none.
+bool ParseFixedNow(const char* text, TDateTime& utc);
 
 // A clock that only moves when told to. The machine's offsets are fixed values
 // (standard, and the one used while `DstActive`), both east positive.

@@ -1,6 +1,7 @@
 #include "kiv/KivData.h"
 
 #include "kiv/KivErrors.h"
+#include "kiv/KivPath.h"
 
 #include <algorithm>
 #include <cctype>
@@ -43,7 +44,7 @@ void LoadDataFile(TMemoryStream& dest, const std::string& fileName) {
         // from it. Without a source (the shipped case) this quietly does nothing.
         const std::string txtName = fileName.substr(0, fileName.find_last_of('.')) + ".txt";
         std::error_code ec;
-        if (std::filesystem::exists(txtName, ec)) {
+        if (std::filesystem::exists(PathFromUtf8(txtName), ec)) {
             try {
                 CompileDataFile(fileName, txtName, klMax);
             } catch (const std::exception&) {
@@ -115,7 +116,7 @@ std::string FindProgramDir() {
         dir = ".";
     }
     // Appending an empty name leaves exactly one trailing separator.
-    return (dir / "").string();
+    return Utf8FromPath(dir / "");
 }
 
 } // namespace

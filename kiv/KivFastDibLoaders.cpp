@@ -14,6 +14,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include <png.h>
@@ -203,6 +204,10 @@ extern "C" void JpegProgress(j_common_ptr info) {
 }
 
 bool JpegReadHeader(TJpegReader& r, const std::uint8_t* data, std::size_t size) {
+    // The library takes the size as unsigned long, 32 bits on Windows.
+    if (size > std::numeric_limits<unsigned long>::max()) {
+        return false;
+    }
     r.Info.err = jpeg_std_error(&r.Error.Manager);
     r.Error.Manager.error_exit = JpegErrorExit;
     r.Error.Manager.emit_message = JpegEmitMessage;

@@ -1,6 +1,7 @@
 #include "kiv/KivStream.h"
 
 #include "kiv/KivErrors.h"
+#include "kiv/KivPath.h"
 
 #include <zlib.h>
 
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <random>
 #include <system_error>
 
@@ -127,6 +129,11 @@ void InflateInto(TMemoryStream& dest, const std::uint8_t* data, std::size_t size
 }
 
 std::vector<std::uint8_t> DeflateBytes(const std::uint8_t* data, std::size_t size, int level) {
+    // zlib counts in 32-bit words (uLong is 32 bits on Windows, too): one call
+    // takes less than 4 GB, and the bound of a size near that would not fit.
+    if (size > std::numeric_limits<uInt>::max() / 2) {
+        throw EZlibError("Compression failed");
+    }
     z_stream z{};
     if (deflateInit(&z, ZlibLevel(level)) != Z_OK) {
         throw EZlibError("Cannot start compression");
@@ -148,10 +155,10 @@ std::vector<std::uint8_t> DeflateBytes(const std::uint8_t* data, std::size_t siz
 std::vector<std::uint8_t> ReadWholeFile(const std::string& fileName) {
     // A directory opens as a stream on some systems and reports a nonsense size.
     std::error_code ec;
-    if (std::filesystem::is_directory(fileName, ec)) {
+    if (std::filesystem::is_directory(PathFromUtf8(fileName), ec)) {
         throw EFOpenError("Cannot open file \"" + fileName + "\". It is a directory");
     }
-    std::ifstream in(fileName, std::ios::binary);
+    std::ifstream in(PathFromUtf8(fileName), std::ios::binary);
     if (!in) {
         throw EFOpenError("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
     }
@@ -186,7 +193,7 @@ void WriteWholeFile(const std::string& fileName,
         char suffix[32];
         std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(random()));
         tempName = fileName + suffix;
-        file = std::fopen(tempName.c_str(), "wbx");
+        file = CreateNewFile(tempName);
         error = errno;
         if (!file && error != EEXIST) {
             break;
@@ -205,14 +212,14 @@ void WriteWholeFile(const std::string& fileName,
     ok = (std::fclose(file) == 0) && ok;
     if (!ok) {
         std::error_code ignored;
-        fs::remove(tempName, ignored);
+        fs::remove(PathFromUtf8(tempName), ignored);
         throw EFOpenError("Cannot write file \"" + fileName + "\". " + std::strerror(error));
     }
     std::error_code ec;
-    fs::rename(tempName, fileName, ec);
+    fs::rename(PathFromUtf8(tempName), PathFromUtf8(fileName), ec);
     if (ec) {
         std::error_code ignored;
-        fs::remove(tempName, ignored);
+        fs::remove(PathFromUtf8(tempName), ignored);
         throw EFOpenError("Cannot write file \"" + fileName + "\". " + ec.message());
     }
 }

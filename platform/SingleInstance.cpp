@@ -1,3 +1,5 @@
+// Other systems than Windows: a lock file (QLockFile) in the runtime folder.
+#if !defined(_WIN32)
 #include "platform/SingleInstance.h"
 
 #include <QDir>
@@ -18,18 +20,27 @@ QString DefaultLockDir() {
 
 } // namespace
 
-TSingleInstance::TSingleInstance(const QString& title, const QString& dir) {
-    const QString base = dir.isEmpty() ? DefaultLockDir() : dir;
+struct TSingleInstance::THeld {
+    explicit THeld(const QString& path) : Lock(path) {}
+    QLockFile Lock;
+};
+
+TSingleInstance::TSingleInstance(const std::string& title, const std::string& dir) {
+    const QString base = dir.empty() ? DefaultLockDir() : QString::fromStdString(dir);
     QDir().mkpath(base);
     // The runtime folder is per user; the user name keeps a shared temp folder apart.
     QString user = qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME"));
-    Path = QDir(base).filePath(title + (user.isEmpty() ? QString() : "-" + user) + ".lock");
-    Lock = std::make_unique<QLockFile>(Path);
+    const QString path = QDir(base).filePath(QString::fromStdString(title) +
+                                             (user.isEmpty() ? QString() : "-" + user) + ".lock");
+    Path = path.toStdString();
+    Held = std::make_unique<THeld>(path);
     // Never stale by age; a lock whose process has died is taken over.
-    Lock->setStaleLockTime(0);
-    First = Lock->tryLock(0);
+    Held->Lock.setStaleLockTime(0);
+    First = Held->Lock.tryLock(0);
 }
 
 TSingleInstance::~TSingleInstance() = default;
 
 } // namespace platform
+
+#endif // !_WIN32

@@ -1,30 +1,31 @@
 // One running copy per user: a lock named after the application title, held for
-// the life of the process.
+// the life of the process. On Windows it is a named mutex in the user's session;
+// elsewhere a lock file in the user's runtime folder.
 #pragma once
 
-#include <QString>
-
 #include <memory>
-
-class QLockFile;
+#include <string>
 
 namespace platform {
 
 class TSingleInstance {
 public:
-    // Takes the lock named after title in dir (the user's runtime folder when
-    // empty). IsFirst() tells whether this process got it.
-    explicit TSingleInstance(const QString& title, const QString& dir = {});
+    // Takes the lock named after title (UTF-8). dir is the folder of the lock
+    // file (the user's runtime folder when empty); Windows has no such file and
+    // ignores it. IsFirst() tells whether this process got the lock.
+    explicit TSingleInstance(const std::string& title, const std::string& dir = {});
     ~TSingleInstance();
     TSingleInstance(const TSingleInstance&) = delete;
     TSingleInstance& operator=(const TSingleInstance&) = delete;
 
     bool IsFirst() const { return First; }
-    QString LockPath() const { return Path; }
+    // The lock file, or on Windows the mutex's name.
+    std::string LockPath() const { return Path; }
 
 private:
-    std::unique_ptr<QLockFile> Lock;
-    QString Path;
+    struct THeld;
+    std::unique_ptr<THeld> Held;
+    std::string Path;
     bool First = false;
 };
 

@@ -3,7 +3,9 @@
 // display: the variables that would point it at one are removed.
 #include "kiv/KivFastDIB.h"
 #include "kiv/KivFastDibLoaders.h"
+#include "kiv/KivPath.h"
 
+#include "tests/RunProgram.h"
 #include "tests/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -34,76 +36,39 @@ using testsupport::TempDir;
 
 using testsupport::ReadFileText;
 
-struct RunResult {
-    int Status = -1;
-    std::string Errors;
-    std::string Output;
-};
+using testsupport::RunProgram;
+using RunResult = testsupport::TRunResult;
 
-// Runs the program with the arguments; standard output and error go to files
-// beside it. `env` is set after the display variables are removed.
-RunResult RunProgram(const fs::path& program, const std::vector<std::string>& args,
-                     const fs::path& workDir,
-                     const std::vector<std::pair<std::string, std::string>>& env = {}) {
-    RunResult result;
-#if defined(__unix__)
-    const fs::path errorFile = workDir / "stderr.txt";
-    const fs::path outputFile = workDir / "stdout.txt";
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int fd = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(fd, 2);
-        const int out = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(out, 1);
-        unsetenv("DISPLAY");
-        unsetenv("WAYLAND_DISPLAY");
-        unsetenv("QT_QPA_PLATFORM");
-        for (const auto& [name, value] : env) {
-            setenv(name.c_str(), value.c_str(), 1);
-        }
-        if (chdir(workDir.c_str()) != 0) {
-            _exit(126);
-        }
-        std::vector<char*> argv;
-        std::string name = program.string();
-        argv.push_back(name.data());
-        std::vector<std::string> copies = args;
-        for (std::string& a : copies) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        execv(name.c_str(), argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.Errors = ReadFileText(errorFile);
-    result.Output = ReadFileText(outputFile);
-    fs::remove(errorFile);
-    fs::remove(outputFile);
+#if defined(_WIN32)
+const char* const ExeSuffix = ".exe";
 #else
-    (void)program;
-    (void)args;
-    (void)workDir;
-    (void)env;
+const char* const ExeSuffix = "";
 #endif
-    return result;
+
+// The built program.
+fs::path Program() {
+    return BinDir / (std::string("chronara") + ExeSuffix);
 }
 
 // A copy of the program and its solar library in a folder of its own, whose
 // data/ folder the test fills.
-fs::path CopyProgram(const TempDir& dir) {
-    const fs::path program = dir.Path / "chronara";
-    fs::copy_file(BinDir / "chronara", program);
+fs::path CopyProgram(const fs::path& folder) {
+    fs::create_directories(folder);
+    const fs::path program = folder / Program().filename();
+    fs::copy_file(Program(), program);
     for (const auto& entry : fs::directory_iterator(BinDir)) {
-        if (entry.path().filename().string().rfind("libSolPos", 0) == 0) {
-            fs::copy(entry.path(), dir.Path / entry.path().filename(),
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("libSolPos", 0) == 0 || name == "SolPos.dll") {
+            fs::copy(entry.path(), folder / entry.path().filename(),
                      fs::copy_options::copy_symlinks);
         }
     }
-    fs::create_directories(dir.Path / "data");
+    fs::create_directories(folder / "data");
     return program;
+}
+
+fs::path CopyProgram(const TempDir& dir) {
+    return CopyProgram(dir.Path);
 }
 
 std::uint32_t U32At(const std::string& b, std::size_t at) {
@@ -148,12 +113,7 @@ bool HaveShippedImages() {
 
 class BatchMode : public ::testing::Test {
 protected:
-    void SetUp() override {
-#if !defined(__unix__)
-        GTEST_SKIP() << "runs the program through fork and exec";
-#endif
-        ASSERT_TRUE(fs::exists(BinDir / "chronara")) << BinDir;
-    }
+    void SetUp() override { ASSERT_TRUE(fs::exists(Program())) << Program(); }
 };
 
 } // namespace
@@ -164,7 +124,7 @@ TEST_F(BatchMode, WritesTheShadedMapAtTheGivenWidth) {
     }
     TempDir dir;
     const std::string out = dir.File("map.bmp");
-    const RunResult run = RunProgram(BinDir / "chronara", {"-c", out, "800"}, dir.Path);
+    const RunResult run = RunProgram(Program(), {"-c", out, "800"}, dir.Path);
     ASSERT_EQ(run.Status, 0) << run.Errors;
     EXPECT_EQ(run.Errors, "");
 
@@ -219,7 +179,7 @@ TEST_F(BatchMode, AcceptsTheSwitchInAnyFormAndCase) {
     }
     TempDir dir;
     const std::string out = dir.File("small.bmp");
-    const RunResult run = RunProgram(BinDir / "chronara", {"ignored", "/C", out, "+16"}, dir.Path);
+    const RunResult run = RunProgram(Program(), {"ignored", "/C", out, "+16"}, dir.Path);
     ASSERT_EQ(run.Status, 0) << run.Errors;
     const std::string bmp = ReadFileText(out);
     ASSERT_GE(bmp.size(), 54u);
@@ -231,7 +191,7 @@ TEST_F(BatchMode, BadWidthsEndWithStatusTwoAndWriteNothing) {
     const std::string out = dir.File("never.bmp");
     for (const std::string width : {"abc", "0", "-5", "32769", "99999999999999999999", "12x", "",
                                     "+", "8.5", " 80", "0x10"}) {
-        const RunResult run = RunProgram(BinDir / "chronara", {"-C", out, width}, dir.Path);
+        const RunResult run = RunProgram(Program(), {"-C", out, width}, dir.Path);
         EXPECT_EQ(run.Status, 2) << "width \"" << width << "\"";
         EXPECT_NE(run.Errors.find("\"" + width + "\""), std::string::npos) << run.Errors;
         EXPECT_EQ(std::count(run.Errors.begin(), run.Errors.end(), '\n'), 1) << run.Errors;
@@ -245,7 +205,7 @@ TEST_F(BatchMode, TooFewParametersEndSilentlyWritingNothing) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"-C", out}, std::vector<std::string>{"-c"},
           std::vector<std::string>{"800", "-c", out}}) {
-        const RunResult run = RunProgram(BinDir / "chronara", args, dir.Path);
+        const RunResult run = RunProgram(Program(), args, dir.Path);
         EXPECT_EQ(run.Status, 2);
         EXPECT_EQ(run.Errors, "");
         EXPECT_FALSE(fs::exists(out));
@@ -299,6 +259,87 @@ TEST_F(BatchMode, AnUndecodableImageIsNamed) {
     EXPECT_FALSE(fs::exists(out));
 }
 
+// A moment fixed for the runs that must agree (2026-06-09 12:00 UTC).
+const char* const FixedNow = "1781006400";
+
+TEST_F(BatchMode, TheSameMomentGivesTheSameImage) {
+    if (!HaveShippedImages()) {
+        GTEST_SKIP() << "the shipped map images are not in " << (BinDir / "data");
+    }
+    TempDir dir;
+    const auto run = [&](const std::string& name, const char* now) {
+        const RunResult result = RunProgram(Program(), {"-C", dir.File(name), "320"}, dir.Path,
+                                            {{"CHRONARA_TEST_NOW", now}});
+        EXPECT_EQ(result.Status, 0) << result.Errors;
+        return ReadFileText(dir.Path / name);
+    };
+    const std::string first = run("first.bmp", FixedNow);
+    ASSERT_GT(first.size(), 54u);
+    EXPECT_EQ(run("second.bmp", FixedNow), first);
+    // Six hours later the night has moved a quarter of the way round.
+    EXPECT_NE(run("later.bmp", "1781028000"), first);
+}
+
+// A program folder and an output name with letters of several scripts: the
+// program finds its data beside itself and writes the named file.
+TEST_F(BatchMode, FoldersAndNamesWithAnyLettersWork) {
+    if (!HaveShippedImages()) {
+        GTEST_SKIP() << "the shipped map images are not in " << (BinDir / "data");
+    }
+    TempDir dir;
+    const fs::path folder =
+        dir.Path / kiv::PathFromUtf8("Zeitz\xc3\xb6ne \xce\xa9 \xe6\x9d\xb1\xe4\xba\xac");
+    const fs::path program = CopyProgram(folder);
+    for (const char* name : {"earth_day.png", "earth_night.jpg", "mask.png"}) {
+        fs::copy_file(BinDir / "data" / name, folder / "data" / name);
+    }
+    const std::string out =
+        kiv::Utf8FromPath(folder / kiv::PathFromUtf8("Karte \xc3\xa9t\xc3\xa9.bmp"));
+    const RunResult run = RunProgram(program, {"-c", out, "64"}, dir.Path);
+    EXPECT_EQ(run.Status, 0) << run.Errors;
+    const std::string bmp = ReadFileText(kiv::PathFromUtf8(out));
+    ASSERT_GE(bmp.size(), 54u);
+    EXPECT_EQ(bmp.substr(0, 2), "BM");
+    EXPECT_EQ(U32At(bmp, 18), 64u);
+}
+
+#if defined(_WIN32)
+// The image of this build against the one the host (Linux) build wrote for the
+// same moment. Both compute in IEEE doubles with the same code; only the
+// systems' maths libraries may differ in the last bit of a sine, so a pixel may
+// differ by one step where the shade crosses a rounding boundary, and only a
+// few such pixels are allowed.
+TEST_F(BatchMode, MatchesTheHostBuildAtTheSameMoment) {
+    const char* hostImage = std::getenv("CHRONARA_HOST_BATCH_IMAGE");
+    const char* now = std::getenv("CHRONARA_HOST_BATCH_NOW");
+    if (hostImage == nullptr || now == nullptr) {
+        GTEST_SKIP() << "no image of the host build to compare with";
+    }
+    TempDir dir;
+    const std::string out = dir.File("windows.bmp");
+    const RunResult run =
+        RunProgram(Program(), {"-C", out, "800"}, dir.Path, {{"CHRONARA_TEST_NOW", now}});
+    ASSERT_EQ(run.Status, 0) << run.Errors;
+    const std::string mine = ReadFileText(out);
+    const std::string host = ReadFileText(hostImage);
+    ASSERT_GT(host.size(), 54u) << hostImage;
+    ASSERT_EQ(mine.size(), host.size());
+    EXPECT_EQ(mine.substr(0, 54), host.substr(0, 54)) << "headers differ";
+    std::size_t differing = 0;
+    int largest = 0;
+    for (std::size_t i = 54; i < mine.size(); ++i) {
+        const int d =
+            std::abs(static_cast<unsigned char>(mine[i]) - static_cast<unsigned char>(host[i]));
+        differing += d != 0 ? 1 : 0;
+        largest = std::max(largest, d);
+    }
+    std::cout << "bytes differing from the host build: " << differing << " of " << mine.size() - 54
+              << ", by at most " << largest << "\n";
+    EXPECT_LE(largest, 1);
+    EXPECT_LE(differing, (mine.size() - 54) / 1000);
+}
+#endif
+
 // Without "-C" the program starts the window program; a second copy, even one
 // without a display, ends at once with status 0 and leaves the first running.
 TEST(WindowProgram, ASecondCopyEndsAtOnceAndLeavesTheFirst) {
@@ -332,7 +373,7 @@ TEST(WindowProgram, ASecondCopyEndsAtOnceAndLeavesTheFirst) {
     }
     EXPECT_TRUE(locked) << "the first copy never took its lock";
 
-    const RunResult second = RunProgram(BinDir / "chronara", {}, dir.Path);
+    const RunResult second = RunProgram(Program(), {}, dir.Path);
     EXPECT_EQ(second.Status, 0) << second.Errors;
     EXPECT_EQ(second.Errors, "");
     int status = 0;
@@ -351,7 +392,7 @@ TEST_F(BatchMode, AFileCalledLikeAQuestionIsStillWritten) {
         GTEST_SKIP() << "the shipped map images are not in " << (BinDir / "data");
     }
     TempDir dir;
-    const RunResult run = RunProgram(BinDir / "chronara", {"/c", "-C", "--help", "16"}, dir.Path);
+    const RunResult run = RunProgram(Program(), {"/c", "-C", "--help", "16"}, dir.Path);
     ASSERT_EQ(run.Status, 0) << run.Errors;
     EXPECT_EQ(run.Output, "");
     EXPECT_EQ(U32At(ReadFileText(dir.Path / "--help"), 18), 16u);
@@ -360,19 +401,15 @@ TEST_F(BatchMode, AFileCalledLikeAQuestionIsStillWritten) {
 // "--help" and "--version" answer on standard output with status 0, without a
 // display and without the window program.
 TEST(CommandLineProgram, HelpAndVersionAnswerWithoutADisplay) {
-#if defined(__unix__)
     TempDir dir;
-    const RunResult help = RunProgram(BinDir / "chronara", {"--help"}, dir.Path);
+    const RunResult help = RunProgram(Program(), {"--help"}, dir.Path);
     EXPECT_EQ(help.Status, 0) << help.Errors;
     EXPECT_EQ(help.Errors, "");
     EXPECT_NE(help.Output.find("-C FILE WIDTH"), std::string::npos) << help.Output;
-    const RunResult version = RunProgram(BinDir / "chronara", {"-max", "--version"}, dir.Path);
+    const RunResult version = RunProgram(Program(), {"-max", "--version"}, dir.Path);
     EXPECT_EQ(version.Status, 0) << version.Errors;
     EXPECT_EQ(version.Output.rfind("Chronara ", 0), 0u) << version.Output;
     EXPECT_EQ(std::count(version.Output.begin(), version.Output.end(), '\n'), 1);
-#else
-    GTEST_SKIP() << "runs the program through fork and exec";
-#endif
 }
 
 // A start without a display, or with one that cannot be opened, ends with one
@@ -390,7 +427,7 @@ TEST(CommandLineProgram, NoDisplayEndsWithOneLineAndStatusOne) {
              {ownRuntime, {"QT_QPA_PLATFORM", "xcb"}},
              // No runtime folder: the toolkit's warning about it is not shown.
              {{"XDG_RUNTIME_DIR", ""}, {"TMPDIR", runtime.string()}}}) {
-        const RunResult run = RunProgram(BinDir / "chronara", {}, dir.Path, display);
+        const RunResult run = RunProgram(Program(), {}, dir.Path, display);
         EXPECT_EQ(run.Status, 1) << display.back().first << " " << run.Errors;
         EXPECT_EQ(std::count(run.Errors.begin(), run.Errors.end(), '\n'), 1) << run.Errors;
         EXPECT_NE(run.Errors.find("no display"), std::string::npos) << run.Errors;

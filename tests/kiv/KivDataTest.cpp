@@ -1,5 +1,6 @@
 #include "kiv/KivData.h"
 #include "kiv/KivErrors.h"
+#include "kiv/KivPath.h"
 #include "kiv/KivStream.h"
 
 #include <gtest/gtest.h>
@@ -102,7 +103,11 @@ TEST_F(DataDir, MissingDataFileRaisesAndKeepsTheList) {
 TEST(KivData, ProgramPathIsBesideTheExecutable) {
     const std::string dir = ProgramDir();
     ASSERT_FALSE(dir.empty());
+#if defined(_WIN32)
+    EXPECT_TRUE(fs::exists(kiv::PathFromUtf8(dir) / "test_kiv.exe")) << dir;
+#else
     EXPECT_TRUE(fs::exists(fs::path(dir) / "test_kiv")) << dir;
+#endif
     const char sep = static_cast<char>(fs::path::preferred_separator);
     EXPECT_EQ(ProgramPath("data\\tz_data.dat", "/x"),
               std::string("/x") + sep + "data" + sep + "tz_data.dat");

@@ -183,7 +183,8 @@ TEST(KivClock, SystemClockReadsUtcToTheMillisecond) {
 }
 
 TEST(KivClock, SystemOffsetsFollowTheMachineZone) {
-    if (!std::filesystem::exists("/usr/share/zoneinfo/Australia/Melbourne")) {
+    if (!TzOverride::TakesZoneNames ||
+        !std::filesystem::exists("/usr/share/zoneinfo/Australia/Melbourne")) {
         GTEST_SKIP() << "no system time-zone database";
     }
     TSystemClock clock;
@@ -206,4 +207,35 @@ TEST(KivClock, SystemOffsetsFollowTheMachineZone) {
         EXPECT_EQ(clock.StandardOffsetMinutes(), 0);
         EXPECT_EQ(clock.CurrentOffsetMinutes(), 0);
     }
+}
+
+TEST(KivClock, FixedMomentIsReadFromDigitsOnly) {
+    struct Row {
+        const char* Text;
+        bool Valid;
+        TDateTime Expected;
+    };
+    const Row rows[] = {
+        {"0", true, UnixDateDelta},
+        {"86400", true, UnixDateDelta + 1},
+        {"1781006400", true, EncodeDate(2026, 6, 9) + 0.5},
+        {"253402300799", true, EncodeDateTime(9999, 12, 31, 23, 59, 59, 0)},
+        {"253402300800", false, 0},
+        {"", false, 0},
+        {"-1", false, 0},
+        {"12a", false, 0},
+        {" 12", false, 0},
+        {"1.5", false, 0},
+        {"99999999999999999999999", false, 0},
+    };
+    for (const Row& row : rows) {
+        TDateTime utc = -1;
+        EXPECT_EQ(kiv::ParseFixedNow(row.Text, utc), row.Valid) << '"' << row.Text << '"';
+        if (row.Valid) {
+            EXPECT_EQ(DateTimeToMSecs(utc), DateTimeToMSecs(row.Expected)) << row.Text;
+        }
+    }
+    TDateTime untouched = 7;
+    EXPECT_FALSE(kiv::ParseFixedNow(nullptr, untouched));
+    EXPECT_EQ(untouched, 7);
 }

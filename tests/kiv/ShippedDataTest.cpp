@@ -99,6 +99,7 @@ TEST_F(ShippedData, EveryZoneAnswers) {
     }
 }
 
+#if !defined(_WIN32) // these read the zones through the POSIX C library
 // For every zone and every hour of 2026 and 2027 the offset agrees with the
 // system's zone database, except within a day of a real change (the model
 // changes at 00:00 standard time, the world at other hours).
@@ -228,6 +229,7 @@ TEST_F(ShippedData, NextClockChangeAgreesWithTheSystemZoneDatabase) {
     }
     EXPECT_GT(checked, 500);
 }
+#endif // !_WIN32
 
 TEST_F(ShippedData, NextClockChangeReadsAsPeopleSayIt) {
     struct TRow {

@@ -75,20 +75,35 @@ public:
     explicit TzOverride(const std::string& tz) : TzOverride() { Set(tz); }
     TzOverride(const TzOverride&) = delete;
     TzOverride& operator=(const TzOverride&) = delete;
+    // Whether the C library reads zone names ("Europe/Berlin") from TZ. The
+    // Windows one knows only the "EST5EDT" form.
+#if defined(_WIN32)
+    static constexpr bool TakesZoneNames = false;
+#else
+    static constexpr bool TakesZoneNames = true;
+#endif
     void Set(const std::string& tz) {
-        ::setenv("TZ", tz.c_str(), 1);
-        ::tzset();
+        SetTz(tz.c_str());
     }
     ~TzOverride() {
-        if (Old) {
-            ::setenv("TZ", Old->c_str(), 1);
+        SetTz(Old ? Old->c_str() : nullptr);
+    }
+
+private:
+    static void SetTz(const char* tz) {
+#if defined(_WIN32)
+        _putenv_s("TZ", tz != nullptr ? tz : "");
+        _tzset();
+#else
+        if (tz != nullptr) {
+            ::setenv("TZ", tz, 1);
         } else {
             ::unsetenv("TZ");
         }
         ::tzset();
+#endif
     }
 
-private:
     std::optional<std::string> Old;
 };
 

@@ -1,0 +1,95 @@
+# What every Windows build shares, native or cross, and what the MinGW cross
+# build adds: GoogleTest built from source, and Wine to run the tests.
+
+# Wide-character Windows API throughout; windows.h without min/max macros.
+add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+
+if(NOT CMAKE_CROSSCOMPILING)
+    return()
+endif()
+
+# Benchmarks are not cross-built: Debian has no Windows Google Benchmark, and
+# timings under Wine would mean little.
+set(CHRONARA_BENCH OFF)
+
+# Paths handed to the test programs are read under Wine, whose drive Z: is the
+# root of the host's file system.
+set(CHRONARA_HOST_PATH_PREFIX "Z:")
+
+# Wine, to run the built programs. The tests are registered only when it is here;
+# without it one test says that they were skipped.
+find_program(CHRONARA_WINE NAMES wine64 wine PATHS /usr/lib/wine /usr/lib64/wine NO_CMAKE_FIND_ROOT_PATH)
+find_program(CHRONARA_WINESERVER NAMES wineserver64 wineserver PATHS /usr/lib/wine /usr/lib64/wine
+    NO_CMAKE_FIND_ROOT_PATH)
+if(CHRONARA_WINE AND NOT CMAKE_CROSSCOMPILING_EMULATOR)
+    # A private Wine prefix in the build folder, quiet, with no display needed.
+    set(CHRONARA_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+    configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
+        FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+        WORLD_READ WORLD_EXECUTE)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
+endif()
+
+# GoogleTest from Debian's sources, built with the same toolchain.
+macro(chronara_cross_gtest)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    if(CMAKE_CROSSCOMPILING_EMULATOR)
+        # The prefix is made once before the tests and its server kept running
+        # until they end, so each test program starts in a fraction of a second.
+        add_test(NAME windows.wine.start COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} --start)
+        set_tests_properties(windows.wine.start PROPERTIES FIXTURES_SETUP wine)
+        add_test(NAME windows.wine.stop COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} --stop)
+        set_tests_properties(windows.wine.stop PROPERTIES FIXTURES_CLEANUP wine)
+    else()
+        add_test(NAME windows.wine.missing COMMAND ${CMAKE_COMMAND} -E echo
+            "Wine is not installed: the Windows test programs were built but not run")
+        set_tests_properties(windows.wine.missing PROPERTIES
+            PASS_REGULAR_EXPRESSION "Wine is not installed" SKIP_REGULAR_EXPRESSION "Wine is not installed")
+    endif()
+endmacro()
+
+# chronara_cross_test(name [args...]): runs one whole test program under Wine
+# (one Wine start per program, not per test).
+function(chronara_cross_test name)
+    if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
+        return()
+    endif()
+    add_test(NAME windows.${name} COMMAND ${name} ${ARGN})
+    set_tests_properties(windows.${name} PROPERTIES FIXTURES_REQUIRED wine)
+endfunction()
+
+# The batch image of this build compared with the host (Linux) build's, at one
+# fixed moment: CHRONARA_HOST_BIN_DIR names the host build's bin folder. The
+# host program writes its image first; the Windows batch test compares.
+set(CHRONARA_HOST_BIN_DIR "" CACHE PATH "bin folder of a host build, for the batch comparison")
+function(chronara_cross_compare_batch testProgram)
+    if(NOT CMAKE_CROSSCOMPILING_EMULATOR OR NOT TEST windows.${testProgram})
+        return()
+    endif()
+    set(now 1781006400)
+    if(NOT EXISTS ${CHRONARA_HOST_BIN_DIR}/chronara)
+        message(STATUS "No host build given (CHRONARA_HOST_BIN_DIR): the batch image is not compared")
+        return()
+    endif()
+    set(image ${CMAKE_BINARY_DIR}/host-batch.bmp)
+    add_test(NAME windows.batch.host COMMAND ${CMAKE_COMMAND} -E env CHRONARA_TEST_NOW=${now}
+        ${CHRONARA_HOST_BIN_DIR}/chronara -C ${image} 800)
+    set_tests_properties(windows.batch.host PROPERTIES FIXTURES_SETUP hostbatch)
+    set_tests_properties(windows.${testProgram} PROPERTIES FIXTURES_REQUIRED "wine;hostbatch"
+        ENVIRONMENT "CHRONARA_HOST_BATCH_IMAGE=Z:${image};CHRONARA_HOST_BATCH_NOW=${now}")
+endfunction()
+
+# chronara_keep_qt_free(listVar): keeps the sources of the list that include no
+# Qt header, for a build without Qt.
+function(chronara_keep_qt_free listVar)
+    set(kept)
+    foreach(source ${${listVar}})
+        file(STRINGS ${source} qtIncludes REGEX "^#include <Q")
+        if(NOT qtIncludes)
+            list(APPEND kept ${source})
+        endif()
+    endforeach()
+    set(${listVar} ${kept} PARENT_SCOPE)
+endfunction()
