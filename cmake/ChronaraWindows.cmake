@@ -2,7 +2,8 @@
 # build adds: GoogleTest built from source, and Wine to run the tests.
 
 # Wide-character Windows API throughout; windows.h without min/max macros.
-add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+set(CHRONARA_WINDOWS_DEFINITIONS UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+add_compile_definitions(${CHRONARA_WINDOWS_DEFINITIONS})
 
 if(NOT CMAKE_CROSSCOMPILING)
     return()
@@ -79,6 +80,39 @@ function(chronara_cross_compare_batch testProgram)
     set_tests_properties(windows.batch.host PROPERTIES FIXTURES_SETUP hostbatch)
     set_tests_properties(windows.${testProgram} PROPERTIES FIXTURES_REQUIRED "wine;hostbatch"
         ENVIRONMENT "CHRONARA_HOST_BATCH_IMAGE=Z:${image};CHRONARA_HOST_BATCH_NOW=${now}")
+endfunction()
+
+# chronara_check_windows_qt_sources(source...): Windows back ends that need Qt
+# cannot be built without a Windows Qt, but their use of the Windows API can be
+# checked: they are compiled for syntax only against the host's Qt headers.
+function(chronara_check_windows_qt_sources)
+    find_path(CHRONARA_HOST_QT_INCLUDE QtCore/qglobal.h
+        PATHS /usr/include/x86_64-linux-gnu/qt6 /usr/include/qt6 NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+    if(NOT CHRONARA_HOST_QT_INCLUDE OR NOT ARGN)
+        return()
+    endif()
+    set(flags -std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Wno-attributes
+        -I${CMAKE_SOURCE_DIR} -I${CHRONARA_HOST_QT_INCLUDE} -I${CHRONARA_HOST_QT_INCLUDE}/QtCore)
+    if(CHRONARA_WERROR)
+        list(APPEND flags -Werror)
+    endif()
+    foreach(definition ${CHRONARA_WINDOWS_DEFINITIONS})
+        list(APPEND flags -D${definition})
+    endforeach()
+    set(stamps)
+    foreach(source ${ARGN})
+        get_filename_component(name ${source} NAME_WE)
+        set(stamp ${CMAKE_BINARY_DIR}/windows-qt-check/${name}.checked)
+        add_custom_command(OUTPUT ${stamp}
+            COMMAND ${CMAKE_CXX_COMPILER} ${flags} ${source}
+            COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
+            DEPENDS ${source} IMPLICIT_DEPENDS CXX ${source}
+            COMMENT "Checking ${name}.cpp against the Windows API (no Windows Qt to build it)"
+            VERBATIM)
+        list(APPEND stamps ${stamp})
+    endforeach()
+    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/windows-qt-check)
+    add_custom_target(windows_qt_sources_check ALL DEPENDS ${stamps})
 endfunction()
 
 # chronara_keep_qt_free(listVar): keeps the sources of the list that include no
