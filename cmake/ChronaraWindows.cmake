@@ -1,6 +1,9 @@
 # What every Windows build shares, native or cross, and what the MinGW cross
 # build adds: GoogleTest built from source, and Wine to run the tests.
 
+# Version resources are compiled by the resource compiler (windres with MinGW).
+enable_language(RC)
+
 # Wide-character Windows API throughout; windows.h without min/max macros.
 set(CHRONARA_WINDOWS_DEFINITIONS UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 add_compile_definitions(${CHRONARA_WINDOWS_DEFINITIONS})
@@ -126,4 +129,29 @@ function(chronara_keep_qt_free listVar)
         endif()
     endforeach()
     set(${listVar} ${kept} PARENT_SCOPE)
+endfunction()
+
+# chronara_version_resource(target description): gives a program or DLL the
+# version resource that Windows shows in its properties and the About box reads.
+if(NOT DEFINED CHRONARA_COMMENTS)
+    set(CHRONARA_COMMENTS "World time zones, daylight and the sun's position on a live map")
+endif()
+if(NOT DEFINED CHRONARA_COPYRIGHT)
+    set(CHRONARA_COPYRIGHT "Copyright (C) 2026 the Chronara developers")
+endif()
+function(chronara_version_resource target description)
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "SHARED_LIBRARY")
+        set(CHRONARA_RC_TYPE VFT_DLL)
+        set(suffix .dll)
+    else()
+        set(CHRONARA_RC_TYPE VFT_APP)
+        set(suffix .exe)
+    endif()
+    set(CHRONARA_RC_NAME ${target})
+    set(CHRONARA_RC_FILE ${target}${suffix})
+    set(CHRONARA_RC_DESCRIPTION ${description})
+    set(rc ${CMAKE_BINARY_DIR}/version/${target}.rc)
+    configure_file(${CMAKE_SOURCE_DIR}/cmake/version.rc.in ${rc} @ONLY)
+    target_sources(${target} PRIVATE ${rc})
 endfunction()
