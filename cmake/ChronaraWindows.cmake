@@ -87,7 +87,9 @@ endfunction()
 
 # chronara_check_windows_qt_sources(source...): Windows back ends that need Qt
 # cannot be built without a Windows Qt, but their use of the Windows API can be
-# checked: they are compiled for syntax only against the host's Qt headers.
+# checked: those of the sources that are Windows back ends (<Name>Windows.cpp,
+# or with a _WIN32 branch) are compiled for syntax only against the host's Qt
+# headers.
 function(chronara_check_windows_qt_sources)
     find_path(CHRONARA_HOST_QT_INCLUDE QtCore/qglobal.h
         PATHS /usr/include/x86_64-linux-gnu/qt6 /usr/include/qt6 NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
@@ -104,6 +106,10 @@ function(chronara_check_windows_qt_sources)
     endforeach()
     set(stamps)
     foreach(source ${ARGN})
+        file(STRINGS ${source} windowsBranch REGEX "_WIN32")
+        if(NOT windowsBranch AND NOT source MATCHES "Windows\\.cpp$")
+            continue()
+        endif()
         get_filename_component(name ${source} NAME_WE)
         set(stamp ${CMAKE_BINARY_DIR}/windows-qt-check/${name}.checked)
         add_custom_command(OUTPUT ${stamp}
@@ -115,16 +121,33 @@ function(chronara_check_windows_qt_sources)
         list(APPEND stamps ${stamp})
     endforeach()
     file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/windows-qt-check)
-    add_custom_target(windows_qt_sources_check ALL DEPENDS ${stamps})
+    if(stamps)
+        add_custom_target(windows_qt_sources_check ALL DEPENDS ${stamps})
+    endif()
 endfunction()
 
 # chronara_keep_qt_free(listVar): keeps the sources of the list that include no
-# Qt header, for a build without Qt.
+# Qt header, themselves or through the project's headers they include, for a
+# build without Qt.
 function(chronara_keep_qt_free listVar)
     set(kept)
     foreach(source ${${listVar}})
-        file(STRINGS ${source} qtIncludes REGEX "^#include <Q")
-        if(NOT qtIncludes)
+        set(files ${source})
+        file(STRINGS ${source} ownIncludes REGEX "^#include \"[a-z]+/[A-Za-z]+\\.h\"")
+        foreach(line ${ownIncludes})
+            string(REGEX REPLACE "^#include \"([^\"]+)\".*" "\\1" header "${line}")
+            if(EXISTS ${CMAKE_SOURCE_DIR}/${header})
+                list(APPEND files ${CMAKE_SOURCE_DIR}/${header})
+            endif()
+        endforeach()
+        set(needsQt FALSE)
+        foreach(file ${files})
+            file(STRINGS ${file} qtIncludes REGEX "^#include <Q")
+            if(qtIncludes)
+                set(needsQt TRUE)
+            endif()
+        endforeach()
+        if(NOT needsQt)
             list(APPEND kept ${source})
         endif()
     endforeach()
