@@ -1,4 +1,5 @@
-// A fresh directory for one GoogleTest test, named after it and removed at its end.
+// A fresh directory for one GoogleTest test, named after it and the process (so
+// two test runs on one machine never share it) and removed at its end.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,6 +9,12 @@
 #include <iterator>
 #include <string>
 
+#if defined(_WIN32)
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace testsupport {
 
 class TempDir {
@@ -15,7 +22,12 @@ public:
     TempDir() {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         Path = std::filesystem::temp_directory_path() /
-               ("chronara-" + std::string(info->test_suite_name()) + "-" + info->name());
+               ("chronara-" + std::string(info->test_suite_name()) + "-" + info->name() + "-" +
+#if defined(_WIN32)
+                std::to_string(_getpid()));
+#else
+                std::to_string(getpid()));
+#endif
         std::filesystem::remove_all(Path);
         std::filesystem::create_directories(Path);
     }
@@ -26,7 +38,9 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
-    std::string File(const std::string& name) const { return (Path / name).string(); }
+    std::string File(const std::string& name) const {
+        return (Path / name).string();
+    }
     std::filesystem::path Path;
 };
 
