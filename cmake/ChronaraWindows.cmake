@@ -97,7 +97,8 @@ function(chronara_check_windows_qt_sources)
         return()
     endif()
     set(flags -std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Wno-attributes
-        -I${CMAKE_SOURCE_DIR} -I${CHRONARA_HOST_QT_INCLUDE} -I${CHRONARA_HOST_QT_INCLUDE}/QtCore)
+        -I${CMAKE_SOURCE_DIR} -I${CHRONARA_HOST_QT_INCLUDE} -I${CHRONARA_HOST_QT_INCLUDE}/QtCore
+        -I${CHRONARA_HOST_QT_INCLUDE}/QtGui -I${CHRONARA_HOST_QT_INCLUDE}/QtNetwork)
     if(CHRONARA_WERROR)
         list(APPEND flags -Werror)
     endif()
