@@ -76,8 +76,16 @@ QString HomePageAddress(const std::string& programDir) {
     }
     const QString docs =
         QDir::cleanPath(QString::fromStdString(kiv::ProgramPath(DocDirFromProgram, programDir)));
-    const QString readme = docs + QStringLiteral("/README.md");
-    return QUrl::fromLocalFile(QFileInfo::exists(readme) ? readme : docs).toString();
+    // The installed documentation, else the copy a program run from its
+    // build keeps beside itself.
+    for (const QString& readme :
+         {docs + QStringLiteral("/README.md"),
+          QString::fromStdString(kiv::ProgramPath("README.md", programDir))}) {
+        if (QFileInfo::exists(readme)) {
+            return QUrl::fromLocalFile(readme).toString();
+        }
+    }
+    return QUrl::fromLocalFile(docs).toString();
 }
 
 bool OpenHomePage(const QString& address, QWidget* parent) {

@@ -1,12 +1,13 @@
 # Installing Chronara (cmake --install, any prefix) and its Debian package
 # (make package). The layout:
 #
-#   lib/<arch>/chronara/   chronara, chronara-window, libSolPos.so, data -> the data below
+#   lib/<arch>/chronara/   chronara, chronara-window, libSolPos.so, data and lang -> below
 #   bin/chronara           -> ../lib/<arch>/chronara/chronara
 #   share/chronara/data/   the zone tables and map images
+#   share/chronara/lang/   the shipped translations (lang/<language>/lang.txt)
 #   share/applications/chronara.desktop, share/metainfo/chronara.metainfo.xml,
 #   share/icons/hicolor/*/apps/chronara.{svg,png}, share/man/man1/chronara.1.gz,
-#   share/doc/chronara/{copyright,changelog.gz}
+#   share/doc/chronara/{copyright,changelog.gz,README.md}
 #
 # The program reads its data from beside its own file, found through the
 # operating system with links resolved, so the link in bin/ leads it to
@@ -22,6 +23,7 @@ else()
     set(CHRONARA_PRIVATE_DIR lib/chronara)
 endif()
 set(CHRONARA_DATA_DIR ${CMAKE_INSTALL_DATADIR}/chronara/data)
+set(CHRONARA_LANG_DIR ${CMAKE_INSTALL_DATADIR}/chronara/lang)
 set(CHRONARA_PACKAGE_MAINTAINER "Chronara developers <chronara@example.org>"
     CACHE STRING "Maintainer named in the Debian package")
 set(CHRONARA_STAGE ${CMAKE_BINARY_DIR}/install-stage)
@@ -31,16 +33,21 @@ install(TARGETS chronara chronara-window SolPos
     LIBRARY DESTINATION ${CHRONARA_PRIVATE_DIR})
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/ DESTINATION ${CHRONARA_DATA_DIR}
     FILES_MATCHING PATTERN "*.dat" PATTERN "*.png" PATTERN "*.jpg")
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/lang/ DESTINATION ${CHRONARA_LANG_DIR}
+    FILES_MATCHING PATTERN "lang.txt")
 
-# The two links, made here with relative targets so that they hold under any
+# The three links, made here with relative targets so that they hold under any
 # prefix, and installed as links.
 file(RELATIVE_PATH link_to_program /${CMAKE_INSTALL_BINDIR} /${CHRONARA_PRIVATE_DIR}/chronara)
 file(RELATIVE_PATH link_to_data /${CHRONARA_PRIVATE_DIR} /${CHRONARA_DATA_DIR})
+file(RELATIVE_PATH link_to_lang /${CHRONARA_PRIVATE_DIR} /${CHRONARA_LANG_DIR})
 file(MAKE_DIRECTORY ${CHRONARA_STAGE}/bin ${CHRONARA_STAGE}/private)
 file(CREATE_LINK ${link_to_program} ${CHRONARA_STAGE}/bin/chronara SYMBOLIC)
 file(CREATE_LINK ${link_to_data} ${CHRONARA_STAGE}/private/data SYMBOLIC)
+file(CREATE_LINK ${link_to_lang} ${CHRONARA_STAGE}/private/lang SYMBOLIC)
 install(FILES ${CHRONARA_STAGE}/bin/chronara DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${CHRONARA_STAGE}/private/data DESTINATION ${CHRONARA_PRIVATE_DIR})
+install(FILES ${CHRONARA_STAGE}/private/data ${CHRONARA_STAGE}/private/lang
+    DESTINATION ${CHRONARA_PRIVATE_DIR})
 
 # Menu entry, software-centre description, icons.
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/chronara.desktop
@@ -89,7 +96,7 @@ add_custom_target(chronara_install_files ALL
     DEPENDS ${icon_files} ${CHRONARA_STAGE}/man/chronara.1.gz ${CHRONARA_STAGE}/doc/changelog.gz)
 install(FILES ${CHRONARA_STAGE}/man/chronara.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CHRONARA_STAGE}/doc/copyright ${CHRONARA_STAGE}/doc/changelog.gz
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/chronara)
+    ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/chronara)
 
 # The solar library calls only the maths library; it names the C library too,
 # as every shared library in a Debian package must.

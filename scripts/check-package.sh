@@ -33,6 +33,10 @@ libraries=$(ldd "$private/chronara")
 grep -q "libSolPos.so => $private/" <<<"$libraries" ||
     fail "the installed program does not find its solar library beside itself"
 
+# The translations and the documentation the About box links to.
+[ -f "$private/lang/de/lang.txt" ] || fail "the German translation is not beside the installed program"
+[ -f "$root/usr/share/doc/chronara/README.md" ] || fail "the documentation is not installed"
+
 grep -qx "Chronara [0-9.]*" <<<"$("$program" --version)" || fail "--version"
 help=$("$program" --help)
 for form in "-C FILE WIDTH" "-max" "--help" "--version"; do
