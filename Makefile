@@ -87,5 +87,13 @@ windows-test: windows
 	@[ -x $(WINBUILD)/wine-run ] || echo "windows-test: Wine is not available: the Windows tests are skipped"
 	@cd $(WINBUILD) && ctest --output-on-failure -j $(JOBS)
 
+# Every fuzz target for FUZZ_SECONDS each, one after another:
+#   make fuzz-all FUZZ_SECONDS=600
+FUZZ_TARGETS = $(sort $(basename $(notdir $(wildcard fuzz/fuzz_*.cpp))))
+.PHONY: fuzz-all
+fuzz-all:
+	@set -e; for t in $(FUZZ_TARGETS); do \
+	    $(MAKE) --no-print-directory fuzz FUZZ=$$t FUZZ_SECONDS=$(FUZZ_SECONDS); done
+
 clean:
 	rm -rf $(BUILD) build-fuzz $(WINBUILD)
