@@ -5,6 +5,7 @@
 #include "kiv/KivTimeZone.h"
 #include "solar/shadow.h"
 
+#include <QCursor>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
@@ -91,6 +92,12 @@ void TMapWidget::enterEvent(QEnterEvent* event) {
 
 void TMapWidget::leaveEvent(QEvent*) {
     PointerInside = false;
+    update();
+}
+
+void TMapWidget::TakePointerFromCursor() {
+    PointerPos = mapFromGlobal(QCursor::pos());
+    PointerInside = rect().contains(PointerPos);
     update();
 }
 

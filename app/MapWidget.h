@@ -49,6 +49,9 @@ public:
     // The pointer as the view last saw it.
     QPoint PointerPos;
     bool PointerInside = false;
+    // Takes the pointer's position from the screen cursor and repaints: after
+    // a menu closed, the pointer is no longer where the last move left it.
+    void TakePointerFromCursor();
 
     // The view's operations.
     void LayoutView(bool repaint);

@@ -22,9 +22,16 @@ TPointReadouts PointReadouts(const TReadoutWorld& world, QPointF mapPoint, kiv::
     // force (daylight saving included), so sunrise and sunset read in the
     // user's own time.
     solar::SetRecordTime(map.Record, kiv::IncMinute(utc, offsetMinutes), offsetMinutes / 60.0);
-    map.QueryPoint(out.Latitude, out.Longitude);
     const TPosData& r = map.Record;
-    if (r.sretr > 2000 || r.sretr < -2000) {
+    if (!map.QueryPoint(out.Latitude, out.Longitude)) {
+        // Refused (off the globe, a date out of range) or the map is busy: the
+        // record holds another point's answers, which must not show as these.
+        out.SunKnown = false;
+        out.SunRise = QStringLiteral("SR ?");
+        out.SunSet = QStringLiteral("SS ?");
+        out.DayLength = QStringLiteral("DL ?");
+        out.SunAngle = QStringLiteral("SA ?");
+    } else if (r.sretr > 2000 || r.sretr < -2000) {
         out.SunRise = QStringLiteral("SR --:--");
         out.SunSet = QStringLiteral("SS --:--");
         out.DayLength = QStringLiteral("DL > 24h");
@@ -33,8 +40,10 @@ TPointReadouts PointReadouts(const TReadoutWorld& world, QPointF mapPoint, kiv::
         out.SunSet = QStringLiteral("SS ") + MinutesToClock(r.ssetr);
         out.DayLength = QStringLiteral("DL ") + MinutesToClock(r.ssetr - r.sretr);
     }
-    out.SunAngle = r.zenetr > 90 ? TranslateMessage(QString::fromUtf8(strings::Night))
-                                 : QString::asprintf("SA %2.1f", r.zenetr) + QChar(0xB0);
+    if (out.SunKnown) {
+        out.SunAngle = r.zenetr > 90 ? TranslateMessage(QString::fromUtf8(strings::Night))
+                                     : QString::asprintf("SA %2.1f", r.zenetr) + QChar(0xB0);
+    }
 
     // The zone under the point, from the zone image's colour.
     const kiv::TFastDIB* zones = world.ZoneImage;

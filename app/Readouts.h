@@ -38,6 +38,9 @@ struct TPointReadouts {
     QString SunSet;    // panel 3
     QString DayLength; // panel 4
     QString SunAngle;  // panel 5
+    // The sun could be asked about the point; otherwise panels 2 to 5 say
+    // that its times and angle are unknown.
+    bool SunKnown = true;
     // The zone image's colour under the point is in the colour table: panels 1
     // and 6 take these texts; otherwise they keep theirs.
     bool ZoneFound = false;

@@ -101,6 +101,12 @@ void TFormChronara::ConnectCommands() {
         ShowMap1->setChecked(!ShowMap1->isChecked());
         PIShowMap->trigger();
     });
+    // A twin is usable exactly when its master is.
+    for (auto [master, twin] :
+         {std::pair{MIHighlightCities, AddLocationsoverMap1}, std::pair{PIShowMap, ShowMap1}}) {
+        twin->setEnabled(master->isEnabled());
+        connect(master, &QAction::enabledChanged, twin, &QAction::setEnabled);
+    }
     on(ShowSM1, [this] { ShowSM1Click(); });
     on(ShowClock, [this] { ShowClockClick(); });
     // The toolbar's add button triggers MIAddLocation.
@@ -128,6 +134,10 @@ void TFormChronara::ConnectCommands() {
     // acts on it.
     connect(PopupMenu1, &QMenu::aboutToHide, this,
             [this] { QTimer::singleShot(0, Locations, &TLocationList::MenuClosed); });
+    // Once a menu closes, the map paints from where the pointer is now.
+    for (QMenu* menu : {PopupMenu1, PopupMenu2}) {
+        connect(menu, &QMenu::aboutToHide, PaintBox, &TMapWidget::TakePointerFromCursor);
+    }
     connect(LabelTop, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { PopupMenu1->popup(LabelTop->mapToGlobal(p)); });
     // The map menu, over the map and its frame.
@@ -253,13 +263,34 @@ void TFormChronara::FormCreate() {
     std::setlocale(LC_NUMERIC, "C");
     setWindowTitle(ApplicationTitle);
     MachineUtcOffset = kiv::CurrentClock().StandardOffsetMinutes();
-    try {
-        LoadImageInto(ZoneImage, "data\\earth_tz.png");
+    // Each step stands alone: what fails is reported, and only what needs it
+    // goes without (no zone image: no zone read-outs; no day image: no map).
+    auto step = [this](auto&& work) {
+        try {
+            work();
+        } catch (const std::exception& e) {
+            if (CreationError.isEmpty()) {
+                CreationError = QString::fromUtf8(e.what());
+            }
+            ShowError(this, QString::fromUtf8(e.what()));
+        }
+    };
+    step([this] {
+        try {
+            LoadImageInto(ZoneImage, "data\\earth_tz.png");
+        } catch (...) {
+            // A half-read image would show wrong zones.
+            ZoneImage.Clear();
+            throw;
+        }
+    });
+    step([this] {
         LoadImageInto(DayImage, "data\\earth_day.png");
         ShadowMap = std::make_unique<solar::TShadowMap>(DayImage.Width(), DayImage.Height(),
                                                         WindowDispatcher());
         ShadowMap->OnShadowReady = [this](solar::TShadowMap&) {
             try {
+                ReportRefusedDate();
                 MapRebuild();
             } catch (const std::exception& e) {
                 ReportError(e);
@@ -272,6 +303,8 @@ void TFormChronara::FormCreate() {
         view.Zoom.SetMin(0.1f);
         view.Zoom.SetValue(1.7f);
         PaintBox->LayoutView(false);
+    });
+    step([this] {
         try {
             kiv::ZoneDB.LoadDatabase(Options.ProgramDir);
         } catch (...) {
@@ -280,10 +313,7 @@ void TFormChronara::FormCreate() {
             kiv::ZoneDB.Clear();
             throw;
         }
-    } catch (const std::exception& e) {
-        CreationError = QString::fromUtf8(e.what());
-        ShowError(this, CreationError);
-    }
+    });
     Locations->SingleLocation = TSingleLocation{};
 }
 
@@ -304,8 +334,27 @@ void TFormChronara::FormShow() {
     if (Options.Max) {
         raise();
         activateWindow();
+    } else if (InTray()) {
+        // Straight into the tray, hidden without being minimised first: the
+        // window system then holds no minimised state that the first click on
+        // the icon would have to undo.
+        DisableTrayItems();
+        hide();
     } else {
         showMinimized();
+    }
+}
+
+void TFormChronara::ReportRefusedDate() {
+    const std::int32_t error = ShadowMap->LastSolPosError();
+    if (error != 0 && error != ReportedSolPosError) {
+        // The map stays all daylight; said once, not at every refresh.
+        ReportedSolPosError = error;
+        ShowError(this, QStringLiteral("Cannot compute the position of the sun for this date "
+                                       "(error %1)")
+                            .arg(error));
+    } else if (error == 0) {
+        ReportedSolPosError = 0;
     }
 }
 
@@ -369,24 +418,43 @@ void TFormChronara::closeEvent(QCloseEvent* event) {
 void TFormChronara::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange) {
+        const auto oldState = static_cast<QWindowStateChangeEvent*>(event)->oldState();
         if (isMinimized()) {
             ApplicationEventsMinimize();
+        } else if (oldState & Qt::WindowMinimized) {
+            // Restored by any way (the window manager, the taskbar, the tray).
+            EnableTrayItems();
         }
     }
 }
 
 void TFormChronara::ApplicationEventsMinimize() {
-    for (QAction* a :
-         {MIAddLocation, MIHighlightCities, PIRemoveLocation, PIShowMap, PIStayOnTop}) {
-        a->setEnabled(false);
-    }
+    DisableTrayItems();
     // Into the tray: no taskbar button while an icon stands for the window.
-    if (QSystemTrayIcon::isSystemTrayAvailable() && TrayIcon->isVisible()) {
+    if (InTray()) {
         QTimer::singleShot(0, this, [this] { hide(); });
     }
 }
 
+bool TFormChronara::InTray() const {
+    return TrayAvailable && TrayAvailable() && TrayIcon->isVisible();
+}
+
+void TFormChronara::DisableTrayItems() {
+    for (QAction* a :
+         {MIAddLocation, MIHighlightCities, PIRemoveLocation, PIShowMap, PIStayOnTop}) {
+        a->setEnabled(false);
+    }
+}
+
 void TFormChronara::ApplicationEventsRestore() {
+    EnableTrayItems();
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void TFormChronara::EnableTrayItems() {
     for (QAction* a :
          {MIAddLocation, MIHighlightCities, PIRemoveLocation, PIShowMap, PIStayOnTop}) {
         a->setEnabled(!NotYetBuilt.contains(a));
@@ -397,9 +465,6 @@ void TFormChronara::ApplicationEventsRestore() {
             a->setEnabled(false);
         }
     }
-    showNormal();
-    raise();
-    activateWindow();
 }
 
 // ---------------------------------------------------------------- commands
@@ -535,10 +600,15 @@ void TFormChronara::ListHeightChanged(int delta) {
         // The height lock is set again once the window fits the new content.
         LiftHeightLock();
     }
-    // The window grows or shrinks with the list; the map keeps its size.
+    // The list's new height is laid out before the window follows it, so the
+    // map is never briefly taller (the flight to the new row would take that
+    // moment's zoom for its own). The window grows or shrinks with the list;
+    // the map keeps its size and every resize leaves it zoomed fully out.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     if (delta != 0 && !PanelLocations->isHidden() &&
         !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
         resize(width(), height() + delta);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     }
 }
 

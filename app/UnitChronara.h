@@ -142,6 +142,10 @@ public:
     // Closing, for every way of closing: the settings are saved first.
     void FormCloseQuery();
 
+    // Whether the desktop has a tray for the icon; tests stand in for one.
+    std::function<bool()> TrayAvailable = DefaultTrayAvailable;
+    static bool DefaultTrayAvailable();
+
     // The error a creation step raised, if any (tests read it).
     QString CreationError;
 
@@ -191,6 +195,8 @@ private:
     void CreateDialogs();
     void CreateSettings();
 
+    // Tells once that the solar library refused the date of the last shadow.
+    void ReportRefusedDate();
     void SetStatusPanel(int n, const QString& text);
     void ShowReadouts(const TPointReadouts& readouts);
     QString LoadImageInto(kiv::TFastDIB& image, const char* relativeName);
@@ -200,6 +206,12 @@ private:
     // The window's height follows the list while the map is hidden.
     void ListHeightChanged(int delta);
     void LiftHeightLock();
+    // The window lives in the tray: there is one and the icon shows.
+    bool InTray() const;
+    void DisableTrayItems();
+    // The list menu's items that minimising disabled, enabled again (those of
+    // the list stay off while the list is switched off).
+    void EnableTrayItems();
     void LockHeight();
     // Shows an error raised by a handler and goes on.
     void ReportError(const std::exception& e);
@@ -216,6 +228,8 @@ private:
     // Commands that stay disabled until the work behind them exists.
     QList<QAction*> NotYetBuilt;
     TStartOptions Options;
+    // The solar library's error last reported for a shadow (0: none).
+    std::int32_t ReportedSolPosError = 0;
     // Shared with the dispatcher: cleared when the window goes, so a late
     // completion is dropped instead of reaching a destroyed window.
     std::shared_ptr<bool> Alive = std::make_shared<bool>(true);

@@ -25,8 +25,21 @@ namespace app {
 
 namespace {
 
-constexpr int kStatusWidths[8] = {150, 40, 55, 55, 55, 60, 55, 140};
-constexpr double kStatusCharWidth = 5.5;
+// The widest texts each status panel shows: it is made wide enough for them
+// in the status bar's font.
+const QStringList& WidestStatusTexts(int panel) {
+    static const QStringList widest[8] = {
+        // Place names vary; the window starts wide enough for the first hint.
+        {QStringLiteral("Use left Button to pan!")},
+        {QStringLiteral("23:59")},
+        {QStringLiteral("SR 23:59"), QStringLiteral("SR --:--")},
+        {QStringLiteral("SS 23:59"), QStringLiteral("SS --:--")},
+        {QStringLiteral("DL 23:59"), QStringLiteral("DL > 24h")},
+        {QStringLiteral("SA 90.0") + QChar(0xB0), QStringLiteral("Night")},
+        {QStringLiteral("UTC +12.75"), QStringLiteral("UTC -10.5")},
+        {QStringLiteral("Lat: -89.99 Long: -179.99")}};
+    return widest[panel];
+}
 
 QAction* MakeAction(QObject* owner, const char* name, const QString& caption,
                     bool checkable = false, bool checked = false) {
@@ -243,22 +256,35 @@ void TFormChronara::CreateStatusBar() {
     StatusBar->setToolTip(
         QStringLiteral("SR = Sunrise; SS = Sunset; DL = Daylength; SA = Sun Angle"));
     StatusBar->setSizeGripEnabled(false);
-    // The panel widths suit a font whose characters average 5.5 pixels; a
-    // wider desktop font widens them in proportion, so the read-outs still fit.
-    const double widthScale =
-        std::max(1.0, StatusBar->fontMetrics().averageCharWidth() / kStatusCharWidth);
+    // Each read-out panel is as wide as its widest text; the first panel (the
+    // place's name, the hints) takes the rest of the bar.
     for (int i = 0; i < 8; ++i) {
         auto* panel = new QLabel(StatusBar);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        panel->setFixedWidth(static_cast<int>(kStatusWidths[i] * widthScale));
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        StatusBar->addWidget(panel);
+        const QFontMetrics metrics = panel->fontMetrics();
+        int textWidth = 0;
+        for (const QString& text : WidestStatusTexts(i)) {
+            textWidth = std::max(textWidth, metrics.horizontalAdvance(text));
+        }
+        // The frame on both sides and the label's indent of half an "x" each.
+        const int width =
+            textWidth + 2 * panel->frameWidth() + metrics.horizontalAdvance(QLatin1Char('x')) + 2;
+        if (i == 0) {
+            panel->setMinimumWidth(width);
+        } else {
+            panel->setFixedWidth(width);
+        }
+        StatusBar->addWidget(panel, i == 0 ? 1 : 0);
         StatusPanels[static_cast<std::size_t>(i)] = panel;
     }
     setStatusBar(StatusBar);
     SetStatusPanel(0, QStringLiteral("Use left Button to pan!"));
+    // The window starts wide enough for every panel, and can be narrowed below it.
+    const int wanted = StatusBar->minimumSizeHint().width();
+    StatusPanels[0]->setMinimumWidth(0);
 
-    resize(556, 468);
+    resize(std::max(556, wanted), 468);
     setMinimumWidth(320);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - rect().center());
@@ -269,12 +295,16 @@ void TFormChronara::CreateStatusBar() {
     Timer->setInterval(1000);
 }
 
+bool TFormChronara::DefaultTrayAvailable() {
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
 void TFormChronara::CreateTray() {
     TrayIcon = new QSystemTrayIcon(AppIcon(), this);
     TrayIcon->setObjectName(QStringLiteral("TrayIcon"));
     TrayIcon->setContextMenu(PopupMenu1);
     TrayIcon->setToolTip(ApplicationTitle);
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+    if (TrayAvailable()) {
         TrayIcon->show();
     }
 }

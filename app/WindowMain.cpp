@@ -51,6 +51,16 @@ void ReleaseStartupMessages(bool show) {
 
 } // namespace
 
+void SetUpApplication() {
+    // Qt adopts the user's locale for the C library; numbers stay with ".".
+    std::setlocale(LC_NUMERIC, "C");
+    // The name only: a display name would be appended to every window's caption.
+    QApplication::setApplicationName(ApplicationTitle);
+    QApplication::setWindowIcon(AppIcon());
+    // The window hides into the tray; closing it is what ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
 int RunWindow(int& argc, char** argv, const TCommandLine& commandLine) {
     ToolkitDefaultHandler = qInstallMessageHandler(HoldStartupMessage);
     // A second copy ends before it touches the display: silently, at once.
@@ -66,9 +76,7 @@ int RunWindow(int& argc, char** argv, const TCommandLine& commandLine) {
     }
     QApplication application(argc, argv);
     ReleaseStartupMessages(true);
-    // Qt adopts the user's locale for the C library; numbers stay with ".".
-    std::setlocale(LC_NUMERIC, "C");
-    QApplication::setApplicationName(ApplicationTitle);
+    SetUpApplication();
     // The interface texts: lang.txt beside the program, else the shipped
     // translation for the user's language. Every window translates itself.
     // Qt's own texts (the buttons of message boxes, the colour dialog) follow
@@ -79,10 +87,6 @@ int RunWindow(int& argc, char** argv, const TCommandLine& commandLine) {
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         QApplication::installTranslator(&qtTexts);
     }
-    QApplication::setApplicationDisplayName(TranslatedTitle());
-    QApplication::setWindowIcon(AppIcon());
-    // The window hides into the tray; closing it is what ends the program.
-    QApplication::setQuitOnLastWindowClosed(false);
 
     TStartOptions options;
     options.Max = commandLine.HasSwitch("max");

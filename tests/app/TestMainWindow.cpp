@@ -2,7 +2,11 @@
 #include "AppTestSupport.h"
 
 #include "app/Readouts.h"
+#include "app/WindowMain.h"
+#include "app/Wiz1.h"
 
+#include <QCursor>
+#include <QFile>
 #include <QMenu>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -13,6 +17,26 @@
 
 using namespace apptest;
 using app::TFormChronara;
+
+namespace {
+
+// Counts the minimised states a window enters.
+class TStateWatcher : public QObject {
+public:
+    explicit TStateWatcher(QWidget* window) : QObject(window) { window->installEventFilter(this); }
+    int Minimised = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::WindowStateChange &&
+            static_cast<QWidget*>(watched)->isMinimized()) {
+            ++Minimised;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+} // namespace
 
 class TestMainWindow : public QObject, private TWindowFixture {
     Q_OBJECT
@@ -461,6 +485,208 @@ private slots:
         // Whatever the worker posted must find nothing to touch.
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents();
+    }
+
+    // ------------------------------------------------------------ window states
+
+    void restoringByTheWindowSystemEnablesTheTrayItems() {
+        Open();
+        TFormChronara& form = *Form;
+        const char* items[] = {"MIAddLocation", "TBAddLocation",    "MIHighlightCities",
+                               "PIShowMap",     "PIRemoveLocation", "AddLocationsoverMap1"};
+        form.showMinimized();
+        QTRY_VERIFY(form.isMinimized());
+        for (const char* name : items) {
+            QVERIFY2(!FindAction(&form, name)->isEnabled(), name);
+        }
+        // The window manager (or the taskbar) restores it, not the tray icon.
+        form.showNormal();
+        QTRY_VERIFY(!form.isMinimized());
+        for (const char* name : items) {
+            QVERIFY2(FindAction(&form, name)->isEnabled(), name);
+        }
+    }
+
+    void oneTrayClickBringsBackAWindowStartedIntoTheTray_data() {
+        QTest::addColumn<int>("reason");
+        QTest::newRow("click") << static_cast<int>(QSystemTrayIcon::Trigger);
+        QTest::newRow("double click") << static_cast<int>(QSystemTrayIcon::DoubleClick);
+    }
+
+    void oneTrayClickBringsBackAWindowStartedIntoTheTray() {
+        QFETCH(int, reason);
+        app::TStartOptions options; // without "max"
+        options.ProgramDir = World->ProgramDir();
+        Form = std::make_unique<TFormChronara>(options);
+        TFormChronara& form = *Form;
+        // A desktop with a tray.
+        form.TrayAvailable = [] { return true; };
+        form.TrayIcon->show();
+        TStateWatcher states(&form);
+        form.show();
+        QTRY_VERIFY(form.Locations != nullptr && !form.isVisible());
+        form.Timer->stop();
+        QVERIFY(!form.TBAddLocation->isEnabled());
+        // Hidden, never minimised: nothing for the first click to undo.
+        QCOMPARE(states.Minimised, 0);
+        emit form.TrayIcon->activated(static_cast<QSystemTrayIcon::ActivationReason>(reason));
+        QTRY_VERIFY(form.isVisible());
+        QVERIFY(!form.isMinimized());
+        QVERIFY(form.TBAddLocation->isEnabled());
+        QCOMPARE(states.Minimised, 0);
+    }
+
+    void mapMenuTwinsFollowTheirMasters() {
+        Open();
+        TFormChronara& form = *Form;
+        // Without the list, highlighting is forced on and cannot be switched
+        // off from either menu; the map cannot be hidden.
+        QVERIFY(TriggerAction(&form, "MultiMode"));
+        QVERIFY(form.AddLocationsoverMap1->isChecked());
+        QVERIFY(!form.AddLocationsoverMap1->isEnabled());
+        QVERIFY(!form.ShowMap1->isEnabled());
+        QVERIFY(TriggerAction(&form, "MultiMode"));
+        QVERIFY(TriggerAction(&form, "AddLocationsoverMap1"));
+        QVERIFY(!form.MIHighlightCities->isChecked());
+        QVERIFY(form.ShowMap1->isEnabled());
+    }
+
+    void captionsCarryNoApplicationName() {
+        app::SetUpApplication();
+        // A display name set by the program would be appended to every
+        // caption; unset, it follows the application's name.
+        QCoreApplication::setApplicationName(QStringLiteral("Another name"));
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("Another name"));
+        QCoreApplication::setApplicationName(app::ApplicationTitle);
+        Open();
+        QCOMPARE(Form->windowTitle(), QStringLiteral("Chronara"));
+        QCOMPARE(Form->Wizard1->windowTitle(), QStringLiteral("Add Location Wizard"));
+    }
+
+    // ------------------------------------------------------------ the map
+
+    void afterAMenuClosesTheMapPaintsFromThePointer() {
+        Open();
+        TFormChronara& form = *Form;
+        QVERIFY(TriggerAction(&form, "MIHighlightCities"));
+        form.PaintBox->View.SetView(850, 300, 0.3f);
+        form.PaintBox->LayoutView(false);
+        const QPoint melbourne = ViewOf(-37.81667, 144.96667);
+        const QPoint geelong = ViewOf(-38.15, 144.35);
+        // The pointer stands over Melbourne now, but the map last saw it near
+        // Geelong, where the map menu was opened: the window system sends no
+        // move while a menu holds the pointer.
+        QCursor::setPos(form.PaintBox->mapToGlobal(melbourne));
+        QCoreApplication::processEvents();
+        Hover(geelong.x() - 3, geelong.y() + 3);
+        QCOMPARE(form.StatusPanelText(0), QStringLiteral("Geelong, Australia"));
+        form.PopupMenu2->popup(form.PaintBox->mapToGlobal(geelong));
+        form.PopupMenu2->hide();
+        QTRY_COMPARE(form.StatusPanelText(0), QStringLiteral("Melbourne, Australia"));
+    }
+
+    void everyAddLeavesTheMapZoomedFullyOut() {
+        Open();
+        TFormChronara& form = *Form;
+        const app::TMapWidget& map = *form.PaintBox;
+        for (int i = 0; i < 4; ++i) {
+            form.Locations->AddLocation(QStringLiteral("Place %1").arg(i), "Europe/Berlin", 10 * i,
+                                        10 * i);
+            QTRY_VERIFY_WITH_TIMEOUT(!map.TimerZoomTo->isActive(), 10000);
+            QCoreApplication::processEvents();
+            const float fill = map.View.FillZoom(map.width(), map.height());
+            QVERIFY2(qAbs(map.View.Zoom.Value - fill) < 1e-3,
+                     qPrintable(QStringLiteral("add %1: zoom %2, fully out %3")
+                                    .arg(i + 1)
+                                    .arg(map.View.Zoom.Value)
+                                    .arg(fill)));
+        }
+    }
+
+    void statusPanelsAreReadableAtTheDefaultSize() {
+        app::TStartOptions options;
+        options.Max = true;
+        options.ProgramDir = World->ProgramDir();
+        Form = std::make_unique<TFormChronara>(options);
+        TFormChronara& form = *Form;
+        form.show();
+        QTRY_VERIFY(form.SettingsLoaded);
+        form.Timer->stop();
+        QCoreApplication::processEvents();
+        const QStringList widest[8] = {
+            {"Use left Button to pan!"},      {"23:59"},
+            {"SR 23:59", "SR --:--", "SR ?"}, {"SS 23:59", "SS --:--"},
+            {"DL 23:59", "DL > 24h"},         {QStringLiteral("SA 90.0\u00B0"), "Night"},
+            {"UTC +12.75", "UTC -10.5"},      {"Lat: -89.99 Long: -179.99"}};
+        for (int i = 0; i < 8; ++i) {
+            auto* panel =
+                form.StatusBar->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(i));
+            QVERIFY(panel != nullptr);
+            const int right = panel->mapTo(&form, QPoint(panel->width(), 0)).x();
+            QVERIFY2(right <= form.width(), qPrintable(QStringLiteral("panel %1 ends at %2 of %3")
+                                                           .arg(i)
+                                                           .arg(right)
+                                                           .arg(form.width())));
+            for (const QString& text : widest[i]) {
+                QVERIFY2(panel->fontMetrics().horizontalAdvance(text) <=
+                             panel->contentsRect().width(),
+                         qPrintable(text));
+            }
+        }
+    }
+
+    void aBadImageLeavesTheZoneDatabaseOn_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("truncated");
+        QTest::newRow("truncated zone image") << "earth_tz.png" << true;
+        QTest::newRow("missing day image") << "earth_day.png" << false;
+    }
+
+    void aBadImageLeavesTheZoneDatabaseOn() {
+        QFETCH(QString, file);
+        QFETCH(bool, truncated);
+        QFile image(World->DataFile(file));
+        if (truncated) {
+            QVERIFY(image.resize(image.size() / 2));
+        } else {
+            QVERIFY(image.remove());
+        }
+        TMessageRecorder messages;
+        Open();
+        TFormChronara& form = *Form;
+        QCOMPARE(messages.Texts.size(), 1);
+        QVERIFY2(messages.Texts[0].contains(file), qPrintable(messages.Texts[0]));
+        QCOMPARE(kiv::ZoneDB.Zones.size(), std::size_t{4});
+        form.Locations->AddLocation(QStringLiteral("Kolkata"), "Asia/Kolkata", 22.57, 88.36);
+        form.TimerTimer();
+        QVERIFY(form.Locations->Entries()[0].TimeValid);
+        form.PaintBox->TimerZoomTo->stop();
+        if (truncated) {
+            // The map and its sun read-outs work; the zone read-outs are off.
+            const QPoint india = ViewOf(22, 80);
+            Hover(india.x(), india.y());
+            QVERIFY(form.StatusPanelText(7).startsWith(QStringLiteral("Lat: 2")));
+            QVERIFY(form.StatusPanelText(6).isEmpty());
+        }
+        PaintNow();
+        QCOMPARE(messages.Texts.size(), 1);
+    }
+
+    void aDateTheSunCannotBeComputedForIsReportedOnce() {
+        Clock->SetUtc(kiv::EncodeDateTime(2201, 6, 1, 12, 0, 0, 0));
+        Open();
+        TFormChronara& form = *Form;
+        for (int refresh = 0; refresh < 2; ++refresh) {
+            form.Settings.ShadowRefreshCounter = 700;
+            form.TimerTimer();
+            QVERIFY(form.ShadowMap->Busy());
+            QTRY_VERIFY(!form.ShadowMap->Busy());
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(Messages->Texts.size(), 1);
+        QVERIFY2(Messages->Texts[0].startsWith(
+                     QStringLiteral("Cannot compute the position of the sun for this date")),
+                 qPrintable(Messages->Texts[0]));
     }
 };
 

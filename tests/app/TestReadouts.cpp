@@ -9,6 +9,8 @@
 
 #include <QRegularExpression>
 
+#include <mutex>
+
 using namespace apptest;
 
 namespace {
@@ -78,6 +80,52 @@ private slots:
         QTest::newRow("south pole: midnight sun") << -90.0 << 0.0 << "Lat: -90.00 Long: 0.00"
                                                   << "SR --:-- SS --:-- DL > 24h SA 66\\.\\d\u00B0"
                                                   << "UTC +0 12:00";
+    }
+
+    void pointsTheSunCannotBeAskedAbout_data() {
+        QTest::addColumn<QPointF>("point");
+        QTest::newRow("east of the map") << QPointF(1100, 256);
+        QTest::newRow("north of the map") << QPointF(512, -20);
+        QTest::newRow("south of the map") << QPointF(512, 540);
+    }
+
+    void pointsTheSunCannotBeAskedAbout() {
+        QFETCH(QPointF, point);
+        // The record holds another point's answers from before.
+        app::PointReadouts(Readouts(), MapPoint(0, 0), Noon, 0);
+        const app::TPointReadouts r = app::PointReadouts(Readouts(), point, Noon, 0);
+        QVERIFY(!r.SunKnown);
+        QCOMPARE(QStringList({r.SunRise, r.SunSet, r.DayLength, r.SunAngle}),
+                 QStringList({"SR ?", "SS ?", "DL ?", "SA ?"}));
+        QVERIFY(!r.ZoneFound);
+    }
+
+    void whileTheMapComputesTheSunIsUnknown() {
+        // A map with a worker: busy until its completion is handed back.
+        std::mutex lock;
+        std::vector<std::function<void()>> completions;
+        solar::TShadowMap busy(1024, 512, [&](std::function<void()> step) {
+            const std::lock_guard<std::mutex> guard(lock);
+            completions.push_back(std::move(step));
+        });
+        busy.OnShadowReady = [](solar::TShadowMap&) {};
+        busy.SetDateTime(0, Noon);
+        QVERIFY(busy.Busy());
+        app::TReadoutWorld world = Readouts();
+        world.ShadowMap = &busy;
+        const app::TPointReadouts r = app::PointReadouts(world, MapPoint(22, 80), Noon, 0);
+        QCOMPARE(r.SunRise, QStringLiteral("SR ?"));
+        QCOMPARE(r.SunAngle, QStringLiteral("SA ?"));
+        // The rest does not need the sun.
+        QCOMPARE(r.LatLong, QStringLiteral("Lat: 22.00 Long: 80.00"));
+        QCOMPARE(r.UtcOffset, QStringLiteral("UTC +5.5"));
+        const auto completion = [&] {
+            const std::lock_guard<std::mutex> guard(lock);
+            return completions.empty() ? std::function<void()>() : completions.front();
+        };
+        QTRY_VERIFY(completion() != nullptr);
+        completion()();
+        QVERIFY(!busy.Busy());
     }
 
     void pointsOfTheMap() {
