@@ -6,6 +6,7 @@
 #include "solar/shadow.h"
 
 #include <QCursor>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
@@ -202,6 +203,44 @@ void TMapWidget::ZoomStep(float delta) {
     TimerZoomTo->stop();
     View.ZoomBy(delta);
     LayoutView(true);
+}
+
+void TMapWidget::FormKeyDown(const QKeyEvent& event) {
+    const bool keypad = event.modifiers().testFlag(Qt::KeypadModifier);
+    const float x = View.OffsetX.Value;
+    const float y = View.OffsetY.Value;
+    const float zoom = View.Zoom.Value;
+    switch (event.key()) {
+    case Qt::Key_Minus:
+        if (keypad) {
+            FormMouseWheelDown();
+        }
+        break;
+    case Qt::Key_Plus:
+        if (keypad) {
+            FormMouseWheelUp();
+        }
+        break;
+    case Qt::Key_Left:
+        View.SetView(x - 10, y, zoom);
+        break;
+    case Qt::Key_Right:
+        View.SetView(x + 10, y, zoom);
+        break;
+    case Qt::Key_Up:
+        View.SetView(x, y - 10, zoom);
+        break;
+    case Qt::Key_Down:
+        View.SetView(x, y + 10, zoom);
+        break;
+    default:
+        break;
+    }
+    LayoutView(true);
+}
+
+void TMapWidget::keyPressEvent(QKeyEvent* event) {
+    Guarded([&] { FormKeyDown(*event); });
 }
 
 void TMapWidget::FormMouseWheelDown() {

@@ -14,6 +14,7 @@
 #include <functional>
 #include <vector>
 
+class QKeyEvent;
 class QTimer;
 
 namespace kiv {
@@ -66,6 +67,10 @@ public:
     void PanelPaintBoxResize();
     void FormMouseWheelDown();
     void FormMouseWheelUp();
+    // A key on the window: keypad minus and plus zoom as the wheel does, the
+    // arrows pan by 10 map pixels; after every key, listed or not, the view is
+    // laid out again and repainted.
+    void FormKeyDown(const QKeyEvent& event);
     void MIZoomInClick();
     void MIZoomOutClick();
     void N4Click();
@@ -89,6 +94,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // Runs a handler; an error it raises is shown and the map goes on.

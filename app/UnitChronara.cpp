@@ -19,9 +19,13 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QFrame>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QProcessEnvironment>
+#include <QScreen>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -67,6 +71,7 @@ TFormChronara::TFormChronara(const TStartOptions& options, QWidget* parent)
     CreateTray();
     ConnectCommands();
     ConnectParts();
+    ConnectDesktop();
     FormCreate();
     CreateDialogs();
     CreateSettings();
@@ -157,6 +162,22 @@ void TFormChronara::ConnectCommands() {
                 }
             });
     connect(Timer, &QTimer::timeout, this, [this] { Guarded([this] { TimerTimer(); }); });
+}
+
+void TFormChronara::ConnectDesktop() {
+    std::shared_ptr<platform::TDesktop> service = Options.Desktop;
+    if (!service) {
+        QStringList screens;
+        for (const QScreen* screen : QGuiApplication::screens()) {
+            screens << screen->name();
+        }
+        service = platform::CreateDesktop(QProcessEnvironment::systemEnvironment(), screens);
+    }
+    Desktop = new TDesktopIntegration(
+        this, {Wallpaper, TranspDesk, PISetDesktopIconTextColor, Stayontop1, PIStayOnTop},
+        std::move(service), Options.ProgramDir);
+    Desktop->ShadowBusy = [this] { return ShadowMap && ShadowMap->Busy(); };
+    Desktop->RefreshSoon = [this] { Settings.ShadowRefreshCounter = Settings.SMUpdate - 1; };
 }
 
 void TFormChronara::ConnectParts() {
@@ -328,6 +349,7 @@ void TFormChronara::FormShow() {
         return;
     }
     SettingsLoaded = true;
+    Desktop->ReadUserWallpaper();
     Guarded([this] { OptionsDialog->LoadSettings(); });
     QCoreApplication::processEvents();
     Timer->start();
@@ -367,6 +389,7 @@ void TFormChronara::MapRebuild() {
     if (ShowSM1->isChecked() && ShadowMap) {
         kiv::BlendThroughShadow(DayImage, DayImage, NightImage, ShadowMap->Shadow);
     }
+    Desktop->BuildWallpaper(DayImage, Settings.WallpaperWidth);
     PaintBox->View.RefreshMap();
     PaintBox->LayoutView(true);
 }
@@ -396,6 +419,10 @@ void TFormChronara::wheelEvent(QWheelEvent* event) {
     event->accept();
 }
 
+void TFormChronara::keyPressEvent(QKeyEvent* event) {
+    Guarded([&] { PaintBox->FormKeyDown(*event); });
+}
+
 void TFormChronara::PIExitClick() {
     // Wait for a running shadow computation, keeping the window responsive.
     while (ShadowMap && ShadowMap->Busy()) {
@@ -411,6 +438,7 @@ void TFormChronara::closeEvent(QCloseEvent* event) {
     Timer->stop();
     PaintBox->TimerZoomTo->stop();
     TrayIcon->hide();
+    Desktop->FormClose();
     event->accept();
     emit Closed();
 }
@@ -457,7 +485,7 @@ void TFormChronara::ApplicationEventsRestore() {
 void TFormChronara::EnableTrayItems() {
     for (QAction* a :
          {MIAddLocation, MIHighlightCities, PIRemoveLocation, PIShowMap, PIStayOnTop}) {
-        a->setEnabled(!NotYetBuilt.contains(a));
+        a->setEnabled(true);
     }
     if (!MultiMode->isChecked()) {
         // Without the list these stay off, as switching the list off left them.

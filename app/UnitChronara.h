@@ -6,6 +6,7 @@
 #pragma once
 
 #include "app/ClockTick.h"
+#include "app/DesktopIntegration.h"
 #include "app/DisplaySettings.h"
 #include "app/LocationList.h"
 #include "app/MapWidget.h"
@@ -47,6 +48,8 @@ struct TStartOptions {
     std::string ProgramDir;
     // The settings store's folder (the user's configuration folder when empty).
     std::string SettingsDir;
+    // The desktop service; when empty, the one of this session's desktop.
+    std::shared_ptr<platform::TDesktop> Desktop;
 };
 
 class TFormChronara : public QMainWindow {
@@ -109,6 +112,7 @@ public:
     // The parts that do the work.
     TLocationList* Locations = nullptr;
     TClockTick* Tick = nullptr;
+    TDesktopIntegration* Desktop = nullptr;
 
     // Window state: the stored display settings, and what is not stored.
     TDisplaySettings Settings;
@@ -181,6 +185,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // Building the controls (UnitChronaraLayout.cpp).
@@ -192,6 +197,7 @@ private:
     // Wiring the commands and the parts' signals.
     void ConnectCommands();
     void ConnectParts();
+    void ConnectDesktop();
     void CreateDialogs();
     void CreateSettings();
 
@@ -225,8 +231,6 @@ private:
     }
 
     std::array<QLabel*, 8> StatusPanels{};
-    // Commands that stay disabled until the work behind them exists.
-    QList<QAction*> NotYetBuilt;
     TStartOptions Options;
     // The solar library's error last reported for a shadow (0: none).
     std::int32_t ReportedSolPosError = 0;

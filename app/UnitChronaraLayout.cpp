@@ -88,13 +88,6 @@ void TFormChronara::CreateActions() {
     const std::vector<QIcon> icons = ImageList();
     MIZoomIn->setIcon(icons[1]);
     MIZoomOut->setIcon(icons[0]);
-
-    // Commands whose dialogs and desktop services come with later work stay
-    // visible but disabled until then.
-    NotYetBuilt = {PISetDesktopIconTextColor, PIStayOnTop, Stayontop1, Wallpaper, TranspDesk};
-    for (QAction* a : NotYetBuilt) {
-        a->setEnabled(false);
-    }
 }
 
 void TFormChronara::CreateMenus() {

@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
@@ -21,6 +22,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace apptest {
@@ -181,6 +183,35 @@ inline void SizePaintBox(app::TFormChronara& form, int width, int height) {
 // What every window test starts from: a fixed clock at 21 December 2026, 12:00
 // UTC with the machine at UTC, an empty database, message boxes answered (their
 // texts kept), a made-up world, and the window once OpenWindow() is called.
+// A desktop that records what it is asked to set and restore (file names only).
+class TRecordingDesktop : public platform::TDesktop {
+public:
+    explicit TRecordingDesktop(bool canSet = true) : CanSet(canSet) {}
+    QString Name() const override { return QStringLiteral("recording"); }
+    bool CanSetWallpaper() const override { return CanSet; }
+    platform::TSavedWallpaper ReadWallpaper() override {
+        return {true, {{QStringLiteral("picture"), QStringLiteral("mine.png")}}};
+    }
+    QString BackgroundColor() override { return QStringLiteral("255 0 0"); }
+    void SetWallpaper(const QString& path) override {
+        std::lock_guard guard(M);
+        Calls << QStringLiteral("set ") + QFileInfo(path).fileName();
+    }
+    void RestoreWallpaper(const platform::TSavedWallpaper& saved) override {
+        std::lock_guard guard(M);
+        Calls << QStringLiteral("restore ") + saved.Get(QStringLiteral("picture"));
+    }
+    QStringList Recorded() {
+        std::lock_guard guard(M);
+        return Calls;
+    }
+    bool CanSet;
+
+private:
+    std::mutex M;
+    QStringList Calls;
+};
+
 class TWindowFixture {
 public:
     std::unique_ptr<TTestWorld> World;
@@ -188,6 +219,8 @@ public:
     std::unique_ptr<kiv::TClockOverride> ClockOverride;
     std::unique_ptr<TMessageRecorder> Messages;
     std::unique_ptr<app::TFormChronara> Form;
+    // The window's desktop: never the real one of the machine running the tests.
+    std::shared_ptr<TRecordingDesktop> Desktop;
 
     // For a test's init().
     void StartFixture() {
@@ -196,6 +229,7 @@ public:
         ClockOverride = std::make_unique<kiv::TClockOverride>(*Clock);
         kiv::ZoneDB.Clear();
         Messages = std::make_unique<TMessageRecorder>();
+        Desktop = std::make_shared<TRecordingDesktop>();
     }
     // For a test's cleanup(): the window first, then what it used.
     void EndFixture() {
@@ -212,6 +246,7 @@ public:
         app::TStartOptions options;
         options.Max = true;
         options.ProgramDir = World->ProgramDir();
+        options.Desktop = Desktop;
         Form = std::make_unique<app::TFormChronara>(options);
         Form->show();
         const bool activated = QTest::qWaitFor([this] { return Form->SettingsLoaded; });

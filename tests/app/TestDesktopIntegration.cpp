@@ -8,40 +8,10 @@
 #include <QMenu>
 #include <QSignalSpy>
 
-#include <mutex>
-
 using namespace apptest;
 using app::TDesktopIntegration;
 
 namespace {
-
-class TRecordingDesktop : public platform::TDesktop {
-public:
-    explicit TRecordingDesktop(bool canSet = true) : CanSet(canSet) {}
-    QString Name() const override { return QStringLiteral("recording"); }
-    bool CanSetWallpaper() const override { return CanSet; }
-    platform::TSavedWallpaper ReadWallpaper() override {
-        return {true, {{QStringLiteral("picture"), QStringLiteral("mine.png")}}};
-    }
-    QString BackgroundColor() override { return QStringLiteral("255 0 0"); }
-    void SetWallpaper(const QString& path) override {
-        std::lock_guard guard(M);
-        Calls << QStringLiteral("set ") + QFileInfo(path).fileName();
-    }
-    void RestoreWallpaper(const platform::TSavedWallpaper& saved) override {
-        std::lock_guard guard(M);
-        Calls << QStringLiteral("restore ") + saved.Get(QStringLiteral("picture"));
-    }
-    QStringList Recorded() {
-        std::lock_guard guard(M);
-        return Calls;
-    }
-    bool CanSet;
-
-private:
-    std::mutex M;
-    QStringList Calls;
-};
 
 struct TRig {
     explicit TRig(bool canSet = true) : Desktop(std::make_shared<TRecordingDesktop>(canSet)) {

@@ -1,0 +1,104 @@
+// The window's desktop commands and keys: wallpaper mode through the map rebuild
+// and closing, Stay on Top in both menus, and the keys over the map.
+#include "AppTestSupport.h"
+
+#include <QKeyEvent>
+#include <QMenu>
+#include <QSignalSpy>
+
+using namespace apptest;
+using app::TDesktopIntegration;
+
+class TestWindowDesktop : public QObject, private TWindowFixture {
+    Q_OBJECT
+
+private:
+    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QKeyEvent press(QEvent::KeyPress, key, modifiers);
+        QCoreApplication::sendEvent(Form.get(), &press);
+    }
+
+private slots:
+    void init() { StartFixture(); }
+    void cleanup() { EndFixture(); }
+
+    void DesktopCommandsAreReady() {
+        QVERIFY(OpenWindow());
+        for (QAction* a : {Form->Wallpaper, Form->Stayontop1, Form->PIStayOnTop}) {
+            QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
+        }
+        // The recording desktop has no icon list, like every desktop but Windows.
+        QVERIFY(!Form->TranspDesk->isEnabled());
+        QCOMPARE(Form->PISetDesktopIconTextColor->toolTip(), app::NoIconListTip);
+        QVERIFY(Form->PopupMenu2->toolTipsVisible());
+    }
+
+    // On: the message and a refresh on the tick after next; each rebuild hands
+    // the wallpaper over; closing puts the user's back.
+    void WallpaperModeFollowsTheRebuildsAndCloseRestores() {
+        QVERIFY(OpenWindow());
+        Form->Settings.WallpaperWidth = 256;
+        Form->Wallpaper->trigger();
+        QCOMPARE(Messages->Texts, QStringList{app::WallpaperModeMessage});
+        QCOMPARE(Form->Settings.ShadowRefreshCounter, Form->Settings.SMUpdate - 1);
+
+        QSignalSpy built(Form->Desktop, &TDesktopIntegration::WallpaperBuilt);
+        Form->MapRebuild();
+        QVERIFY(built.wait(30000));
+        QCOMPARE(built.at(0).at(1).toString(), QString());
+        Form->close();
+        QCOMPARE(Desktop->Recorded(), (QStringList{QStringLiteral("set Wallpaper.bmp"),
+                                                   QStringLiteral("restore mine.png")}));
+        QCOMPARE(Messages->Texts.size(), 1);
+    }
+
+    void StayOnTopIsCheckedInBothMenus() {
+        QVERIFY(OpenWindow());
+        Form->Stayontop1->trigger();
+        QVERIFY(Form->PIStayOnTop->isChecked());
+        QVERIFY(Form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        Form->PIStayOnTop->trigger();
+        QVERIFY(!Form->Stayontop1->isChecked());
+        QVERIFY(!Form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    }
+
+    // Arrows pan by 10 map pixels; only the keypad's minus and plus zoom.
+    void KeysPanAndZoomTheMap() {
+        QVERIFY(OpenWindow());
+        app::TMapView& view = Form->PaintBox->View;
+        view.SetView(300, 100, 0.5f);
+        Form->PaintBox->LayoutView(false);
+        const float x = view.OffsetX.Value;
+        const float y = view.OffsetY.Value;
+        Key(Qt::Key_Right);
+        QCOMPARE(view.OffsetX.Value, x + 10);
+        Key(Qt::Key_Left);
+        Key(Qt::Key_Left);
+        QCOMPARE(view.OffsetX.Value, x - 10);
+        Key(Qt::Key_Down);
+        QCOMPARE(view.OffsetY.Value, y + 10);
+        Key(Qt::Key_Up);
+        QCOMPARE(view.OffsetY.Value, y);
+
+        const float zoom = view.Zoom.Value;
+        Key(Qt::Key_Minus); // the main keyboard's minus: no zoom
+        QCOMPARE(view.Zoom.Value, zoom);
+        Key(Qt::Key_Minus, Qt::KeypadModifier);
+        QVERIFY(view.Zoom.Value > zoom);
+        Key(Qt::Key_Plus, Qt::KeypadModifier);
+        QCOMPARE(view.Zoom.Value, zoom);
+    }
+
+    // Any key lays the view out again: a view left beyond its bounds comes back.
+    void AnUnlistedKeyLaysOutTheView() {
+        QVERIFY(OpenWindow());
+        app::TMapView& view = Form->PaintBox->View;
+        view.SetView(-5000, -5000, view.Zoom.Value);
+        Key(Qt::Key_A);
+        QVERIFY(view.OffsetX.Value > -5000);
+        QVERIFY(view.OffsetY.Value > -5000);
+    }
+};
+
+QTEST_MAIN(TestWindowDesktop)
+#include "TestWindowDesktop.moc"
