@@ -1,6 +1,7 @@
 #include "app/DesktopIntegration.h"
 
 #include "app/Messages.h"
+#include "app/StringTable.h"
 #include "kiv/KivData.h"
 
 #include <QAction>
@@ -10,13 +11,8 @@
 
 namespace app {
 
-const QString WallpaperModeMessage =
-    QStringLiteral("Your wallpaper gets now updated every time the Shadow Map is updated.\r\n"
-                   "If the Shadow Map is disabled, this feature has no effect!\r\n"
-                   "IMPORTANT: If you have Web Contents enabled, this feature wont work!");
-const QString NoWallpaperMessage =
-    QStringLiteral("This desktop offers no way for Chronara to set the wallpaper, so Wallpaper "
-                   "Mode stays off.");
+const QString WallpaperModeMessage = QString::fromUtf8(strings::WallpaperMode);
+const QString NoWallpaperMessage = QString::fromUtf8(strings::NoWallpaper);
 const QString NoIconListTip =
     QStringLiteral("The text of the desktop icons can be changed only on Windows.");
 

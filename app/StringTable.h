@@ -28,9 +28,16 @@ inline constexpr const char* NotInteger = "'%1' is not a valid integer value";
 inline constexpr const char* WallpaperWidthRange =
     "The wallpaper width must be from %1 to %2 pixels.";
 
+inline constexpr const char* WallpaperMode =
+    "Your wallpaper gets now updated every time the Shadow Map is updated.\r\n"
+    "If the Shadow Map is disabled, this feature has no effect!\r\n"
+    "IMPORTANT: If you have Web Contents enabled, this feature wont work!";
+inline constexpr const char* NoWallpaper =
+    "This desktop offers no way for Chronara to set the wallpaper, so Wallpaper Mode stays off.";
+
 inline constexpr std::array All = {
-    About,   PercentUsed, NotConnected,       ListLimit, ClearListQuestion,
-    PanHint, AddLocation, ChangeLocation,     ClockHint, Night,
-    Busy,    NotInteger,  WallpaperWidthRange};
+    About,   PercentUsed, NotConnected,        ListLimit,     ClearListQuestion,
+    PanHint, AddLocation, ChangeLocation,      ClockHint,     Night,
+    Busy,    NotInteger,  WallpaperWidthRange, WallpaperMode, NoWallpaper};
 
 } // namespace app::strings
