@@ -52,6 +52,26 @@ private slots:
         QCOMPARE(Messages->Texts.size(), 1);
     }
 
+    // Closing with the mode on puts the user's wallpaper back but stores the
+    // mode as on: the next start is in wallpaper mode without the message.
+    void ClosingWithTheModeOnKeepsItForTheNextStart() {
+        QVERIFY(OpenWindow());
+        Form->Wallpaper->trigger();
+        Form->close();
+        QCOMPARE(Desktop->Recorded(), QStringList{QStringLiteral("restore mine.png")});
+        Form.reset();
+        Messages->Texts.clear();
+
+        QVERIFY(OpenWindow());
+        QVERIFY(Form->Wallpaper->isChecked());
+        QVERIFY(Messages->Texts.isEmpty());
+        QSignalSpy built(Form->Desktop, &TDesktopIntegration::WallpaperBuilt);
+        Form->Settings.WallpaperWidth = 128;
+        Form->MapRebuild();
+        QVERIFY(built.wait(30000));
+        QCOMPARE(Desktop->Recorded().last(), QStringLiteral("set Wallpaper.bmp"));
+    }
+
     void StayOnTopIsCheckedInBothMenus() {
         QVERIFY(OpenWindow());
         Form->Stayontop1->trigger();
