@@ -3,11 +3,13 @@
 #include "kiv/KivErrors.h"
 #include "kiv/KivTimeZone.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 namespace app {
 
@@ -43,7 +45,10 @@ void TMapView::LayoutView(int pw, int ph) {
         FViewImage = QImage(FPW, FPH, QImage::Format_RGB32);
         FViewImage.fill(Qt::black);
     }
+    FGridAdded = false;
+    ++FLayoutCount;
     if (FPW == 0 || FPH == 0 || MapW() == 0 || MapH() == 0) {
+        FHasSource = false;
         return;
     }
     Zoom.SetMin(0.15f);
@@ -54,7 +59,8 @@ void TMapView::LayoutView(int pw, int ph) {
     OffsetX.SetMax(std::max(0.f, static_cast<float>(MapW()) - vw));
     OffsetY.SetMin(0);
     OffsetY.SetMax(std::max(0.f, static_cast<float>(MapH()) - vh));
-    Resample(OffsetX.Value, OffsetY.Value, vw, vh);
+    PlanSamples(OffsetX.Value, OffsetY.Value, vw, vh);
+    ResampleAll();
 }
 
 void TMapView::SetMap(const kiv::TFastDIB* map) {
@@ -63,6 +69,7 @@ void TMapView::SetMap(const kiv::TFastDIB* map) {
 }
 
 void TMapView::RefreshMap() {
+    ++FLayoutCount;
     const int w = MapW();
     const int h = MapH();
     if (FMapImage.width() != w || FMapImage.height() != h) {
@@ -85,7 +92,9 @@ void TMapView::RefreshMap() {
     }
 }
 
-void TMapView::Resample(float x0, float y0, float vw, float vh) {
+// ---------------------------------------------------------------- resampling
+
+void TMapView::PlanSamples(float x0, float y0, float vw, float vh) {
     const float mapW = static_cast<float>(MapW());
     const float mapH = static_cast<float>(MapH());
     // Float rounding of the bounds must never reach outside the map.
@@ -95,12 +104,40 @@ void TMapView::Resample(float x0, float y0, float vw, float vh) {
     vh = std::clamp(vh, 0.f, mapH - y0);
     kiv::KivAssert(x0 >= 0 && y0 >= 0 && x0 + vw <= mapW && y0 + vh <= mapH,
                    "Map view rectangle outside the map");
-    QPainter painter(&FViewImage);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    FSource = QRectF(x0, y0, vw, vh);
     // Close up, where single map pixels would show as blocks, the view is
     // smoothed (bilinear); farther out each view pixel takes its map pixel.
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, Zoom.Value < kSmoothBelow);
-    painter.drawImage(QRectF(0, 0, FPW, FPH), FMapImage, QRectF(x0, y0, vw, vh));
+    FSmooth = Zoom.Value < kSmoothBelow;
+    FHasSource = true;
+}
+
+void TMapView::ResamplePart(QImage& out, const QRect& part) const {
+    if (out.size() != part.size() || out.format() != QImage::Format_RGB32) {
+        out = QImage(part.size(), QImage::Format_RGB32);
+    }
+    if (!FHasSource || part.isEmpty()) {
+        out.fill(Qt::black);
+        return;
+    }
+    // The same mapping as the whole view's, clipped to the part: every pixel
+    // comes out as the whole resampling gives it.
+    QPainter painter(&out);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, FSmooth);
+    painter.translate(-part.topLeft());
+    painter.drawImage(QRectF(0, 0, FPW, FPH), FMapImage, FSource);
+}
+
+void TMapView::ResampleAll() const {
+    FGridAdded = false;
+    if (!FHasSource || FViewImage.isNull()) {
+        FViewImage.fill(Qt::black);
+        return;
+    }
+    QPainter painter(&FViewImage);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, FSmooth);
+    painter.drawImage(QRectF(0, 0, FPW, FPH), FMapImage, FSource);
 }
 
 void TMapView::ZoomBy(float delta) {
@@ -178,57 +215,194 @@ void Square(QPainter& painter, QPoint p, int half, QColor fill, QColor outline) 
     painter.drawRect(r.adjusted(0, 0, -1, -1));
 }
 
+// The labels' font: the window font's face, its point size taken as pixels.
+QFont LabelFont(const QFont& windowFont) {
+    QFont font = windowFont;
+    font.setPixelSize(std::max(1, windowFont.pointSize()));
+    return font;
+}
+
 void Label(QPainter& painter, QPoint p, const QString& text) {
     painter.drawText(QRect(p.x() + 5, p.y() + 5, 4000, 400), Qt::AlignLeft | Qt::AlignTop, text);
 }
 
 } // namespace
 
+std::vector<TMapView::TGridLine> TMapView::GridLines() const {
+    std::vector<TGridLine> lines;
+    for (int k = -18; k <= 18; ++k) {
+        const double v = 10.0 * k;
+        const bool major = k % 9 == 0;
+        const QPoint p = PlaceToView(v, v);
+        if (p.x() >= 0 && p.x() < FPW) {
+            lines.push_back({QLine(p.x(), 0, p.x(), FPH - 1), major});
+        }
+        if (p.y() >= 0 && p.y() < FPH) {
+            lines.push_back({QLine(0, p.y(), FPW - 1, p.y()), major});
+        }
+    }
+    return lines;
+}
+
+namespace {
+
+// Every pixel a grid line's pen may touch lies within this many pixels of it.
+constexpr int kLineReach = 3;
+
+QRect LineBounds(const QLine& line) {
+    return QRect(line.p1(), line.p2())
+        .normalized()
+        .adjusted(-kLineReach, -kLineReach, kLineReach, kLineReach);
+}
+
+} // namespace
+
+void TMapView::DrawGridLines(QPainter& painter, const std::vector<TGridLine>& lines,
+                             const QRect& area) const {
+    for (const TGridLine& line : lines) {
+        if (!LineBounds(line.Line).intersects(area)) {
+            continue;
+        }
+        painter.setPen(line.Major ? QPen(QColor(128, 0, 0), 2) : QPen(QColor(50, 50, 50), 0));
+        painter.drawLine(line.Line);
+    }
+}
+
+void TMapView::AddLayer(QPainter& target, const QRect& area, const std::vector<TGridLine>& lines,
+                        const TViewOverlay* squares) const {
+    // What is drawn here lightens the map: it is painted on black, in the
+    // order of the whole picture, and added channel by channel.
+    QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
+    layer.fill(Qt::transparent);
+    QPainter painter(&layer);
+    painter.translate(-area.topLeft());
+    if (squares != nullptr) {
+        for (const auto& place : squares->Database->Places) {
+            if (!place.InRange) {
+                continue;
+            }
+            const int d = std::min(255, static_cast<int>(std::nearbyint(15 * place.Distance)));
+            Square(painter, PlaceToView(place.Latitude, place.Longitude), 2,
+                   QColor(255 - d, 255 - d, 0), QColor(255 - d, 0, 0));
+        }
+    }
+    DrawGridLines(painter, lines, area);
+    painter.end();
+    target.drawImage(area.topLeft(), layer);
+}
+
+void TMapView::AddGrid() const {
+    const std::vector<TGridLine> lines = GridLines();
+    // The grid covers narrow bands around its lines: the horizontal lines'
+    // bands of rows, then the vertical lines' bands of columns outside them.
+    std::vector<std::pair<int, int>> rows;
+    std::vector<std::pair<int, int>> cols;
+    const auto addBand = [](std::vector<std::pair<int, int>>& bands, int at, int size) {
+        const int first = std::max(0, at - kLineReach);
+        const int last = std::min(size, at + kLineReach + 1);
+        if (!bands.empty() && first <= bands.back().second) {
+            bands.back().second = std::max(bands.back().second, last);
+        } else {
+            bands.emplace_back(first, last);
+        }
+    };
+    std::vector<int> ys;
+    std::vector<int> xs;
+    for (const TGridLine& line : lines) {
+        if (line.Line.y1() == line.Line.y2()) {
+            ys.push_back(line.Line.y1());
+        } else {
+            xs.push_back(line.Line.x1());
+        }
+    }
+    std::sort(ys.begin(), ys.end());
+    std::sort(xs.begin(), xs.end());
+    for (int y : ys) {
+        addBand(rows, y, FPH);
+    }
+    for (int x : xs) {
+        addBand(cols, x, FPW);
+    }
+    QPainter target(&FViewImage);
+    target.setCompositionMode(QPainter::CompositionMode_Plus);
+    QRegion rowBands;
+    for (const auto& [first, last] : rows) {
+        const QRect band(0, first, FPW, last - first);
+        AddLayer(target, band, lines, nullptr);
+        rowBands += band;
+    }
+    target.setClipRegion(QRegion(0, 0, FPW, FPH).subtracted(rowBands));
+    for (const auto& [first, last] : cols) {
+        AddLayer(target, QRect(first, 0, last - first, FPH), lines, nullptr);
+    }
+}
+
+QRect TMapView::NearSquaresRect(const TViewOverlay& overlay) const {
+    QRect near;
+    if (!overlay.Highlight || !overlay.PointerInside || overlay.Database == nullptr) {
+        return near;
+    }
+    for (const auto& place : overlay.Database->Places) {
+        // A square of distance 17 or more is black and adds nothing by itself.
+        if (!place.InRange || 15 * place.Distance >= 254.5) {
+            continue;
+        }
+        const QPoint p = PlaceToView(place.Latitude, place.Longitude);
+        near |= QRect(p.x() - 2, p.y() - 2, 5, 5);
+    }
+    return near & QRect(0, 0, FPW, FPH);
+}
+
+QRegion TMapView::PointerRegion(const TViewOverlay& overlay) const {
+    QRegion region(NearSquaresRect(overlay));
+    const kiv::TTimeZone* db = overlay.Database;
+    if (!overlay.Highlight || !overlay.PointerInside || db == nullptr || db->Nearest < 0 ||
+        db->Nearest >= static_cast<int>(db->Places.size())) {
+        return region;
+    }
+    const auto& nearest = db->Places[static_cast<std::size_t>(db->Nearest)];
+    const QPoint p = PlaceToView(nearest.Latitude, nearest.Longitude);
+    region += QRect(p.x() - 3, p.y() - 3, 7, 7);
+    const QFontMetrics metrics(LabelFont(overlay.Font));
+    const QRect text =
+        metrics.boundingRect(QRect(p.x() + 5, p.y() + 5, 4000, 400), Qt::AlignLeft | Qt::AlignTop,
+                             QString::fromStdString(nearest.Name));
+    // A margin for glyphs that reach past their advance.
+    region += text.adjusted(-4, -4, 4, 4);
+    return region & QRect(0, 0, FPW, FPH);
+}
+
 void TMapView::Paint(QPainter& painter, const TViewOverlay& overlay) const {
-    painter.drawImage(0, 0, FViewImage);
     const kiv::TTimeZone* db = overlay.Database;
     const bool detail = Zoom.Value < kDetailBelow;
+    // The grid is part of the cached view image: added once per layout.
+    const bool grid = overlay.Highlight && detail;
+    if (grid != FGridAdded) {
+        if (grid) {
+            AddGrid();
+        } else {
+            ResampleAll();
+        }
+        FGridAdded = grid;
+    }
+    painter.drawImage(0, 0, FViewImage);
 
     if (overlay.Highlight) {
-        // What is drawn here lightens the map: it is painted on black and added
-        // to the view channel by channel, saturating at white.
-        if (FLayer.size() != FViewImage.size()) {
-            FLayer = QImage(FViewImage.size(), QImage::Format_ARGB32_Premultiplied);
+        // The squares near the pointer: that part of the view is composed again
+        // from the map, the squares and the grid over it.
+        const QRect near = NearSquaresRect(overlay);
+        if (!near.isEmpty()) {
+            QImage part;
+            ResamplePart(part, near);
+            QPainter target(&part);
+            target.translate(-near.topLeft());
+            target.setCompositionMode(QPainter::CompositionMode_Plus);
+            AddLayer(target, near, grid ? GridLines() : std::vector<TGridLine>{}, &overlay);
+            target.end();
+            painter.drawImage(near.topLeft(), part);
         }
-        FLayer.fill(Qt::transparent);
-        QPainter layer(&FLayer);
-        if (overlay.PointerInside && db != nullptr) {
-            for (const auto& place : db->Places) {
-                if (!place.InRange) {
-                    continue;
-                }
-                const int d = std::min(255, static_cast<int>(std::nearbyint(15 * place.Distance)));
-                Square(layer, PlaceToView(place.Latitude, place.Longitude), 2,
-                       QColor(255 - d, 255 - d, 0), QColor(255 - d, 0, 0));
-            }
-        }
-        if (detail) {
-            for (int k = -18; k <= 18; ++k) {
-                const double v = 10.0 * k;
-                const bool major = k % 9 == 0;
-                layer.setPen(major ? QPen(QColor(128, 0, 0), 2) : QPen(QColor(50, 50, 50), 0));
-                const QPoint p = PlaceToView(v, v);
-                if (p.x() >= 0 && p.x() < FPW) {
-                    layer.drawLine(p.x(), 0, p.x(), FPH - 1);
-                }
-                if (p.y() >= 0 && p.y() < FPH) {
-                    layer.drawLine(0, p.y(), FPW - 1, p.y());
-                }
-            }
-        }
-        layer.end();
-        painter.setCompositionMode(QPainter::CompositionMode_Plus);
-        painter.drawImage(0, 0, FLayer);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
 
-        QFont font = overlay.Font;
-        font.setPixelSize(std::max(1, overlay.Font.pointSize()));
-        painter.setFont(font);
+        painter.setFont(LabelFont(overlay.Font));
         painter.setBackgroundMode(Qt::OpaqueMode);
         painter.setBackground(QColor(0, 0, 255));
         for (const TViewPlace& place : overlay.Listed) {

@@ -8,9 +8,15 @@
 
 #include <QFont>
 #include <QImage>
+#include <QLine>
 #include <QPoint>
 #include <QPointF>
+#include <QRect>
+#include <QRectF>
+#include <QRegion>
 #include <QString>
+
+#include <cstdint>
 
 #include <vector>
 
@@ -27,6 +33,7 @@ struct TViewPlace {
     QString Name;
     double Latitude = 0;
     double Longitude = 0;
+    bool operator==(const TViewPlace&) const = default;
 };
 
 // What a paint draws besides the map.
@@ -60,6 +67,9 @@ public:
     int MapW() const { return Map ? Map->Width() : 0; }
     int MapH() const { return Map ? Map->Height() : 0; }
     int PW() const { return FPW; }
+    // Counts the layouts and map refreshes: what the view image shows changes
+    // only with this count.
+    std::uint64_t LayoutCount() const { return FLayoutCount; }
     int PH() const { return FPH; }
 
     // Recomputes the bounds for a paint box of pw x ph and resamples the visible
@@ -84,21 +94,55 @@ public:
     // A point of the place grid (Y northward) to a paint-box pixel.
     QPoint GridToView(float x, float y) const;
 
-    // The map resampled at the paint box's size (top row first).
+    // The map resampled at the paint box's size (top row first); after a paint
+    // with the grid, the grid is added into it.
     const QImage& ViewImage() const { return FViewImage; }
 
-    // Paints the view image with the overlays, as one picture of PW x PH.
+    // Paints the view image with the overlays, as one picture of PW x PH. A
+    // painter clipped to part of the view costs in proportion to that part.
     void Paint(QPainter& painter, const TViewOverlay& overlay) const;
 
+    // The pixels that the overlays following the pointer (the places near it,
+    // the nearest place's square and label) cover in a paint with `overlay`;
+    // nothing else in the picture changes when only the pointer moves.
+    QRegion PointerRegion(const TViewOverlay& overlay) const;
+
+    // The map resampled into `out` for the view pixels of `part` (within the
+    // view), exactly as the view image holds them without the grid.
+    void ResamplePart(QImage& out, const QRect& part) const;
+
 private:
-    void Resample(float x0, float y0, float vw, float vh);
+    struct TGridLine {
+        QLine Line;
+        bool Major = false;
+    };
+    // Keeps the map rectangle the view shows and how it is sampled.
+    void PlanSamples(float x0, float y0, float vw, float vh);
+    // The whole view image, without the grid.
+    void ResampleAll() const;
+    std::vector<TGridLine> GridLines() const;
+    void DrawGridLines(QPainter& painter, const std::vector<TGridLine>& lines,
+                       const QRect& area) const;
+    // The grid added into the view image, lines only, in small pieces.
+    void AddGrid() const;
+    // Lays `lines` (and before them the squares near the pointer when given)
+    // over the view pixels of `area`, the sum saturating at white.
+    void AddLayer(QPainter& target, const QRect& area, const std::vector<TGridLine>& lines,
+                  const TViewOverlay* squares) const;
+    QRect NearSquaresRect(const TViewOverlay& overlay) const;
 
     const kiv::TFastDIB* Map = nullptr;
     QImage FMapImage; // the map, top row first, as the painter reads it
     int FPW = 0;
     int FPH = 0;
-    QImage FViewImage;
-    mutable QImage FLayer; // the additive overlay, reused between paints
+    QRectF FSource; // the visible map rectangle, map pixels from the top-left
+    bool FSmooth = false;
+    bool FHasSource = false;
+    // The resampled map; the grid is added into it by the first paint that
+    // draws the grid and removed (by resampling again) by one that does not.
+    mutable QImage FViewImage;
+    mutable bool FGridAdded = false;
+    std::uint64_t FLayoutCount = 0;
 };
 
 } // namespace app

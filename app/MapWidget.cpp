@@ -8,10 +8,12 @@
 #include <QCursor>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QTimer>
 
 #include <cmath>
+#include <utility>
 
 namespace app {
 
@@ -46,10 +48,15 @@ bool TMapWidget::MapShown() const {
 
 // ---------------------------------------------------------------- events
 
-void TMapWidget::paintEvent(QPaintEvent*) {
+void TMapWidget::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     try {
         PaintBoxPaint(painter);
+        ShownPointerRegion = ShownPointerRegion.subtracted(event->region())
+                                 .united(PaintedPointerRegion.intersected(event->region()));
+        if (event->region().contains(rect())) {
+            ShownScene = PaintedScene;
+        }
     } catch (const std::exception& e) {
         // Never a box from inside a paint: report after it, once per text.
         const QString text = QString::fromUtf8(e.what());
@@ -124,23 +131,60 @@ void TMapWidget::TimerZoomToTimer() {
     repaint();
 }
 
-void TMapWidget::PaintBoxPaint(QPainter& painter) {
+TViewOverlay TMapWidget::Overlay() const {
     TViewOverlay overlay;
     overlay.Highlight = FHighlight;
     overlay.PointerInside = PointerInside && rect().contains(PointerPos);
     overlay.FollowSelection = FFollowSelection;
     overlay.Database = &kiv::ZoneDB;
-    if (ListedPlaces) {
-        overlay.Listed = ListedPlaces();
-    }
     overlay.Font = font();
+    return overlay;
+}
+
+void TMapWidget::UpdateNearest(bool pointerInside) {
     QString title;
-    if (overlay.PointerInside && ShadowMap &&
+    if (pointerInside && ShadowMap &&
         NearestPlaceReadout(kiv::ZoneDB, *ShadowMap, View.ViewToMap(PointerPos.x(), PointerPos.y()),
                             title)) {
         emit NearestPlaceChanged(title);
     }
+}
+
+void TMapWidget::PaintBoxPaint(QPainter& painter) {
+    TViewOverlay overlay = Overlay();
+    if (ListedPlaces) {
+        overlay.Listed = ListedPlaces();
+    }
+    if (!std::exchange(NearestFresh, false)) {
+        UpdateNearest(overlay.PointerInside);
+    }
     View.Paint(painter, overlay);
+    PaintedPointerRegion = View.PointerRegion(overlay);
+    PaintedScene = Scene(overlay);
+}
+
+TMapWidget::TScene TMapWidget::Scene(const TViewOverlay& overlay) const {
+    return {View.LayoutCount(),      overlay.Highlight,
+            overlay.FollowSelection, QPointF(View.TargetX, View.TargetY),
+            overlay.Listed,          overlay.Font};
+}
+
+void TMapWidget::RepaintPointer() {
+    TViewOverlay overlay = Overlay();
+    if (ListedPlaces) {
+        overlay.Listed = ListedPlaces();
+    }
+    if (!(Scene(overlay) == ShownScene)) {
+        repaint();
+        return;
+    }
+    UpdateNearest(overlay.PointerInside);
+    const QRegion dirty = ShownPointerRegion.united(View.PointerRegion(overlay));
+    if (!dirty.isEmpty()) {
+        NearestFresh = true;
+        repaint(dirty);
+    }
+    NearestFresh = false;
 }
 
 void TMapWidget::PanelPaintBoxMouseMove(Qt::MouseButtons buttons, int x, int y) {
@@ -168,12 +212,15 @@ void TMapWidget::PanelPaintBoxMouseMove(Qt::MouseButtons buttons, int x, int y) 
         View.OffsetX.SetValue(View.OffsetX.Value - static_cast<float>(x - LastPointer.x()) * zoom);
         View.OffsetY.SetValue(View.OffsetY.Value - static_cast<float>(y - LastPointer.y()) * zoom);
         LayoutView(false);
+        repaint();
     } else if (buttons & Qt::MiddleButton) {
         TimerZoomTo->stop();
         View.ZoomBy(static_cast<float>(y - LastPointer.y()) / 100.f);
         LayoutView(false);
+        repaint();
+    } else {
+        RepaintPointer();
     }
-    repaint();
     LastPointer = QPoint(x, y);
 }
 

@@ -7,10 +7,14 @@
 #include "app/MapView.h"
 #include "app/Readouts.h"
 
+#include <QFont>
 #include <QPoint>
+#include <QPointF>
+#include <QRegion>
 #include <QString>
 #include <QWidget>
 
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -101,6 +105,12 @@ private:
     template <class F> void Guarded(F&& handler);
     void ZoomStep(float delta);
     bool MapShown() const;
+    TViewOverlay Overlay() const;
+    // Queries the nearest place for the pointer; tells the window when it changed.
+    void UpdateNearest(bool pointerInside);
+    // Repaints after a pointer move that left the view as it was: only where
+    // the overlays following the pointer were or now are.
+    void RepaintPointer();
 
     const kiv::TFastDIB* ZoneImage = nullptr;
     solar::TShadowMap* ShadowMap = nullptr;
@@ -108,6 +118,25 @@ private:
     bool FFollowSelection = false;
     QPoint LastPointer;
     QString LastPaintError;
+    // Where the pointer's overlays lie on screen, and where the last paint
+    // drew them; the nearest place already queried for the coming paint.
+    QRegion ShownPointerRegion;
+    QRegion PaintedPointerRegion;
+    bool NearestFresh = false;
+    // Everything but the pointer that decides the picture: a pointer move
+    // repaints all of it when this differs from the last whole paint.
+    struct TScene {
+        std::uint64_t Layout = 0;
+        bool Highlight = false;
+        bool FollowSelection = false;
+        QPointF Target;
+        std::vector<TViewPlace> Listed;
+        QFont Font;
+        bool operator==(const TScene&) const = default;
+    };
+    TScene Scene(const TViewOverlay& overlay) const;
+    TScene PaintedScene;
+    TScene ShownScene;
 };
 
 } // namespace app
