@@ -85,19 +85,6 @@ std::string_view Trimmed(std::string_view s) {
     return s;
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // The text after a line's first "=", trimmed.
 std::string_view ValueOf(std::string_view line) {
     return Trimmed(line.substr(line.find('=') + 1));
@@ -153,10 +140,10 @@ std::string UnescapeLangText(std::string_view text) {
         if (simple != 0) {
             out += simple;
             i += 2;
-        } else if (d == 'x' && i + 3 < n && HexValue(text[i + 2]) >= 0 &&
-                   HexValue(text[i + 3]) >= 0) {
+        } else if (d == 'x' && i + 3 < n && HexDigit(text[i + 2]) >= 0 &&
+                   HexDigit(text[i + 3]) >= 0) {
             AppendCp1252(out,
-                         static_cast<unsigned>(HexValue(text[i + 2]) * 16 + HexValue(text[i + 3])));
+                         static_cast<unsigned>(HexDigit(text[i + 2]) * 16 + HexDigit(text[i + 3])));
             i += 4;
         } else if (d >= '0' && d <= '7') {
             unsigned value = 0;

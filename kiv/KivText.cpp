@@ -118,19 +118,6 @@ int CompareFolded(std::string_view a, std::string_view b, bool prefixOnly) {
     return i == a.size() ? -1 : 1;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // The characters written as a backslash and a letter, and those letters.
 constexpr std::string_view EscapedChars = "\n\t\r\a\b\f\v\"\\";
 constexpr std::string_view EscapeLetters = "ntrabfv\"\\";
@@ -290,6 +277,19 @@ std::string UnescapeText(std::string_view text) {
         }
     }
     return out;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
 }
 
 } // namespace kiv

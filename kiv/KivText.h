@@ -25,6 +25,10 @@ int CompareText(std::string_view a, std::string_view b);
 // Whether the folded text begins with the folded prefix.
 bool StartsWithText(std::string_view text, std::string_view prefix);
 
+// The value of a hexadecimal digit (either letter case), or -1 for any other
+// character.
+int HexDigit(char c);
+
 // One name looked for among many (a linear scan by name): SameText with
 // cheap refusals that mostly need no more than a name's length.
 class TNameMatcher {

@@ -77,19 +77,6 @@ bool ReadQuoted(const QByteArray& line, qsizetype& pos, QByteArray& text) {
     return false;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // "xx,xx,..." (possibly empty) into bytes.
 bool ParseHexBytes(QByteArray text, QByteArray& bytes) {
     text = text.trimmed();
@@ -98,10 +85,10 @@ bool ParseHexBytes(QByteArray text, QByteArray& bytes) {
     }
     for (const QByteArray& part : text.split(',')) {
         const QByteArray p = part.trimmed();
-        if (p.size() != 2 || HexDigit(p[0]) < 0 || HexDigit(p[1]) < 0) {
+        if (p.size() != 2 || kiv::HexDigit(p[0]) < 0 || kiv::HexDigit(p[1]) < 0) {
             return false;
         }
-        bytes += static_cast<char>(HexDigit(p[0]) * 16 + HexDigit(p[1]));
+        bytes += static_cast<char>(kiv::HexDigit(p[0]) * 16 + kiv::HexDigit(p[1]));
     }
     return true;
 }
@@ -140,7 +127,7 @@ bool ParseData(const QByteArray& data, TRegValue& value) {
         }
         std::uint32_t v = 0;
         for (char c : digits) {
-            const int d = HexDigit(c);
+            const int d = kiv::HexDigit(c);
             if (d < 0) {
                 return false;
             }
