@@ -35,6 +35,16 @@ bool LocalTimeOf(const QString& zoneName, kiv::TDateTime utc, kiv::TDateTime& lo
     }
 }
 
+// The zone's offset (minutes) now, for storing while another moment is
+// shown; `fallback` when the zone cannot say.
+std::int32_t PresentOffset(const QString& zoneName, kiv::TDateTime nowUtc, std::int32_t fallback) {
+    kiv::TDateTime local = 0;
+    QString abbreviation;
+    QString error;
+    std::int32_t minutes = fallback;
+    return LocalTimeOf(zoneName, nowUtc, local, abbreviation, minutes, error) ? minutes : fallback;
+}
+
 // What a row or the clock line shows in place of a time its zone cannot give.
 QString ZoneErrorMark(const QString& error) {
     return error.startsWith(QLatin1String("Could not locate Zone"))
@@ -58,7 +68,7 @@ TClockTick::TClockTick(QWidget* messageParent, QObject* parent)
 void TClockTick::Run(const TTickScene& scene) {
     TDisplaySettings& settings = *scene.Settings;
     // 1. Counted even when a tick is running.
-    if (settings.SMUpdate > 0) {
+    if (scene.Counts && settings.SMUpdate > 0) {
         ++settings.ShadowRefreshCounter;
     }
     // 2.
@@ -68,9 +78,10 @@ void TClockTick::Run(const TTickScene& scene) {
     TickBusy = true;
     try {
         // One instant for the whole tick: every row, the clock line and the sun
-        // angles read the same moment.
+        // angles read the same moment, the present or the one picked.
         kiv::TClock& clock = kiv::CurrentClock();
-        const kiv::TDateTime utc = clock.UtcNow();
+        const kiv::TDateTime nowUtc = clock.UtcNow();
+        const kiv::TDateTime utc = scene.Present ? nowUtc : scene.Moment;
         const int machineOffset = clock.OffsetMinutesAt(utc);
         const kiv::TDateTime machineLocal = kiv::IncMinute(utc, machineOffset);
         TClockTextRequest request;
@@ -88,7 +99,7 @@ void TClockTick::Run(const TTickScene& scene) {
         TLocationList& list = *scene.List;
         if (list.ListMode()) {
             // 4. Every row, first to last.
-            WriteRows(scene, utc, request, trayTip);
+            WriteRows(scene, utc, nowUtc, request, trayTip);
             // 5. The clock line shows the last row.
             if (scene.ShowClock && !list.IsEmpty() && !scene.MapHidden) {
                 const TLocationEntry& last = list.Entries().back();
@@ -114,8 +125,9 @@ void TClockTick::Run(const TTickScene& scene) {
                 request.Latitude = single.Latitude;
                 request.Longitude = single.Longitude;
                 clockLine = ClockLineText(scene, single.Name, request);
-                single.UtcOffset = minutes;
-                if (kiv::SecondOf(request.Local) == 0) {
+                single.UtcOffset =
+                    scene.Present ? minutes : PresentOffset(single.ZoneName, nowUtc, minutes);
+                if (TrayTipDue(scene, request.Local)) {
                     trayTip = clockLine;
                 }
             } else {
@@ -131,6 +143,7 @@ void TClockTick::Run(const TTickScene& scene) {
             scene.ClockLabel->setText(clockLine);
         }
         if (!trayTip.isEmpty()) {
+            trayTip.prepend(scene.TrayMark);
             trayTip.truncate(MaxTrayTipLength);
             if (scene.TrayIcon->toolTip() != trayTip) {
                 scene.TrayIcon->setToolTip(trayTip);
@@ -144,11 +157,16 @@ void TClockTick::Run(const TTickScene& scene) {
         return;
     }
     // 8.
+    ShowedMoment = !scene.Present;
     TickBusy = false;
 }
 
-void TClockTick::WriteRows(const TTickScene& scene, kiv::TDateTime utc, TClockTextRequest& request,
-                           QString& trayTip) {
+bool TClockTick::TrayTipDue(const TTickScene& scene, kiv::TDateTime local) const {
+    return kiv::SecondOf(local) == 0 || !scene.Present || ShowedMoment;
+}
+
+void TClockTick::WriteRows(const TTickScene& scene, kiv::TDateTime utc, kiv::TDateTime nowUtc,
+                           TClockTextRequest& request, QString& trayTip) {
     const TDisplaySettings& settings = *scene.Settings;
     TLocationList& list = *scene.List;
     // The rows' labels all have the hint label's font.
@@ -187,8 +205,8 @@ void TClockTick::WriteRows(const TTickScene& scene, kiv::TDateTime utc, TClockTe
         int textWidth = 0;
         const QString text = FormatClockText(request, &textWidth);
         entry.RowShape->SetTimeText(text, textWidth);
-        entry.UtcOffset = minutes;
-        if (kiv::SecondOf(entry.LocalTime) == 0) {
+        entry.UtcOffset = scene.Present ? minutes : PresentOffset(entry.ZoneName, nowUtc, minutes);
+        if (TrayTipDue(scene, entry.LocalTime)) {
             // Rows reaching second 0 together: the last one stays.
             trayTip = entry.NameLabel->text() + QStringLiteral(": ") + entry.TimeLabel->text();
         }

@@ -31,6 +31,15 @@ struct TTickScene {
     bool ShowClock = false;                 // "Show Clock" is checked
     bool MapHidden = false;
     bool WindowVisible = false;
+    // The moment the texts show (UTC), unless it is the present. The offsets
+    // kept for storing are always the present's.
+    bool Present = true;
+    kiv::TDateTime Moment = 0;
+    // Put in front of the tooltip while a picked moment is shown.
+    QString TrayMark;
+    // A tick of the timer counts toward the shadow refresh; a rewrite of the
+    // texts for another moment does not.
+    bool Counts = true;
 };
 
 class TClockTick : public QObject {
@@ -47,8 +56,11 @@ public:
     void Run(const TTickScene& scene);
 
 private:
-    void WriteRows(const TTickScene& scene, kiv::TDateTime utc, TClockTextRequest& request,
-                   QString& trayTip);
+    void WriteRows(const TTickScene& scene, kiv::TDateTime utc, kiv::TDateTime nowUtc,
+                   TClockTextRequest& request, QString& trayTip);
+    // The tooltip follows every text of a picked moment, and the present's at
+    // once when it comes back; else only at second 0.
+    bool TrayTipDue(const TTickScene& scene, kiv::TDateTime local) const;
     // The clock line for a place: its name (before the first comma unless
     // CShowCty), a colon and its time text.
     QString ClockLineText(const TTickScene& scene, const QString& name, TClockTextRequest request);
@@ -58,6 +70,8 @@ private:
 
     QWidget* MessageParent;
     QStringList PendingZoneErrors;
+    // The last tick showed a picked moment.
+    bool ShowedMoment = false;
     // Remembered text widths of the rows' font and of the clock line's.
     TTextWidthCache RowWidths;
     TTextWidthCache ClockWidths;

@@ -194,18 +194,7 @@ void TMapWidget::PanelPaintBoxMouseMove(Qt::MouseButtons buttons, int x, int y) 
     if (buttons & Qt::LeftButton) {
         setCursor(Qt::SizeAllCursor);
     }
-    if (ShadowMap) {
-        TReadoutWorld world;
-        world.Database = &kiv::ZoneDB;
-        world.ZoneImage = ZoneImage;
-        world.ShadowMap = ShadowMap;
-        world.MapW = View.MapW();
-        world.MapH = View.MapH();
-        kiv::TClock& clock = kiv::CurrentClock();
-        const kiv::TDateTime utc = clock.UtcNow();
-        emit ReadoutsChanged(
-            PointReadouts(world, View.ViewToMap(x, y), utc, clock.OffsetMinutesAt(utc)));
-    }
+    EmitReadouts(x, y);
     const float zoom = View.Zoom.Value;
     if (buttons & Qt::LeftButton) {
         TimerZoomTo->stop();
@@ -222,6 +211,29 @@ void TMapWidget::PanelPaintBoxMouseMove(Qt::MouseButtons buttons, int x, int y) 
         RepaintPointer();
     }
     LastPointer = QPoint(x, y);
+}
+
+void TMapWidget::EmitReadouts(int x, int y) {
+    if (!ShadowMap) {
+        return;
+    }
+    TReadoutWorld world;
+    world.Database = &kiv::ZoneDB;
+    world.ZoneImage = ZoneImage;
+    world.ShadowMap = ShadowMap;
+    world.MapW = View.MapW();
+    world.MapH = View.MapH();
+    // The moment shown, with the machine's offset in force then.
+    kiv::TClock& clock = kiv::CurrentClock();
+    const kiv::TDateTime utc = ShownUtc ? ShownUtc() : clock.UtcNow();
+    emit ReadoutsChanged(
+        PointReadouts(world, View.ViewToMap(x, y), utc, clock.OffsetMinutesAt(utc)));
+}
+
+void TMapWidget::RefreshReadouts() {
+    if (PointerInside && rect().contains(PointerPos) && !TimerZoomTo->isActive()) {
+        EmitReadouts(PointerPos.x(), PointerPos.y());
+    }
 }
 
 void TMapWidget::PanelPaintBoxMouseDown(Qt::MouseButton, int x, int y) {

@@ -6,6 +6,7 @@
 
 #include "app/MapView.h"
 #include "app/Readouts.h"
+#include "kiv/KivDateTime.h"
 
 #include <QFont>
 #include <QPoint>
@@ -43,6 +44,10 @@ public:
     void SetWorld(const kiv::TFastDIB* zoneImage, solar::TShadowMap* shadowMap);
     // The listed places the map marks.
     std::function<std::vector<TViewPlace>()> ListedPlaces;
+    // The moment (UTC) the read-outs are for; the clock's present when unset.
+    std::function<kiv::TDateTime()> ShownUtc;
+    // The read-outs at the pointer again, for another moment.
+    void RefreshReadouts();
 
     // Places near the pointer, the grid and the listed places are drawn.
     bool Highlight() const { return FHighlight; }
@@ -105,6 +110,8 @@ private:
     template <class F> void Guarded(F&& handler);
     void ZoomStep(float delta);
     bool MapShown() const;
+    // Tells the window the read-outs at a point of the view.
+    void EmitReadouts(int x, int y);
     TViewOverlay Overlay() const;
     // Queries the nearest place for the pointer; tells the window when it changed.
     void UpdateNearest(bool pointerInside);

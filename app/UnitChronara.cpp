@@ -69,6 +69,7 @@ TFormChronara::TFormChronara(const TStartOptions& options, QWidget* parent)
     Locations = new TLocationList(PanelLocations, LabelTop, this);
     Tick = new TClockTick(this, this);
     CreateTray();
+    CreateMoment();
     ConnectCommands();
     ConnectParts();
     ConnectDesktop();
@@ -392,19 +393,6 @@ void TFormChronara::MapRebuild() {
     Desktop->BuildWallpaper(DayImage, Settings.WallpaperWidth);
     PaintBox->View.RefreshMap();
     PaintBox->LayoutView(true);
-}
-
-void TFormChronara::TimerTimer() {
-    TTickScene scene;
-    scene.Settings = &Settings;
-    scene.List = Locations;
-    scene.ClockLabel = ClockLabel;
-    scene.TrayIcon = TrayIcon;
-    scene.ShadowMap = ShadowMap.get();
-    scene.ShowClock = ShowClock->isChecked();
-    scene.MapHidden = MapHidden;
-    scene.WindowVisible = isVisible();
-    Tick->Run(scene);
 }
 
 void TFormChronara::wheelEvent(QWheelEvent* event) {

@@ -35,6 +35,9 @@ class QToolBar;
 namespace app {
 
 class TCloudSwitch;
+class TMomentControl;
+class TMomentMap;
+class TShownMoment;
 class Toptions;
 class TWindowSettings;
 class TWizard1;
@@ -113,6 +116,13 @@ public:
     TLocationList* Locations = nullptr;
     TClockTick* Tick = nullptr;
     TDesktopIntegration* Desktop = nullptr;
+    // The moment shown, the time control beside the map that picks it, the
+    // mark on the clock line while it is not the present, and its map
+    // (UnitChronaraMoment.cpp).
+    TShownMoment* Moment = nullptr;
+    TMomentControl* MomentBar = nullptr;
+    QLabel* MomentMark = nullptr;
+    TMomentMap* MomentMap = nullptr;
 
     // Window state: the stored display settings, and what is not stored.
     TDisplaySettings Settings;
@@ -200,6 +210,14 @@ private:
     void ConnectDesktop();
     void CreateDialogs();
     void CreateSettings();
+    // The moment shown (UnitChronaraMoment.cpp): the control, the mark and the
+    // moment's map; a rewrite of every time text for the moment shown (a tick
+    // of the timer also counts toward the shadow refresh).
+    void CreateMoment();
+    void MomentChanged();
+    void MomentMapReady();
+    void LoadMomentImages();
+    void RunTick(bool counts);
 
     // Tells once that the solar library refused the date of the last shadow.
     void ReportRefusedDate();

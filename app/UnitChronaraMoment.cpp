@@ -1,0 +1,142 @@
+// The main window's share of the moment shown: the time control under the
+// map, the mark on the clock line, the moment's map in the view, and the tick
+// that writes every time text for the moment shown. The wallpaper and the
+// stored settings keep the present: the present's shadow map and DayImage go
+// on as before, and only the view changes which map it shows.
+#include "app/MomentControl.h"
+#include "app/MomentMap.h"
+#include "app/ShownMoment.h"
+#include "app/UnitChronara.h"
+#include "kiv/KivFastDibLoaders.h"
+
+#include <QAction>
+#include <QBoxLayout>
+#include <QLabel>
+#include <QSystemTrayIcon>
+
+namespace app {
+
+void TFormChronara::CreateMoment() {
+    Moment = new TShownMoment(this);
+    MomentBar = new TMomentControl(*Moment, PanelClient);
+    // Under the map, above the clock line.
+    if (auto* column = qobject_cast<QBoxLayout*>(PanelClient->layout())) {
+        column->insertWidget(1, MomentBar);
+    }
+    MomentMark = new QLabel(PanelClock);
+    MomentMark->setObjectName(QStringLiteral("MomentMark"));
+    MomentMark->setAutoFillBackground(true);
+    // Dark text on amber, whatever colours the user gave the clock line.
+    QPalette look = MomentMark->palette();
+    look.setColor(QPalette::Window, QColor(255, 191, 0));
+    look.setColor(QPalette::WindowText, Qt::black);
+    MomentMark->setPalette(look);
+    QFont bold = MomentMark->font();
+    bold.setBold(true);
+    MomentMark->setFont(bold);
+    MomentMark->setContentsMargins(4, 0, 4, 0);
+    MomentMark->hide();
+    if (auto* line = qobject_cast<QBoxLayout*>(PanelClock->layout())) {
+        line->insertWidget(0, MomentMark);
+    }
+    MomentMap = new TMomentMap(this);
+    // A click on the map takes the keys back from the control (the map's keys
+    // are the window's).
+    PaintBox->setFocusPolicy(Qt::ClickFocus);
+
+    connect(Moment, &TShownMoment::Changed, this, [this] { Guarded([this] { MomentChanged(); }); });
+    connect(MomentMap, &TMomentMap::Ready, this, [this] { Guarded([this] { MomentMapReady(); }); });
+    PaintBox->ShownUtc = [this] { return Moment->Utc(); };
+    // Without the map the control is out of sight: the present comes back.
+    connect(PIShowMap, &QAction::toggled, this, [this](bool shown) {
+        if (!shown) {
+            Moment->ShowPresent();
+        }
+    });
+    // The view shows the moment's shadow only while shadows are shown at all.
+    connect(ShowSM1, &QAction::toggled, this, [this] { Guarded([this] { MomentChanged(); }); });
+}
+
+void TFormChronara::LoadMomentImages() {
+    kiv::TFastDIB day;
+    kiv::TFastDIB night;
+    LoadImageInto(day, "data\\earth_day.png");
+    LoadImageInto(night, "data\\earth_night.jpg");
+    MomentMap->SetImages(day, night);
+}
+
+void TFormChronara::MomentChanged() {
+    TMapView& view = PaintBox->View;
+    const bool picked = !Moment->IsPresent() && ShowSM1->isChecked() && ShadowMap;
+    if (picked) {
+        if (!MomentMap->HasImages()) {
+            LoadMomentImages();
+        }
+        MomentMap->Request(Moment->Utc());
+    } else {
+        MomentMap->Cancel();
+        if (view.MapImage() != &DayImage && ShadowMap) {
+            // The present's map, as the last rebuild left it.
+            view.SetMap(&DayImage);
+            PaintBox->LayoutView(true);
+        }
+    }
+    RunTick(false);
+    PaintBox->RefreshReadouts();
+}
+
+void TFormChronara::MomentMapReady() {
+    if (Moment->IsPresent() || !ShowSM1->isChecked()) {
+        return;
+    }
+    TMapView& view = PaintBox->View;
+    if (view.MapImage() != &MomentMap->Map) {
+        view.SetMap(&MomentMap->Map);
+    } else {
+        view.RefreshMap();
+    }
+    PaintBox->LayoutView(true);
+}
+
+void TFormChronara::TimerTimer() {
+    // Left alone long enough, a picked moment gives way to the present.
+    Moment->ReturnWhenIdle();
+    RunTick(true);
+}
+
+void TFormChronara::RunTick(bool counts) {
+    const bool present = Moment->IsPresent();
+    const kiv::TDateTime now = PresentUtc();
+    const QString mark = present ? QString() : MomentMarkText(Moment->Utc(), now);
+    TTickScene scene;
+    scene.Settings = &Settings;
+    scene.List = Locations;
+    scene.ClockLabel = ClockLabel;
+    scene.TrayIcon = TrayIcon;
+    scene.ShadowMap = ShadowMap.get();
+    scene.ShowClock = ShowClock->isChecked();
+    scene.MapHidden = MapHidden;
+    scene.WindowVisible = isVisible();
+    scene.Counts = counts;
+    scene.Present = present;
+    scene.Moment = Moment->Utc();
+    if (!present) {
+        scene.TrayMark =
+            QLatin1Char('[') + MomentDifferenceText(scene.Moment, now) + QStringLiteral("] ");
+    }
+    // The mark first: the clock line's room is measured with it in place.
+    if (MomentMark->text() != mark) {
+        MomentMark->setText(mark);
+    }
+    if (MomentMark->isHidden() != present) {
+        MomentMark->setVisible(!present);
+        PanelClock->layout()->activate();
+    }
+    Tick->Run(scene);
+    if (present) {
+        // The control's field follows the clock.
+        MomentBar->Synchronise();
+    }
+}
+
+} // namespace app
