@@ -1,5 +1,6 @@
 #include "app/ShownMoment.h"
 
+#include "app/Translation.h"
 #include "kiv/KivClock.h"
 
 #include <QDate>
@@ -102,7 +103,7 @@ QString MomentDifferenceText(kiv::TDateTime momentUtc, kiv::TDateTime nowUtc) {
     const double span = kiv::MinuteSpanSigned(nowUtc, momentUtc);
     const long long minutes = std::llround(span);
     if (minutes == 0) {
-        return QStringLiteral("now");
+        return TranslateMessage(QStringLiteral("now"));
     }
     long long rest = std::llabs(minutes);
     const long long days = rest / 1440;
@@ -129,7 +130,8 @@ QString MomentMarkText(kiv::TDateTime momentUtc, kiv::TDateTime nowUtc) {
     const QString when = locale.toString(QDate(year, month, day), QLocale::ShortFormat) +
                          QLatin1Char(' ') +
                          locale.toString(QTime(hour, minute), QLocale::ShortFormat);
-    return QStringLiteral("Shown: %1 (%2)").arg(when, MomentDifferenceText(momentUtc, nowUtc));
+    return TranslateMessage(QStringLiteral("Shown: %1 (%2)"))
+        .arg(when, MomentDifferenceText(momentUtc, nowUtc));
 }
 
 } // namespace app
