@@ -59,6 +59,14 @@ void TMomentMap::Cancel() {
     CancelledUpTo = LastSerial;
 }
 
+void TMomentMap::Release() {
+    Cancel();
+    // A computation still running keeps its own share of the images.
+    Images.reset();
+    Map.Clear();
+    Shadow.Clear();
+}
+
 void TMomentMap::Run() {
     for (;;) {
         TRequest request;

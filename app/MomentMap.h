@@ -42,6 +42,9 @@ public:
     void Request(kiv::TDateTime utc);
     // Drops the waiting request and every map not yet delivered.
     void Cancel();
+    // Cancel, and lets go of the images and the last map (the present is back:
+    // they are not needed until another moment is picked).
+    void Release();
 
     // The last map delivered, its shadow, and the moment they show.
     kiv::TFastDIB Map;

@@ -74,11 +74,15 @@ void TFormChronara::MomentChanged() {
         }
         MomentMap->Request(Moment->Utc());
     } else {
-        MomentMap->Cancel();
         if (view.MapImage() != &DayImage && ShadowMap) {
             // The present's map, as the last rebuild left it.
             view.SetMap(&DayImage);
             PaintBox->LayoutView(true);
+        }
+        if (Moment->IsPresent()) {
+            MomentMap->Release();
+        } else {
+            MomentMap->Cancel();
         }
     }
     RunTick(false);

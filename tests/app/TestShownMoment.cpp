@@ -276,6 +276,9 @@ private slots:
         QVERIFY(SameInstant(row.LocalTime, kiv::IncMinute(Clock->UtcNow(), 330)));
         QVERIFY(!form.TrayIcon->toolTip().startsWith(QLatin1Char('[')));
         QCOMPARE(form.PaintBox->View.MapImage(), &form.DayImage);
+        // The moment's images and map are let go until the next moment.
+        QVERIFY(!form.MomentMap->HasImages());
+        QVERIFY(form.MomentMap->Map.Empty());
     }
 
     // Using the control restarts the ten minutes.
