@@ -293,6 +293,23 @@ private slots:
         QVERIFY(!form.Moment->IsPresent());
     }
 
+    // A drag over many steps: the map ends at the moment the slider stopped on.
+    void aDragEndsOnTheMapOfItsLastStep() {
+        Open();
+        TFormChronara& form = *Form;
+        app::TMomentSlider* slider = form.MomentBar->Slider;
+        slider->setSliderDown(true);
+        for (int step = 1; step <= 40; ++step) {
+            slider->setValue(step);
+        }
+        slider->setSliderDown(false);
+        const kiv::TDateTime last = kiv::IncMinute(Clock->UtcNow(), 40 * 15);
+        QVERIFY(SameInstant(form.Moment->Utc(), last));
+        QTRY_VERIFY_WITH_TIMEOUT(SameInstant(form.MomentMap->MapMoment, last), 30000);
+        QCOMPARE(form.PaintBox->View.MapImage(), &form.MomentMap->Map);
+        QVERIFY(form.MomentMap->Computed.load() + form.MomentMap->Dropped.load() == 40);
+    }
+
     // Requests made while a map is being computed: only the newest of them
     // is computed; a cancelled one is never shown.
     void staleRequestsAreDropped() {
