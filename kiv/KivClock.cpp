@@ -50,6 +50,36 @@ TDateTime TClock::LocalNow() const {
     return IncMinute(utc, OffsetMinutesAt(utc));
 }
 
+TDateTime LocalToUtc(const TClock& clock, TDateTime local) {
+    // The offsets a day before and a day after: every zone changes its offset
+    // at most once within two days.
+    const int before = clock.OffsetMinutesAt(local - 1.0);
+    const int after = clock.OffsetMinutesAt(local + 1.0);
+    const TDateTime withBefore = IncMinute(local, -before);
+    const TDateTime withAfter = IncMinute(local, -after);
+    const bool beforeHolds = clock.OffsetMinutesAt(withBefore) == before;
+    const bool afterHolds = clock.OffsetMinutesAt(withAfter) == after;
+    if (beforeHolds && afterHolds) {
+        return std::min(withBefore, withAfter);
+    }
+    if (afterHolds) {
+        return withAfter;
+    }
+    // Only the offset before the change holds, or none does: the time lies in
+    // the gap of a change forward and is read with the offset before it.
+    return withBefore;
+}
+
+bool TryParseMoment(std::string_view text, const TClock& clock, TDateTime& utc,
+                    std::string* reason) {
+    TIsoDateTime moment;
+    if (!TryParseIsoDateTime(text, moment, reason)) {
+        return false;
+    }
+    utc = moment.HasOffset ? moment.Utc() : LocalToUtc(clock, moment.Value);
+    return true;
+}
+
 bool ParseFixedNow(const char* text, TDateTime& utc) {
     if (text == nullptr || *text == '\0') {
         return false;

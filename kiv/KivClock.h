@@ -14,6 +14,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace kiv {
 
@@ -54,6 +56,19 @@ public:
     // the current local year: daylight saving always adds to the standard offset.
     int StandardOffsetMinutes() const override;
 };
+
+// The UTC moment of a local date-time of the clock's machine. A local time
+// that occurs twice (when the clocks go back) is the first of the two; one
+// that never occurs (skipped when the clocks go forward) is read with the
+// offset before the change, so it lands as far after the change as it lies
+// after its start.
+TDateTime LocalToUtc(const TClock& clock, TDateTime local);
+
+// Reads an ISO 8601 date and time (TryParseIsoDateTime) as a UTC moment; a
+// time without an offset is a local time of the clock's machine. Returns false
+// with a short reason when the text cannot be read.
+bool TryParseMoment(std::string_view text, const TClock& clock, TDateTime& utc,
+                    std::string* reason = nullptr);
 
 // The moment a CHRONARA_TEST_NOW text names, or false when it names none.
 bool ParseFixedNow(const char* text, TDateTime& utc);

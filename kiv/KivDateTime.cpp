@@ -256,4 +256,130 @@ double RoundHalfEven(double value) {
     return std::fmod(lower, 2.0) == 0.0 ? lower : lower + 1.0;
 }
 
+TDateTime TIsoDateTime::Utc() const {
+    return IncMinute(Value, -OffsetMinutes);
+}
+
+namespace {
+
+// A cursor over ISO 8601 text that reads fixed-width digit groups.
+class TIsoReader {
+public:
+    explicit TIsoReader(std::string_view text) : Text(text) {}
+
+    bool AtEnd() const { return Pos == Text.size(); }
+    char Peek() const { return AtEnd() ? '\0' : Text[Pos]; }
+    // Reads exactly `count` decimal digits.
+    bool Digits(int count, int& value) {
+        value = 0;
+        for (int i = 0; i < count; ++i, ++Pos) {
+            if (AtEnd() || Text[Pos] < '0' || Text[Pos] > '9') {
+                return false;
+            }
+            value = value * 10 + (Text[Pos] - '0');
+        }
+        return true;
+    }
+    // Skips the character when it is one of `chars`.
+    bool Take(std::string_view chars) {
+        if (!AtEnd() && chars.find(Text[Pos]) != std::string_view::npos) {
+            ++Pos;
+            return true;
+        }
+        return false;
+    }
+
+private:
+    std::string_view Text;
+    std::size_t Pos = 0;
+};
+
+bool Refuse(std::string* reason, const char* why) {
+    if (reason) {
+        *reason = why;
+    }
+    return false;
+}
+
+} // namespace
+
+bool TryParseIsoDateTime(std::string_view text, TIsoDateTime& result, std::string* reason) {
+    static constexpr const char* form =
+        "it is not a date and time of the form YYYY-MM-DDThh:mm[:ss] with an optional "
+        "Z or +hh:mm";
+    TIsoReader r(text);
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, msec = 0;
+    if (!r.Digits(4, year) || !r.Take("-") || !r.Digits(2, month) || !r.Take("-") ||
+        !r.Digits(2, day) || !r.Take("Tt") || !r.Digits(2, hour) || !r.Take(":") ||
+        !r.Digits(2, minute)) {
+        return Refuse(reason, form);
+    }
+    if (r.Take(":")) {
+        if (!r.Digits(2, second)) {
+            return Refuse(reason, form);
+        }
+        if (r.Take(".,")) {
+            // A fraction of the second, cut to whole milliseconds.
+            int digits = 0;
+            int digit = 0;
+            while (r.Digits(1, digit)) {
+                if (digits < 3) {
+                    msec = msec * 10 + digit;
+                }
+                if (++digits > 9) {
+                    return Refuse(reason, form);
+                }
+            }
+            if (digits == 0) {
+                return Refuse(reason, form);
+            }
+            for (; digits < 3; ++digits) {
+                msec *= 10;
+            }
+        }
+    }
+    bool hasOffset = false;
+    int offset = 0;
+    if (r.Take("Zz")) {
+        hasOffset = true;
+    } else if (r.Peek() == '+' || r.Peek() == '-') {
+        const bool west = r.Peek() == '-';
+        r.Take("+-");
+        int offsetHours = 0, offsetMinutes = 0;
+        if (!r.Digits(2, offsetHours)) {
+            return Refuse(reason, form);
+        }
+        // "+hh:mm", "+hhmm" or "+hh".
+        const bool colon = r.Take(":");
+        if ((colon || !r.AtEnd()) && !r.Digits(2, offsetMinutes)) {
+            return Refuse(reason, form);
+        }
+        if (offsetMinutes >= 60) {
+            return Refuse(reason, "the UTC offset does not exist");
+        }
+        offset = offsetHours * 60 + offsetMinutes;
+        if (offset > MaxIsoOffsetMinutes) {
+            return Refuse(reason, "the UTC offset is larger than 18 hours");
+        }
+        offset = west ? -offset : offset;
+        hasOffset = true;
+    }
+    if (!r.AtEnd()) {
+        return Refuse(reason, form);
+    }
+    TDateTime date = 0;
+    if (!TryEncodeDate(year, month, day, date)) {
+        return Refuse(reason, "that day does not exist");
+    }
+    TDateTime time = 0;
+    if (!TryEncodeTime(hour, minute, second, msec, time)) {
+        return Refuse(reason, "that time of day does not exist");
+    }
+    result.Value =
+        MSecsToDateTime(static_cast<std::int64_t>(date) * MSecsPerDay + DateTimeToMSecs(time));
+    result.HasOffset = hasOffset;
+    result.OffsetMinutes = offset;
+    return true;
+}
+
 } // namespace kiv

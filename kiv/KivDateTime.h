@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace kiv {
 
@@ -84,5 +86,31 @@ double MinuteSpanSigned(TDateTime from, TDateTime to);
 
 // Rounds to the nearest integer; an exact half goes to the even neighbour.
 double RoundHalfEven(double value);
+
+// A date and time read from ISO 8601 text by TryParseIsoDateTime.
+struct TIsoDateTime {
+    // The date and time of day as written (in the zone of the offset, or local).
+    TDateTime Value = 0;
+    // True when the text gave a UTC offset ("Z" or a signed hours and minutes).
+    bool HasOffset = false;
+    // The offset east of UTC in minutes; 0 without one.
+    int OffsetMinutes = 0;
+    // Value minus the offset: the UTC moment when HasOffset.
+    TDateTime Utc() const;
+};
+
+// The latest UTC offset that TryParseIsoDateTime accepts either way, in minutes.
+constexpr int MaxIsoOffsetMinutes = 18 * 60;
+
+// Reads an ISO 8601 date and time in the extended form:
+//   YYYY-MM-DDThh:mm[:ss[.fff]][offset]
+// with the year 0001..9999, the seconds optional, a decimal fraction of the
+// seconds (1 to 9 digits, cut to milliseconds), and an optional offset "Z",
+// "+hh:mm", "+hhmm" or "+hh" (or "-"), at most MaxIsoOffsetMinutes. "T" and "Z"
+// may be lower case. Nothing else is accepted: no blanks, no missing zeros, no
+// hour 24, no leap second, no date without a time. Returns false with a short
+// reason (what is wrong, not the text) when the text is none of these.
+bool TryParseIsoDateTime(std::string_view text, TIsoDateTime& result,
+                         std::string* reason = nullptr);
 
 } // namespace kiv
