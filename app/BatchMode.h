@@ -1,9 +1,10 @@
-// The batch mode "-C FILE WIDTH": writes the shaded map for the current UTC
-// moment as a 24-bit BMP and ends. Uses only kiv and solar: no window and no
-// display are needed.
+// The batch mode "-C FILE WIDTH [--at TIME]": writes the shaded map for the
+// current UTC moment, or the moment asked for, as an image file and ends. Uses
+// only kiv and solar: no window and no display are needed.
 #pragma once
 
 #include "app/CommandLine.h"
+#include "kiv/KivClock.h"
 #include "kiv/KivDateTime.h"
 
 #include <iosfwd>
@@ -15,19 +16,21 @@ namespace app {
 enum TBatchStatus : int {
     bsWritten = 0,    // the image was written
     bsFailed = 1,     // an image could not be read or decoded, or the output not written
-    bsBadCommand = 2, // the width is invalid, or the parameters are too few
+    bsBadCommand = 2, // the width or the time is invalid, or the parameters are too few
 };
 
-// Runs the batch request: validates the width, loads "data/earth_day.png",
-// "data/earth_night.jpg" and "data/mask.png" below `programDir` (the program's
-// own directory when empty), composes the map for `utc` and saves it. Too
-// few parameters end at once with bsBadCommand and no message; every other
-// failure writes one line to `errors`. The output file is replaced whole or not
-// at all.
-int RunBatchMode(const TBatchRequest& request, std::ostream& errors, kiv::TDateTime utc,
+// Runs the batch request: validates the width and the time of "--at", checks
+// "data/mask.png" and loads "data/earth_day.png" and "data/earth_night.jpg"
+// below `programDir` (the program's own directory when empty), composes the map
+// for the moment and writes it in the format the file name asks for (PNG, JPEG,
+// otherwise BMP). The moment is the one of "--at", read with `clock`'s machine
+// offsets when it has no offset of its own, or else `clock`'s present. Too few
+// parameters end at once with bsBadCommand and no message; every other failure
+// writes one line to `errors`. The output file is replaced whole or not at all.
+int RunBatchMode(const TBatchRequest& request, std::ostream& errors, const kiv::TClock& clock,
                  const std::string& programDir = {});
 
-// The same for the current UTC moment of the clock.
+// The same with the current clock.
 int RunBatchMode(const TBatchRequest& request, std::ostream& errors);
 
 } // namespace app

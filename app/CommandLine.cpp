@@ -109,6 +109,24 @@ int BatchSwitchPosition(const TCommandLine& commandLine) {
     return commandLine.SwitchPosition("c");
 }
 
+constexpr std::string_view AtSwitch = "--at";
+
+// The position of the first "--at" or "--at=..." outside the two batch
+// parameters after position `batch`, counting from 1; 0 when there is none.
+int AtPosition(const TCommandLine& commandLine, int batch) {
+    for (std::size_t i = 0; i < commandLine.Params.size(); ++i) {
+        const int position = static_cast<int>(i) + 1;
+        if (batch != 0 && (position == batch + 1 || position == batch + 2)) {
+            continue;
+        }
+        const std::string& param = commandLine.Params[i];
+        if (param == AtSwitch || param.rfind(std::string(AtSwitch) + "=", 0) == 0) {
+            return position;
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 TBatchRequest ParseBatchRequest(const TCommandLine& commandLine) {
@@ -125,14 +143,29 @@ TBatchRequest ParseBatchRequest(const TCommandLine& commandLine) {
     }
     request.FileName = commandLine.Params[static_cast<std::size_t>(i)];
     request.WidthText = commandLine.Params[static_cast<std::size_t>(i) + 1];
+    const int at = AtPosition(commandLine, i);
+    if (at != 0) {
+        request.HasAt = true;
+        const std::string& param = commandLine.Params[static_cast<std::size_t>(at) - 1];
+        if (param.size() > AtSwitch.size()) {
+            request.AtText = param.substr(AtSwitch.size() + 1);
+        } else if (static_cast<std::size_t>(at) < commandLine.Params.size()) {
+            request.AtText = commandLine.Params[static_cast<std::size_t>(at)];
+        }
+    }
     return request;
 }
 
 TInfoRequest ParseInfoRequest(const TCommandLine& commandLine) {
     const int batch = BatchSwitchPosition(commandLine);
+    // The time of a batch map after "--at" is not a question either.
+    const int at = batch != 0 ? AtPosition(commandLine, batch) : 0;
     for (std::size_t i = 0; i < commandLine.Params.size(); ++i) {
         const int position = static_cast<int>(i) + 1;
         if (batch != 0 && (position == batch + 1 || position == batch + 2)) {
+            continue;
+        }
+        if (at != 0 && position == at + 1 && commandLine.Params[i - 1] == AtSwitch) {
             continue;
         }
         if (commandLine.Params[i] == "--help") {
@@ -147,11 +180,15 @@ TInfoRequest ParseInfoRequest(const TCommandLine& commandLine) {
 
 std::string UsageText() {
     return "Usage: chronara [-max]\n"
-           "       chronara -C FILE WIDTH [-max]\n"
+           "       chronara -C FILE WIDTH [--at TIME] [-max]\n"
            "A world clock with the shaded day and night map.\n"
            "\n"
-           "  -C FILE WIDTH  write the map for now as a BMP image WIDTH pixels wide to FILE\n"
-           "                 and end; needs no display\n"
+           "  -C FILE WIDTH  write the map for now as an image WIDTH pixels wide to FILE\n"
+           "                 and end; needs no display. FILE ending in .png or .jpg/.jpeg\n"
+           "                 is written as PNG or JPEG, any other name as BMP\n"
+           "  --at TIME      with -C: the map for TIME instead of now, in ISO 8601:\n"
+           "                 2026-12-21T12:00Z (UTC), 2026-12-21T12:00+01:00, or\n"
+           "                 2026-12-21T12:00 (local time); seconds are optional\n"
            "  -max           bring the window to the front instead of starting in the tray\n"
            "                 (with -C: start the window after writing the image)\n"
            "  --help         show this help and end\n"

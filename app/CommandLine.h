@@ -40,9 +40,14 @@ struct TBatchRequest {
     std::string WidthText;
     // "max" is present too: the window starts after the image is written.
     bool ContinueToWindow = false;
+    // "--at TIME" (or "--at=TIME") asks for the map of that moment instead of
+    // now; the first one counts. AtText is empty when "--at" ends the line.
+    bool HasAt = false;
+    std::string AtText;
 };
 
-// "-C" and "/C" both mark the batch mode. The file name and the width are the
+// "-C" and "/C" both mark the batch mode. "--at" is looked for among the other
+// parameters. The file name and the width are the
 // two parameters after the first one that equals "-C" in any letter case; when
 // the switch is given only as "/C", after the first of those.
 TBatchRequest ParseBatchRequest(const TCommandLine& commandLine);

@@ -1,6 +1,8 @@
 // The image hot paths: the shadow computation at the map's size, the table mix
 // after every shadow refresh, the 16.16 resampling, the batch composition and
 // the loaders and writer of the batch mode.
+#include "app/BatchMode.h"
+#include "kiv/KivClock.h"
 #include "kiv/KivDateTime.h"
 #include "kiv/KivFastDIB.h"
 #include "kiv/KivFastDibLoaders.h"
@@ -10,6 +12,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -124,5 +127,36 @@ void BM_SaveBitmapFile3840(benchmark::State& state) {
     std::remove(name.c_str());
 }
 BENCHMARK(BM_SaveBitmapFile3840)->Unit(benchmark::kMillisecond);
+
+// The whole batch mode "-C FILE 3840 --at ..." after the command line, in each
+// output format: loading the shipped images, the mix of the moment, and the
+// stretched map written to a file. Wall time, since it uses every core.
+void BM_BatchMode3840(benchmark::State& state) {
+    static const char* const names[] = {"bmp", "png", "jpg"};
+    const std::string dir = CHRONARA_SHIPPED_DATA_DIR;
+    if (!std::filesystem::exists(dir + "/earth_day.png")) {
+        state.SkipWithError("the shipped images are not there");
+        return;
+    }
+    state.SetLabel(names[state.range(0)]);
+    app::TBatchRequest request;
+    request.Requested = true;
+    request.FileName = (std::filesystem::temp_directory_path() /
+                        (std::string("chronara-bench-batch.") + names[state.range(0)]))
+                           .string();
+    request.WidthText = "3840";
+    request.HasAt = true;
+    request.AtText = "2024-06-21T09:30Z";
+    const kiv::TFakeClock clock;
+    for (auto _ : state) {
+        std::ostringstream errors;
+        if (app::RunBatchMode(request, errors, clock, dir + "/..") != app::bsWritten) {
+            state.SkipWithError(errors.str().c_str());
+            break;
+        }
+    }
+    std::remove(request.FileName.c_str());
+}
+BENCHMARK(BM_BatchMode3840)->DenseRange(0, 2)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 } // namespace

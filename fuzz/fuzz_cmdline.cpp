@@ -2,6 +2,7 @@
 // Checks that the switches, the batch request and the width agree with each
 // other and with the parameters they came from.
 #include "app/CommandLine.h"
+#include "kiv/KivDateTime.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -46,6 +47,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
     (void)app::ParseInfoRequest(commandLine);
+    if (request.HasAt && (!request.Requested || request.TooFew)) {
+        std::abort(); // "--at" belongs to a batch request with its two parameters
+    }
+
+    // The time of "--at", and the last parameter as one: an accepted time has
+    // an offset within bounds and names an existing day.
+    for (const std::string& text : {request.AtText, params.back()}) {
+        kiv::TIsoDateTime moment;
+        std::string reason;
+        if (kiv::TryParseIsoDateTime(text, moment, &reason)) {
+            if (std::abs(moment.OffsetMinutes) > kiv::MaxIsoOffsetMinutes ||
+                (!moment.HasOffset && moment.OffsetMinutes != 0) || !reason.empty() ||
+                kiv::YearOf(moment.Value) < kiv::MinYear ||
+                kiv::YearOf(moment.Value) > kiv::MaxYear) {
+                std::abort();
+            }
+        } else if (reason.empty()) {
+            std::abort();
+        }
+    }
 
     // The width: any text, and the one the request carries.
     for (const std::string& text : {request.WidthText, params.back()}) {

@@ -436,19 +436,29 @@ private:
 // The shared body of both forms; `nextWeightBonus` is 1 for the general form
 // (next row weighs fy + 1) and 0 for the wallpaper form (fy).
 // Fills destination rows first..last - 1.
+// Fills the rows first..last - 1 of a destWidth x destHeight destination, row
+// `first` at `out` and each next one `stride` bytes further.
 template <int Channels>
-void ResampleRows(const TFastDIB& source, TFastDIB& dest, std::int32_t nextWeightBonus, int first,
-                  int last) {
+void ResampleRows(const TFastDIB& source, int destWidth, int destHeight,
+                  std::int32_t nextWeightBonus, int first, int last, std::uint8_t* out,
+                  std::size_t stride) {
     const int sh = source.Height();
-    TResampler<Channels> resampler(source, dest.Width());
-    const std::uint64_t stepY = std::uint64_t(sh - 1) * 65536 / std::uint64_t(dest.Height());
-    for (int y = first; y < last; ++y) {
+    TResampler<Channels> resampler(source, destWidth);
+    const std::uint64_t stepY = std::uint64_t(sh - 1) * 65536 / std::uint64_t(destHeight);
+    for (int y = first; y < last; ++y, out += stride) {
         const std::uint64_t pos = std::uint64_t(y) * stepY;
         const int r = static_cast<int>(pos >> 16);
         const auto fy = static_cast<std::int32_t>(pos & 0xFFFF);
         const int next = std::min(r + 1, sh - 1);
-        resampler.Row(dest.Row(y), r, next, 65536 - fy, fy + nextWeightBonus);
+        resampler.Row(out, r, next, 65536 - fy, fy + nextWeightBonus);
     }
+}
+
+template <int Channels>
+void ResampleRows(const TFastDIB& source, TFastDIB& dest, std::int32_t nextWeightBonus, int first,
+                  int last) {
+    ResampleRows<Channels>(source, dest.Width(), dest.Height(), nextWeightBonus, first, last,
+                           dest.Row(first), dest.Stride());
 }
 
 // A large destination (the batch mode's output, a wallpaper) is split into
@@ -487,6 +497,15 @@ void ResampleBilinear(const TFastDIB& source, TFastDIB& dest) {
     Resample(source, dest, 1);
 }
 
+void ResampleBilinearRows(const TFastDIB& source, int destWidth, int destHeight, int first,
+                          int last, std::uint8_t* out, std::size_t stride) {
+    KivAssert(source.Bpp() == 24 && !source.Empty(), "The row resampling needs a 24-bit image");
+    KivAssert(destWidth >= 1 && destHeight >= 1 && 0 <= first && first <= last &&
+                  last <= destHeight,
+              "The rows to resample lie outside the destination");
+    ResampleRows<3>(source, destWidth, destHeight, 1, first, last, out, stride);
+}
+
 void ResampleBilinearWallpaper(const TFastDIB& source, TFastDIB& dest) {
     KivAssert(source.Bpp() == 24 && dest.Bpp() == 24,
               "The wallpaper resampling needs 24-bit images");
@@ -519,8 +538,13 @@ std::size_t PaletteBytes(const TFastDIB& image) {
 } // namespace
 
 std::array<std::uint8_t, 54> BitmapFileHeader(const TFastDIB& image) {
-    const std::uint64_t pixelBytes = image.ImageSize();
-    const std::uint64_t paletteBytes = PaletteBytes(image);
+    return BitmapFileHeader(image.Width(), image.Height(), image.Bpp());
+}
+
+std::array<std::uint8_t, 54> BitmapFileHeader(int width, int height, int bpp) {
+    const std::uint64_t pixelBytes = (static_cast<std::uint64_t>(width) * bpp + 31) / 32 * 4 *
+                                     static_cast<std::uint64_t>(height);
+    const std::uint64_t paletteBytes = bpp == 8 ? 256 * 4 : 0;
     const std::uint64_t fileSize = pixelBytes + paletteBytes + 54;
     KivAssert(fileSize <= 0xFFFFFFFFu, "The image is too large for a BMP file");
     std::array<std::uint8_t, 54> h{};
@@ -530,15 +554,15 @@ std::array<std::uint8_t, 54> BitmapFileHeader(const TFastDIB& image) {
     // h[6..9]: two reserved words, zero.
     PutU32(&h[10], static_cast<std::uint32_t>(paletteBytes + 54));
     PutU32(&h[14], 40);
-    PutU32(&h[18], static_cast<std::uint32_t>(image.Width()));
-    PutU32(&h[22], static_cast<std::uint32_t>(image.Height())); // positive: bottom-up rows
-    PutU16(&h[26], 1);                                          // planes
-    PutU16(&h[28], static_cast<std::uint32_t>(image.Bpp()));
+    PutU32(&h[18], static_cast<std::uint32_t>(width));
+    PutU32(&h[22], static_cast<std::uint32_t>(height)); // positive: bottom-up rows
+    PutU16(&h[26], 1);                                  // planes
+    PutU16(&h[28], static_cast<std::uint32_t>(bpp));
     PutU32(&h[30], 0); // no compression
     PutU32(&h[34], static_cast<std::uint32_t>(pixelBytes));
     // h[38..45]: resolution, unspecified.
-    PutU32(&h[46], image.Bpp() == 8 ? 256 : 0); // colours used
-    PutU32(&h[50], 0);                          // all colours important
+    PutU32(&h[46], bpp == 8 ? 256 : 0); // colours used
+    PutU32(&h[50], 0);                  // all colours important
     return h;
 }
 

@@ -144,6 +144,13 @@ void BlendToColor(TFastDIB& dest, const TFastDIB& source, const TFastDIB& mask,
 // ones past them. An empty source leaves dest zero-filled.
 void ResampleBilinear(const TFastDIB& source, TFastDIB& dest);
 
+// The rows first..last - 1 of the general resampling of a 24-bit source to a
+// destWidth x destHeight image (the same pixels ResampleBilinear gives there),
+// written to `out`, row `first` first and each next one `stride` bytes further.
+// The image is never held whole, so threads can fill strips side by side.
+void ResampleBilinearRows(const TFastDIB& source, int destWidth, int destHeight, int first,
+                          int last, std::uint8_t* out, std::size_t stride);
+
 // The wallpaper form (24-bit only): rows weigh 65536 - fy and fy. Does nothing
 // when either image has a width or height below 1.
 void ResampleBilinearWallpaper(const TFastDIB& source, TFastDIB& dest);
@@ -151,6 +158,8 @@ void ResampleBilinearWallpaper(const TFastDIB& source, TFastDIB& dest);
 // The bytes of the BMP file of the image, header, palette (8-bit) and rows as
 // stored. Used by SaveBitmapFile and the tests.
 std::array<std::uint8_t, 54> BitmapFileHeader(const TFastDIB& image);
+// The same for an image of that size and depth (24-bit: no palette).
+std::array<std::uint8_t, 54> BitmapFileHeader(int width, int height, int bpp);
 
 // Writes the image as an uncompressed BMP. The file is written under a temporary
 // name beside the target and then renamed over it, so the target is replaced

@@ -182,45 +182,75 @@ void WriteWholeFile(const std::string& fileName, const std::uint8_t* data, std::
 
 void WriteWholeFile(const std::string& fileName,
                     std::initializer_list<std::span<const std::uint8_t>> pieces) {
-    namespace fs = std::filesystem;
+    TWholeFileWriter writer(fileName);
+    for (const std::span<const std::uint8_t> piece : pieces) {
+        writer.Write(piece);
+    }
+    writer.Commit();
+}
+
+TWholeFileWriter::TWholeFileWriter(const std::string& fileName) : FileName(fileName) {
     // A temporary file of a name no one else uses, beside the target so that the
     // rename stays within one file system.
     std::random_device random;
-    std::string tempName;
-    std::FILE* file = nullptr;
     int error = 0;
-    for (int attempt = 0; attempt < 16 && !file; ++attempt) {
+    for (int attempt = 0; attempt < 16 && !File; ++attempt) {
         char suffix[32];
         std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(random()));
-        tempName = fileName + suffix;
-        file = CreateNewFile(tempName);
+        TempName = fileName + suffix;
+        File = CreateNewFile(TempName);
         error = errno;
-        if (!file && error != EEXIST) {
+        if (!File && error != EEXIST) {
             break;
         }
     }
-    if (!file) {
+    if (!File) {
         throw EFOpenError("Cannot create file \"" + fileName + "\". " + std::strerror(error));
     }
-    bool ok = true;
-    for (const std::span<const std::uint8_t> piece : pieces) {
-        ok = ok &&
-             (piece.empty() || std::fwrite(piece.data(), 1, piece.size(), file) == piece.size());
-    }
-    ok = ok && std::fflush(file) == 0;
-    error = errno;
-    ok = (std::fclose(file) == 0) && ok;
-    if (!ok) {
+}
+
+TWholeFileWriter::~TWholeFileWriter() {
+    if (File) {
+        std::fclose(File);
         std::error_code ignored;
-        fs::remove(PathFromUtf8(tempName), ignored);
-        throw EFOpenError("Cannot write file \"" + fileName + "\". " + std::strerror(error));
+        std::filesystem::remove(PathFromUtf8(TempName), ignored);
+    }
+}
+
+void TWholeFileWriter::Fail(const std::string& why) {
+    if (File) {
+        std::fclose(File);
+        File = nullptr;
+    }
+    std::error_code ignored;
+    std::filesystem::remove(PathFromUtf8(TempName), ignored);
+    throw EFOpenError("Cannot write file \"" + FileName + "\". " + why);
+}
+
+void TWholeFileWriter::Write(const void* data, std::size_t size) {
+    if (File == nullptr) {
+        KivAssert(false, "The file \"" + FileName + "\" is already closed");
+    }
+    if (size != 0 && std::fwrite(data, 1, size, File) != size) {
+        Fail(std::strerror(errno));
+    }
+}
+
+void TWholeFileWriter::Commit() {
+    if (File == nullptr) {
+        KivAssert(false, "The file \"" + FileName + "\" is already closed");
+    }
+    bool ok = std::fflush(File) == 0;
+    const int error = errno;
+    ok = (std::fclose(File) == 0) && ok;
+    File = nullptr;
+    if (!ok) {
+        Fail(std::strerror(error));
     }
     std::error_code ec;
-    fs::rename(PathFromUtf8(tempName), PathFromUtf8(fileName), ec);
+    std::filesystem::rename(PathFromUtf8(TempName), PathFromUtf8(FileName), ec);
     if (ec) {
-        std::error_code ignored;
-        fs::remove(PathFromUtf8(tempName), ignored);
-        throw EFOpenError("Cannot write file \"" + fileName + "\". " + ec.message());
+        Fail(ec.message());
     }
 }
 

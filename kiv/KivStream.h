@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <initializer_list>
 #include <span>
 #include <string>
@@ -72,6 +73,31 @@ void SaveFileStream(TMemoryStream& source, const std::string& fileName, int leve
 // Reads a whole file into memory; raises EFOpenError naming the file (also
 // when the name is a directory).
 std::vector<std::uint8_t> ReadWholeFile(const std::string& fileName);
+
+// A file written in pieces through a temporary beside it that is renamed over
+// the target at the end, so an existing file is never left half-written. The
+// temporary has a name of its own, created exclusively, so no other file is
+// touched; it is removed again when the writer ends without Commit() (after a
+// failure). Raises EFOpenError naming the target.
+class TWholeFileWriter {
+public:
+    explicit TWholeFileWriter(const std::string& fileName);
+    ~TWholeFileWriter();
+    TWholeFileWriter(const TWholeFileWriter&) = delete;
+    TWholeFileWriter& operator=(const TWholeFileWriter&) = delete;
+
+    // Appends the bytes.
+    void Write(const void* data, std::size_t size);
+    void Write(std::span<const std::uint8_t> bytes) { Write(bytes.data(), bytes.size()); }
+    // Ends the file and puts it in the target's place.
+    void Commit();
+
+private:
+    [[noreturn]] void Fail(const std::string& why);
+    std::string FileName;
+    std::string TempName;
+    std::FILE* File = nullptr;
+};
 
 // Writes a whole file through a temporary beside it and a rename, so an existing
 // file is never left half-written. The temporary has a name of its own, created

@@ -204,30 +204,34 @@ void TShadowMap::Complete(TShadowThread& worker) {
 // ---------------------------------------------------------------------------
 // ComposeDayNight
 
+kiv::TFastDIB ComposeDayNightMix(const kiv::TFastDIB& day, const kiv::TFastDIB& night,
+                                 kiv::TDateTime utc) {
+    TShadowMap map(day.Width(), day.Height());
+    map.Synchronous = true;
+    map.SetDateTime(0.0, utc);
+    if (map.LastSolPosError() != 0) {
+        throw kiv::EKivError("Cannot compute the position of the sun for this date (error " +
+                             std::to_string(map.LastSolPosError()) + ")");
+    }
+    const kiv::TFastDIB* nightImage = &night;
+    kiv::TFastDIB fitted;
+    if ((night.Width() != day.Width() || night.Height() != day.Height()) && night.Bpp() == 24 &&
+        !night.Empty()) {
+        fitted.SetSize(day.Width(), day.Height(), 24);
+        kiv::ResampleBilinear(night, fitted);
+        nightImage = &fitted;
+    }
+    kiv::TFastDIB mix;
+    kiv::BlendThroughShadowExact(mix, day, *nightImage, map.Shadow);
+    return mix;
+}
+
 void ComposeDayNight(kiv::TFastDIB& output, const kiv::TFastDIB& day, const kiv::TFastDIB& night,
                      bool stretch, kiv::TDateTime utc) {
     if (output.Empty()) {
         output.SetSize(day.Width(), day.Height(), 24);
     }
-    kiv::TFastDIB mix;
-    {
-        TShadowMap map(day.Width(), day.Height());
-        map.Synchronous = true;
-        map.SetDateTime(0.0, utc);
-        if (map.LastSolPosError() != 0) {
-            throw kiv::EKivError("Cannot compute the position of the sun for this date (error " +
-                                 std::to_string(map.LastSolPosError()) + ")");
-        }
-        const kiv::TFastDIB* nightImage = &night;
-        kiv::TFastDIB fitted;
-        if ((night.Width() != day.Width() || night.Height() != day.Height()) && night.Bpp() == 24 &&
-            !night.Empty()) {
-            fitted.SetSize(day.Width(), day.Height(), 24);
-            kiv::ResampleBilinear(night, fitted);
-            nightImage = &fitted;
-        }
-        kiv::BlendThroughShadowExact(mix, day, *nightImage, map.Shadow);
-    }
+    kiv::TFastDIB mix = ComposeDayNightMix(day, night, utc);
     if (!stretch) {
         output = std::move(mix);
         return;

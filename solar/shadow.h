@@ -130,4 +130,8 @@ private:
 void ComposeDayNight(kiv::TFastDIB& output, const kiv::TFastDIB& day, const kiv::TFastDIB& night,
                      bool stretch, kiv::TDateTime utc);
 
+// The mix of ComposeDayNight before any stretch, at the day image's size.
+kiv::TFastDIB ComposeDayNightMix(const kiv::TFastDIB& day, const kiv::TFastDIB& night,
+                                 kiv::TDateTime utc);
+
 } // namespace solar

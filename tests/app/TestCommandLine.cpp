@@ -89,6 +89,39 @@ private slots:
         QCOMPARE(QString::fromStdString(r.WidthText), width);
     }
 
+    // "--at" anywhere but in the two batch slots; its time is the next
+    // parameter or follows "=".
+    void TimeOfTheBatchMap_data() {
+        QTest::addColumn<QStringList>("params");
+        QTest::addColumn<bool>("hasAt");
+        QTest::addColumn<QString>("at");
+        QTest::newRow("after") << QStringList{"-C", "m.png", "64", "--at", "2027-03-20T12:00Z"}
+                               << true << "2027-03-20T12:00Z";
+        QTest::newRow("before") << QStringList{"--at", "2027-03-20T12:00", "-C", "m.png", "64"}
+                                << true << "2027-03-20T12:00";
+        QTest::newRow("equals") << QStringList{"-C", "m.png", "64", "--at=2027-03-20T12:00+01"}
+                                << true << "2027-03-20T12:00+01";
+        QTest::newRow("first wins")
+            << QStringList{"-C", "m", "1", "--at", "a", "--at", "b"} << true << "a";
+        QTest::newRow("nothing after") << QStringList{"-C", "m.png", "64", "--at"} << true << "";
+        QTest::newRow("file called so") << QStringList{"-C", "--at", "64", "x"} << false << "";
+        QTest::newRow("not a switch form")
+            << QStringList{"-C", "m", "64", "-at", "x", "/at", "y"} << false << "";
+        QTest::newRow("without -C") << QStringList{"--at", "2027-03-20T12:00Z"} << false << "";
+    }
+    void TimeOfTheBatchMap() {
+        QFETCH(QStringList, params);
+        QFETCH(bool, hasAt);
+        QFETCH(QString, at);
+        TCommandLine line;
+        for (const QString& p : params) {
+            line.Params.push_back(p.toStdString());
+        }
+        const TBatchRequest r = app::ParseBatchRequest(line);
+        QCOMPARE(r.HasAt, hasAt);
+        QCOMPARE(QString::fromStdString(r.AtText), at);
+    }
+
     void HelpAndVersionAnywhereButInTheBatchSlots() {
         using app::TInfoRequest;
         QCOMPARE(app::ParseInfoRequest(Line({"--help"})), TInfoRequest::Help);
@@ -98,6 +131,11 @@ private slots:
         // A file (or width) called so is the batch mode's, not a question.
         QCOMPARE(app::ParseInfoRequest(Line({"-C", "--help", "800"})), TInfoRequest::None);
         QCOMPARE(app::ParseInfoRequest(Line({"/c", "--version", "--help"})), TInfoRequest::None);
+        // The time of a batch map is not a question either; without "-C" it is.
+        QCOMPARE(app::ParseInfoRequest(Line({"-C", "m", "8", "--at", "--help"})),
+                 TInfoRequest::None);
+        QCOMPARE(app::ParseInfoRequest(Line({"-C", "m", "8", "--at=--help"})), TInfoRequest::None);
+        QCOMPARE(app::ParseInfoRequest(Line({"--at", "--help"})), TInfoRequest::Help);
         QCOMPARE(app::ParseInfoRequest(Line({"-help", "/version", "--HELP", "help"})),
                  TInfoRequest::None);
         QCOMPARE(app::ParseInfoRequest(Line({})), TInfoRequest::None);
