@@ -1,5 +1,6 @@
 #include "app/MapView.h"
 
+#include "kiv/KivBands.h"
 #include "kiv/KivErrors.h"
 #include "kiv/KivTimeZone.h"
 
@@ -9,6 +10,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
 #include <utility>
 
 namespace app {
@@ -18,6 +22,8 @@ namespace {
 constexpr float kSmoothBelow = 0.6f;   // bilinear resampling below this zoom
 constexpr float kDetailBelow = 0.7f;   // grid and labels below this zoom
 constexpr float kFlightStepMax = 50.f; // units per flight tick
+// A resampling of at least this many view pixels runs on both cores.
+constexpr std::int64_t kBandPixels = 300000;
 
 } // namespace
 
@@ -44,11 +50,15 @@ void TMapView::LayoutView(int pw, int ph) {
     if (FViewImage.width() != FPW || FViewImage.height() != FPH) {
         FViewImage = QImage(FPW, FPH, QImage::Format_RGB32);
         FViewImage.fill(Qt::black);
+        FViewCurrent = false;
+        FRollX = 0;
+        FRollY = 0;
     }
-    FGridAdded = false;
     ++FLayoutCount;
     if (FPW == 0 || FPH == 0 || MapW() == 0 || MapH() == 0) {
         FHasSource = false;
+        FGridAdded = false;
+        FViewCurrent = false;
         return;
     }
     Zoom.SetMin(0.15f);
@@ -59,8 +69,12 @@ void TMapView::LayoutView(int pw, int ph) {
     OffsetX.SetMax(std::max(0.f, static_cast<float>(MapW()) - vw));
     OffsetY.SetMin(0);
     OffsetY.SetMax(std::max(0.f, static_cast<float>(MapH()) - vh));
+    const TSampling before = FSampling;
+    const bool kept = FViewCurrent && FHasSource;
     PlanSamples(OffsetX.Value, OffsetY.Value, vw, vh);
-    ResampleAll();
+    if (!(kept && ScrollView(before))) {
+        ResampleAll();
+    }
 }
 
 void TMapView::SetMap(const kiv::TFastDIB* map) {
@@ -70,6 +84,7 @@ void TMapView::SetMap(const kiv::TFastDIB* map) {
 
 void TMapView::RefreshMap() {
     ++FLayoutCount;
+    FViewCurrent = false;
     const int w = MapW();
     const int h = MapH();
     if (FMapImage.width() != w || FMapImage.height() != h) {
@@ -109,6 +124,113 @@ void TMapView::PlanSamples(float x0, float y0, float vw, float vh) {
     // smoothed (bilinear); farther out each view pixel takes its map pixel.
     FSmooth = Zoom.Value < kSmoothBelow;
     FHasSource = true;
+    // The source rectangle is stretched over the whole view (per axis: a map
+    // smaller than the view fills it).
+    const double stepX = static_cast<double>(vw) / FPW;
+    const double stepY = static_cast<double>(vh) / FPH;
+    FSampling.StepX = std::llround(stepX * 65536);
+    FSampling.StepY = std::llround(stepY * 65536);
+    FSampling.OriginX = stepX > 0 ? std::llround(x0 / stepX * 64) : 0;
+    FSampling.OriginY = stepY > 0 ? std::llround(y0 / stepY * 64) : 0;
+    FSampling.Smooth = FSmooth;
+}
+
+namespace {
+
+// Where a view pixel's samples lie along one axis: the two map pixels and the
+// weight (0..256) of the second. Nearest sampling has both the same.
+struct TTap {
+    int First = 0;
+    int Second = 0;
+    unsigned Weight = 0;
+};
+
+TTap Tap(std::int64_t origin, std::int64_t step, int at, int size, bool smooth) {
+    const std::int64_t centre = (origin + 64 * std::int64_t(at) + 32) * step / 64;
+    TTap tap;
+    if (!smooth) {
+        tap.First = tap.Second =
+            static_cast<int>(std::clamp<std::int64_t>(centre >> 16, 0, size - 1));
+        return tap;
+    }
+    // Bilinear: between the pixel centres on either side.
+    const std::int64_t p = centre - 32768;
+    const std::int64_t first = p >> 16;
+    if (first < 0) {
+        return tap;
+    }
+    if (first >= size - 1) {
+        tap.First = tap.Second = size - 1;
+        return tap;
+    }
+    tap.First = static_cast<int>(first);
+    tap.Second = tap.First + 1;
+    tap.Weight = static_cast<unsigned>((p >> 8) & 0xff);
+    return tap;
+}
+
+// a + (b - a) * weight / 256 in each channel of two opaque pixels.
+inline QRgb Mix(QRgb a, QRgb b, unsigned weight) {
+    const unsigned keep = 256 - weight;
+    const unsigned rb = (((a & 0xff00ffu) * keep + (b & 0xff00ffu) * weight) >> 8) & 0xff00ffu;
+    const unsigned ag =
+        (((a >> 8) & 0xff00ffu) * keep + ((b >> 8) & 0xff00ffu) * weight) & 0xff00ff00u;
+    return rb | ag;
+}
+
+} // namespace
+
+void TMapView::SampleInto(QImage& dest, QPoint at, const QRect& part) const {
+    if (part.isEmpty()) {
+        return;
+    }
+    const int w = part.width();
+    const int mapW = FMapImage.width();
+    const int mapH = FMapImage.height();
+    const bool smooth = FSampling.Smooth;
+    std::vector<TTap> columns(static_cast<std::size_t>(w));
+    for (int i = 0; i < w; ++i) {
+        columns[static_cast<std::size_t>(i)] =
+            Tap(FSampling.OriginX, FSampling.StepX, part.left() + i, mapW, smooth);
+    }
+    // Pointers taken here: the bands below must not detach either image.
+    uchar* const destBits = dest.bits();
+    const qsizetype destLine = dest.bytesPerLine();
+    const uchar* const mapBits = FMapImage.constBits();
+    const qsizetype mapLine = FMapImage.bytesPerLine();
+    // Columns only grow from left to right.
+    const int first = columns.front().First;
+    const int last = columns.back().Second;
+    const auto rows = [&](int top, int bottom) {
+        std::vector<QRgb> mixed(smooth ? static_cast<std::size_t>(last - first + 1) : 0);
+        for (int r = top; r < bottom; ++r) {
+            const TTap row = Tap(FSampling.OriginY, FSampling.StepY, part.top() + r, mapH, smooth);
+            auto* out = reinterpret_cast<QRgb*>(destBits + (at.y() + r) * destLine) + at.x();
+            const auto* upper = reinterpret_cast<const QRgb*>(mapBits + row.First * mapLine);
+            if (!smooth) {
+                for (int i = 0; i < w; ++i) {
+                    out[i] = upper[columns[static_cast<std::size_t>(i)].First];
+                }
+                continue;
+            }
+            // The two map rows mixed once over the columns this part reads,
+            // then each view pixel mixes two neighbours of that.
+            const auto* lower = reinterpret_cast<const QRgb*>(mapBits + row.Second * mapLine);
+            for (int x = first; x <= last; ++x) {
+                mixed[static_cast<std::size_t>(x - first)] = Mix(upper[x], lower[x], row.Weight);
+            }
+            for (int i = 0; i < w; ++i) {
+                const TTap& c = columns[static_cast<std::size_t>(i)];
+                out[i] = Mix(mixed[static_cast<std::size_t>(c.First - first)],
+                             mixed[static_cast<std::size_t>(c.Second - first)], c.Weight);
+            }
+        }
+    };
+    const bool large = std::int64_t(w) * part.height() >= kBandPixels;
+    kiv::RunInBands(
+        part.height(),
+        large ? static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 2u)) : 1,
+        rows);
 }
 
 void TMapView::ResamplePart(QImage& out, const QRect& part) const {
@@ -119,25 +241,117 @@ void TMapView::ResamplePart(QImage& out, const QRect& part) const {
         out.fill(Qt::black);
         return;
     }
-    // The same mapping as the whole view's, clipped to the part: every pixel
-    // comes out as the whole resampling gives it.
-    QPainter painter(&out);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, FSmooth);
-    painter.translate(-part.topLeft());
-    painter.drawImage(QRectF(0, 0, FPW, FPH), FMapImage, FSource);
+    SampleInto(out, QPoint(0, 0), part);
 }
 
 void TMapView::ResampleAll() const {
     FGridAdded = false;
+    FRollX = 0;
+    FRollY = 0;
     if (!FHasSource || FViewImage.isNull()) {
         FViewImage.fill(Qt::black);
+        FViewCurrent = false;
         return;
     }
-    QPainter painter(&FViewImage);
+    SampleInto(FViewImage, QPoint(0, 0), QRect(0, 0, FPW, FPH));
+    FViewCurrent = true;
+}
+
+bool TMapView::ScrollView(const TSampling& before) {
+    const TSampling& now = FSampling;
+    if (before.StepX != now.StepX || before.StepY != now.StepY || before.Smooth != now.Smooth) {
+        return false;
+    }
+    const std::int64_t moveX = now.OriginX - before.OriginX;
+    const std::int64_t moveY = now.OriginY - before.OriginY;
+    if (moveX % 64 != 0 || moveY % 64 != 0) {
+        return false;
+    }
+    // View pixel (i, j) now shows what (i + kx, j + ky) showed.
+    const int kx = static_cast<int>(moveX / 64);
+    const int ky = static_cast<int>(moveY / 64);
+    if (std::abs(kx) >= FPW || std::abs(ky) >= FPH) {
+        return false;
+    }
+    std::vector<QPoint> grid;
+    if (FGridAdded) {
+        // The grid lines kept in the image must lie where this layout draws them.
+        grid = GridPositions();
+        if (grid.size() != FGridPositions.size()) {
+            return false;
+        }
+        for (std::size_t k = 0; k < grid.size(); ++k) {
+            if (grid[k] != FGridPositions[k] - QPoint(kx, ky)) {
+                return false;
+            }
+        }
+        FGridPositions = grid;
+    }
+    if (kx == 0 && ky == 0) {
+        return true;
+    }
+    FRollX = (FRollX + kx + FPW) % FPW;
+    FRollY = (FRollY + ky + FPH) % FPH;
+    const int toX = std::max(-kx, 0);
+    // The strips that came into view: whole columns, then the rest of the rows.
+    const QRect columns = kx > 0   ? QRect(FPW - kx, 0, kx, FPH)
+                          : kx < 0 ? QRect(0, 0, -kx, FPH)
+                                   : QRect();
+    const QRect rows = (ky > 0   ? QRect(0, FPH - ky, FPW, ky)
+                        : ky < 0 ? QRect(0, 0, FPW, -ky)
+                                 : QRect()) &
+                       QRect(toX, 0, FPW - std::abs(kx), FPH);
+    std::vector<TGridLine> lines;
+    if (FGridAdded) {
+        lines = GridLines();
+    }
+    for (const QRect& strip : {columns, rows}) {
+        if (strip.isEmpty()) {
+            continue;
+        }
+        ForStored(strip, [&](const QRect& piece, QPoint at) {
+            SampleInto(FViewImage, at, piece);
+            if (FGridAdded) {
+                QPainter target(&FViewImage);
+                target.setCompositionMode(QPainter::CompositionMode_Plus);
+                target.translate(at - piece.topLeft());
+                AddLayer(target, piece, lines, nullptr);
+            }
+        });
+    }
+    return true;
+}
+
+template <class F> void TMapView::ForStored(const QRect& part, F&& f) const {
+    const int x = (part.left() + FRollX) % FPW;
+    const int y = (part.top() + FRollY) % FPH;
+    const int w1 = std::min(part.width(), FPW - x);
+    const int h1 = std::min(part.height(), FPH - y);
+    const int w2 = part.width() - w1;
+    const int h2 = part.height() - h1;
+    f(QRect(part.left(), part.top(), w1, h1), QPoint(x, y));
+    if (w2 > 0) {
+        f(QRect(part.left() + w1, part.top(), w2, h1), QPoint(0, y));
+    }
+    if (h2 > 0) {
+        f(QRect(part.left(), part.top() + h1, w1, h2), QPoint(x, 0));
+        if (w2 > 0) {
+            f(QRect(part.left() + w1, part.top() + h1, w2, h2), QPoint(0, 0));
+        }
+    }
+}
+
+QImage TMapView::ViewImage() const {
+    if (FRollX == 0 && FRollY == 0) {
+        return FViewImage;
+    }
+    QImage unrolled(FViewImage.size(), FViewImage.format());
+    QPainter painter(&unrolled);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, FSmooth);
-    painter.drawImage(QRectF(0, 0, FPW, FPH), FMapImage, FSource);
+    ForStored(QRect(0, 0, FPW, FPH), [&](const QRect& piece, QPoint at) {
+        painter.drawImage(piece.topLeft(), FViewImage, QRect(at, piece.size()));
+    });
+    return unrolled;
 }
 
 void TMapView::ZoomBy(float delta) {
@@ -228,6 +442,14 @@ void Label(QPainter& painter, QPoint p, const QString& text) {
 
 } // namespace
 
+std::vector<QPoint> TMapView::GridPositions() const {
+    std::vector<QPoint> positions;
+    for (int k = -18; k <= 18; ++k) {
+        positions.push_back(PlaceToView(10.0 * k, 10.0 * k));
+    }
+    return positions;
+}
+
 std::vector<TMapView::TGridLine> TMapView::GridLines() const {
     std::vector<TGridLine> lines;
     for (int k = -18; k <= 18; ++k) {
@@ -292,6 +514,11 @@ void TMapView::AddLayer(QPainter& target, const QRect& area, const std::vector<T
 }
 
 void TMapView::AddGrid() const {
+    if (FRollX != 0 || FRollY != 0) {
+        // The bands below are drawn in view coordinates.
+        ResampleAll();
+    }
+    FGridPositions = GridPositions();
     const std::vector<TGridLine> lines = GridLines();
     // The grid covers narrow bands around its lines: the horizontal lines'
     // bands of rows, then the vertical lines' bands of columns outside them.
@@ -385,7 +612,11 @@ void TMapView::Paint(QPainter& painter, const TViewOverlay& overlay) const {
         }
         FGridAdded = grid;
     }
-    painter.drawImage(0, 0, FViewImage);
+    if (FPW > 0 && FPH > 0) {
+        ForStored(QRect(0, 0, FPW, FPH), [&](const QRect& piece, QPoint at) {
+            painter.drawImage(piece.topLeft(), FViewImage, QRect(at, piece.size()));
+        });
+    }
 
     if (overlay.Highlight) {
         // The squares near the pointer: that part of the view is composed again

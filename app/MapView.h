@@ -96,7 +96,7 @@ public:
 
     // The map resampled at the paint box's size (top row first); after a paint
     // with the grid, the grid is added into it.
-    const QImage& ViewImage() const { return FViewImage; }
+    QImage ViewImage() const;
 
     // Paints the view image with the overlays, as one picture of PW x PH. A
     // painter clipped to part of the view costs in proportion to that part.
@@ -111,6 +111,20 @@ public:
     // view), exactly as the view image holds them without the grid.
     void ResamplePart(QImage& out, const QRect& part) const;
 
+    // How the view samples the map, in 16.16 fixed point of map pixels: the
+    // centre of view column i lies at ((OriginX + 64 i + 32) * StepX) / 64 on
+    // the map, and rows alike. Two layouts whose origins differ by a whole
+    // number of view pixels (64 units) sample the same map points, shifted:
+    // a pan moves the kept view image instead of resampling it.
+    struct TSampling {
+        std::int64_t StepX = 0; // map pixels per view pixel, 16.16
+        std::int64_t StepY = 0;
+        std::int64_t OriginX = 0; // the view's left edge, in 1/64 view pixels
+        std::int64_t OriginY = 0;
+        bool Smooth = false; // bilinear; otherwise the nearest map pixel
+    };
+    const TSampling& Sampling() const { return FSampling; }
+
 private:
     struct TGridLine {
         QLine Line;
@@ -120,6 +134,18 @@ private:
     void PlanSamples(float x0, float y0, float vw, float vh);
     // The whole view image, without the grid.
     void ResampleAll() const;
+    // Writes the view pixels of `part` into `dest` at `at`.
+    void SampleInto(QImage& dest, QPoint at, const QRect& part) const;
+    // Calls f(piece, at) for the pieces of the view rectangle `part` and where
+    // each lies in the rolled view image.
+    template <class F> void ForStored(const QRect& part, F&& f) const;
+    // After a layout that only moved the view by whole view pixels: shifts the
+    // view image and resamples (and grids) only the strips that came into view.
+    // False, with nothing changed, when the layout is not such a move.
+    bool ScrollView(const TSampling& before);
+    // Where the grid's lines of every 10 degrees fall in the view, visible or
+    // not: x of each meridian, y of each parallel.
+    std::vector<QPoint> GridPositions() const;
     std::vector<TGridLine> GridLines() const;
     void DrawGridLines(QPainter& painter, const std::vector<TGridLine>& lines,
                        const QRect& area) const;
@@ -138,10 +164,19 @@ private:
     QRectF FSource; // the visible map rectangle, map pixels from the top-left
     bool FSmooth = false;
     bool FHasSource = false;
+    TSampling FSampling;
     // The resampled map; the grid is added into it by the first paint that
     // draws the grid and removed (by resampling again) by one that does not.
     mutable QImage FViewImage;
     mutable bool FGridAdded = false;
+    // The view image holds the map as FSampling samples it (and the grid at
+    // FGridPositions when added); false after the map changed.
+    mutable bool FViewCurrent = false;
+    // The view image is rolled: view pixel (x, y) is stored at
+    // ((x + FRollX) mod PW, (y + FRollY) mod PH), so a pan only moves the roll.
+    mutable int FRollX = 0;
+    mutable int FRollY = 0;
+    mutable std::vector<QPoint> FGridPositions;
     std::uint64_t FLayoutCount = 0;
 };
 

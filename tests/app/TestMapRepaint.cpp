@@ -1,7 +1,7 @@
 // The map on screen after pointer moves, pans, zooms and shadow refreshes: a
 // pointer move repaints only around the pointer, and the view image is kept
-// between layouts, so what the window shows is compared here with a whole
-// fresh paint of the same state.
+// between layouts and moved by a pan, so what the window shows is compared
+// here with a whole paint of the same state by a view that kept nothing.
 #include "AppTestSupport.h"
 
 #include "solar/shadow.h"
@@ -40,12 +40,31 @@ private:
             .convertToFormat(QImage::Format_RGB32);
     }
 
-    // The whole picture painted afresh from the current state.
+    // The whole picture painted afresh from the current state, by a new view
+    // of the same map, offsets and zoom.
     QImage Fresh() {
-        QImage image(Form->PaintBox->size(), QImage::Format_RGB32);
+        app::TMapWidget* box = Form->PaintBox;
+        const app::TMapView kept = box->View;
+        app::TMapView fresh;
+        fresh.SetMap(kept.MapImage());
+        fresh.SetView(kept.OffsetX.Value, kept.OffsetY.Value, kept.Zoom.Value);
+        fresh.TargetX = kept.TargetX;
+        fresh.TargetY = kept.TargetY;
+        fresh.LayoutView(box->width(), box->height());
+        box->View = fresh;
+        QImage image(box->size(), QImage::Format_RGB32);
         QPainter painter(&image);
-        Form->PaintBox->PaintBoxPaint(painter);
+        box->PaintBoxPaint(painter);
+        painter.end();
+        box->View = kept;
         return image;
+    }
+
+    // A left-button drag from one point to another in one move.
+    void Pan(QPoint from, QPoint to) {
+        Form->PaintBox->PanelPaintBoxMouseDown(Qt::LeftButton, from.x(), from.y());
+        Form->PaintBox->PanelPaintBoxMouseMove(Qt::LeftButton, to.x(), to.y());
+        Form->PaintBox->PanelPaintBoxMouseUp(Qt::LeftButton);
     }
 
     // Where the two pictures differ, for the failure message.
@@ -101,11 +120,18 @@ private slots:
         Hover(5, 5);
         ExpectShownIsFresh("in the corner");
 
-        // A pan, then a pointer move, then a zoom by the middle button.
-        form.PaintBox->PanelPaintBoxMouseDown(Qt::LeftButton, 200, 150);
-        form.PaintBox->PanelPaintBoxMouseMove(Qt::LeftButton, 213, 141);
-        form.PaintBox->PanelPaintBoxMouseUp(Qt::LeftButton);
+        // Pans in every direction, one against the map's edge, then a pointer
+        // move, then a zoom by the middle button.
+        Pan({200, 150}, {213, 141});
         ExpectShownIsFresh("after a pan");
+        Pan({200, 150}, {160, 177});
+        ExpectShownIsFresh("after a second pan");
+        Pan({200, 150}, {199, 150});
+        ExpectShownIsFresh("after a one-pixel pan");
+        Pan({100, 100}, {100, 4000});
+        ExpectShownIsFresh("after a pan to the edge");
+        Pan({100, 100}, {100, 95});
+        ExpectShownIsFresh("after a pan from the edge");
         Hover(berlin.x(), berlin.y());
         ExpectShownIsFresh("pointer after a pan");
         form.PaintBox->PanelPaintBoxMouseMove(Qt::MiddleButton, berlin.x(), berlin.y() - 12);
@@ -123,6 +149,10 @@ private slots:
         ExpectShownIsFresh("after the shadow refresh");
         Hover(berlin.x() + 1, berlin.y() + 1);
         ExpectShownIsFresh("pointer after the shadow refresh");
+        Pan({200, 150}, {190, 157});
+        ExpectShownIsFresh("pan after the shadow refresh");
+        Hover(berlin.x() - 10, berlin.y() + 7);
+        ExpectShownIsFresh("pointer after that pan");
 
         // Switching the highlight off takes the grid and the squares away.
         QVERIFY(TriggerAction(&form, "MIHighlightCities"));
@@ -153,6 +183,67 @@ private slots:
         const QRect corner(544 - 30, 342 - 20, 30, 20);
         view.ResamplePart(piece, corner);
         QCOMPARE(piece, view.ViewImage().copy(corner));
+    }
+
+    // The view's own resampling against the painter's scaling of the same map
+    // rectangle: nearest sampling may pick the neighbouring map pixel where a view
+    // pixel's centre falls within rounding of a map pixel's edge, and the
+    // painter's smoothing drifts by up to a fiftieth of a map pixel across a
+    // wide view (a few levels of a channel where neighbours differ much).
+    void viewShowsTheMapAsThePainterScalesIt_data() {
+        QTest::addColumn<float>("zoom");
+        QTest::addColumn<QSize>("view");
+        QTest::newRow("nearest, one to one") << 1.0f << QSize(500, 300);
+        QTest::newRow("nearest, enlarged") << 0.65f << QSize(700, 410);
+        QTest::newRow("smoothed") << 0.3f << QSize(640, 480);
+        QTest::newRow("smoothed, 4K-like") << 0.15f << QSize(1500, 900);
+    }
+    void viewShowsTheMapAsThePainterScalesIt() {
+        QFETCH(float, zoom);
+        QFETCH(QSize, view);
+        kiv::TFastDIB map(1024, 512, 24);
+        QImage reference(1024, 512, QImage::Format_RGB32);
+        for (int y = 0; y < 512; ++y) {
+            for (int x = 0; x < 1024; ++x) {
+                const QColor c((x * 5) % 256, (y * 3) % 256, (x + 2 * y) % 256);
+                map.SetPixel(x, 511 - y,
+                             kiv::TBgr{static_cast<std::uint8_t>(c.blue()),
+                                       static_cast<std::uint8_t>(c.green()),
+                                       static_cast<std::uint8_t>(c.red())});
+                reference.setPixel(x, y, c.rgb());
+            }
+        }
+        app::TMapView mapView;
+        mapView.SetMap(&map);
+        mapView.SetView(301.3f, 97.6f, zoom);
+        mapView.LayoutView(view.width(), view.height());
+        QImage painted(view, QImage::Format_RGB32);
+        {
+            QPainter painter(&painted);
+            painter.setCompositionMode(QPainter::CompositionMode_Source);
+            painter.setRenderHint(QPainter::SmoothPixmapTransform, zoom < 0.6f);
+            painter.drawImage(QRectF(QPointF(0, 0), QSizeF(view)), reference,
+                              QRectF(mapView.OffsetX.Value, mapView.OffsetY.Value,
+                                     view.width() * mapView.Zoom.Value,
+                                     view.height() * mapView.Zoom.Value));
+        }
+        const QImage& ours = mapView.ViewImage();
+        int differing = 0;
+        int largest = 0;
+        for (int y = 0; y < view.height(); ++y) {
+            for (int x = 0; x < view.width(); ++x) {
+                const QRgb a = ours.pixel(x, y);
+                const QRgb b = painted.pixel(x, y);
+                const int d =
+                    std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                              std::abs(qBlue(a) - qBlue(b))});
+                differing += d > 8 ? 1 : 0;
+                largest = std::max(largest, d);
+            }
+        }
+        QVERIFY2(differing * 100 <= view.width() * view.height(),
+                 qPrintable(
+                     QStringLiteral("%1 pixels differ, by up to %2").arg(differing).arg(largest)));
     }
 };
 
