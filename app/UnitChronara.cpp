@@ -1,6 +1,7 @@
 #include "app/UnitChronara.h"
 
 #include "app/LocaleText.h"
+#include "app/MapComposer.h"
 #include "app/Messages.h"
 #include "app/StringTable.h"
 #include "app/Translation.h"
@@ -177,7 +178,9 @@ void TFormChronara::ConnectDesktop() {
     Desktop = new TDesktopIntegration(
         this, {Wallpaper, TranspDesk, PISetDesktopIconTextColor, Stayontop1, PIStayOnTop},
         std::move(service), Options.ProgramDir);
-    Desktop->ShadowBusy = [this] { return ShadowMap && ShadowMap->Busy(); };
+    Desktop->ShadowBusy = [this] {
+        return (ShadowMap && ShadowMap->Busy()) || (MapComposer && MapComposer->Busy());
+    };
     Desktop->RefreshSoon = [this] { Settings.ShadowRefreshCounter = Settings.SMUpdate - 1; };
 }
 
@@ -285,6 +288,7 @@ void TFormChronara::FormCreate() {
     std::setlocale(LC_NUMERIC, "C");
     setWindowTitle(ApplicationTitle);
     MachineUtcOffset = kiv::CurrentClock().StandardOffsetMinutes();
+    CreateMapComposer();
     // Each step stands alone: what fails is reported, and only what needs it
     // goes without (no zone image: no zone read-outs; no day image: no map).
     auto step = [this](auto&& work) {
@@ -313,7 +317,7 @@ void TFormChronara::FormCreate() {
         ShadowMap->OnShadowReady = [this](solar::TShadowMap&) {
             try {
                 ReportRefusedDate();
-                MapRebuild();
+                RequestMapRebuild();
             } catch (const std::exception& e) {
                 ReportError(e);
             }
@@ -379,20 +383,6 @@ void TFormChronara::ReportRefusedDate() {
     } else if (error == 0) {
         ReportedSolPosError = 0;
     }
-}
-
-void TFormChronara::MapRebuild() {
-    QCoreApplication::processEvents();
-    LoadImageInto(DayImage, "data\\earth_day.png");
-    QCoreApplication::processEvents();
-    LoadImageInto(NightImage, "data\\earth_night.jpg");
-    QCoreApplication::processEvents();
-    if (ShowSM1->isChecked() && ShadowMap) {
-        kiv::BlendThroughShadow(DayImage, DayImage, NightImage, ShadowMap->Shadow);
-    }
-    Desktop->BuildWallpaper(DayImage, Settings.WallpaperWidth);
-    PaintBox->View.RefreshMap();
-    PaintBox->LayoutView(true);
 }
 
 void TFormChronara::wheelEvent(QWheelEvent* event) {
@@ -534,7 +524,8 @@ void TFormChronara::ShowSM1Click() {
     if (Settings.ShowSM) {
         Settings.ShadowRefreshCounter = Settings.SMUpdate;
     } else {
-        LoadImageInto(DayImage, "data\\earth_day.png");
+        MapComposer->ComposeNow(nullptr);
+        MapComposer->TakeMap(DayImage);
         PaintBox->View.RefreshMap();
     }
     PaintBox->LayoutView(true);

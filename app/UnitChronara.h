@@ -36,6 +36,7 @@ namespace app {
 
 class TCloudSwitch;
 class TMomentControl;
+class TMapComposer;
 class TMomentMap;
 class TShownMoment;
 class Toptions;
@@ -131,12 +132,12 @@ public:
     int MachineUtcOffset = 0; // minutes east of UTC, standard time
     QString SavedWallpaper[3];
 
-    // Images: zone colours, day (after each rebuild the composed map), night;
-    // the shadow map keeps its own buffers.
+    // Images: zone colours, day (after each rebuild the composed map); the
+    // composer and the shadow map keep their own buffers.
     kiv::TFastDIB ZoneImage;
     kiv::TFastDIB DayImage;
-    kiv::TFastDIB NightImage;
     std::unique_ptr<solar::TShadowMap> ShadowMap;
+    TMapComposer* MapComposer = nullptr;
 
     // The add-location wizard's two pages, created once after the database is
     // loaded and kept for the whole run (owned by the window).
@@ -169,7 +170,12 @@ public:
     // Handlers, named after their component and event.
     void FormCreate();
     void FormShow();
+    // The map rebuild (WindowMapRebuild.cpp): composed at once, or on the
+    // composer's worker after a shadow refresh (the newest request wins).
     void MapRebuild();
+    void RequestMapRebuild();
+    // Takes up the composed map: wallpaper, view.
+    void ShowComposedMap();
     void TimerTimer();
     // "Add Location..." / "Change Location...": page 1, then page 2 ("<< Back"
     // returns to page 1), then AddLocation with the result.
@@ -218,6 +224,9 @@ private:
     void MomentMapReady();
     void LoadMomentImages();
     void RunTick(bool counts);
+    void CreateMapComposer();
+    // The shadow the map is composed through: none when the shadow is off.
+    const kiv::TFastDIB* MapShadow() const;
 
     // Tells once that the solar library refused the date of the last shadow.
     void ReportRefusedDate();

@@ -1,8 +1,13 @@
 // What the user feels on the map: a pointer move (read-outs and a paint) and a
 // pan step (resampling the view and a paint), at full-HD and 4K paint boxes,
 // with the shipped data. Runs offscreen.
+#include "app/MapComposer.h"
 #include "app/UnitChronara.h"
+#include "kiv/KivData.h"
 #include "kiv/KivTimeZone.h"
+#include "solar/shadow.h"
+
+#include <QAction>
 
 #include <QApplication>
 #include <QPainter>
@@ -98,3 +103,54 @@ void BM_PaintOnly(benchmark::State& state) {
 } // namespace
 BENCHMARK(BM_LayoutOnly)->Arg(50)->Arg(70)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PaintOnly)->Unit(benchmark::kMillisecond);
+
+// The map rebuild after a shadow refresh, at the shipped image size: the
+// composition (on the composer's worker in the window) with the sources read
+// from their files or kept from the last one, and the window thread's part
+// (taking up the map: the view's copy of it, a layout and a paint of a
+// 1920 x 1080 view).
+namespace {
+kiv::TFastDIB HalfNight() {
+    kiv::TFastDIB shadow(1024, 512, 8);
+    for (int y = 0; y < shadow.Height(); ++y) {
+        for (int x = 0; x < shadow.Width(); ++x) {
+            shadow.Row(y)[x] = static_cast<std::uint8_t>(x < 400   ? 255
+                                                         : x < 500 ? (500 - x) * 2
+                                                                   : 0);
+        }
+    }
+    return shadow;
+}
+void BM_ComposeReading(benchmark::State& state) {
+    const kiv::TFastDIB shadow = HalfNight();
+    for (auto _ : state) {
+        app::TMapComposer composer(kiv::ProgramPath("data\\earth_day.png", CHRONARA_SOURCE_DIR),
+                                   kiv::ProgramPath("data\\earth_night.jpg", CHRONARA_SOURCE_DIR),
+                                   nullptr);
+        composer.ComposeNow(&shadow);
+    }
+}
+void BM_ComposeKept(benchmark::State& state) {
+    const kiv::TFastDIB shadow = HalfNight();
+    app::TMapComposer composer(kiv::ProgramPath("data\\earth_day.png", CHRONARA_SOURCE_DIR),
+                               kiv::ProgramPath("data\\earth_night.jpg", CHRONARA_SOURCE_DIR),
+                               nullptr);
+    for (auto _ : state) {
+        composer.ComposeNow(&shadow);
+    }
+}
+void BM_ShowComposedMap(benchmark::State& state) {
+    auto form = OpenWindow(1920, 1080);
+    form->ShowSM1->setChecked(true);
+    form->ShadowMap->Shadow = HalfNight();
+    for (auto _ : state) {
+        state.PauseTiming();
+        form->MapComposer->ComposeNow(&form->ShadowMap->Shadow);
+        state.ResumeTiming();
+        form->ShowComposedMap();
+    }
+}
+} // namespace
+BENCHMARK(BM_ComposeReading)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ComposeKept)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ShowComposedMap)->Unit(benchmark::kMillisecond);

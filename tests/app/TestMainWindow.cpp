@@ -1,6 +1,8 @@
 // The main window and its map view, driven through object names offscreen.
 #include "AppTestSupport.h"
 
+#include "app/MapComposer.h"
+
 #include "app/Readouts.h"
 #include "app/WindowMain.h"
 #include "app/Wiz1.h"
@@ -372,6 +374,7 @@ private slots:
         QCOMPARE(form.Settings.ShadowRefreshCounter, 1);
         form.Tick->TickBusy = false;
         QTRY_VERIFY(!form.ShadowMap->Busy());
+        QTRY_VERIFY(!form.MapComposer->Busy());
         // Night lies over the sunless side of the rebuilt map: at 12:00 UTC in
         // December, the night side is around longitude 180.
         const kiv::TBgr night = form.DayImage.GetPixel(2, 256);
