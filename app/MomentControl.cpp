@@ -55,6 +55,9 @@ TMomentControl::TMomentControl(TShownMoment& moment, QWidget* parent)
     Slider->setSingleStep(1);
     Slider->setPageStep(StepsPerDay);
     Slider->setValue(0);
+    // A tick at every day.
+    Slider->setTickPosition(QSlider::TicksBelow);
+    Slider->setTickInterval(StepsPerDay);
     // Focus only by a click: the window's arrow keys pan the map until the
     // user turns to the control.
     Slider->setFocusPolicy(Qt::ClickFocus);

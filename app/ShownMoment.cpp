@@ -5,6 +5,7 @@
 
 #include <QDate>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTime>
 
@@ -127,9 +128,11 @@ QString MomentMarkText(kiv::TDateTime momentUtc, kiv::TDateTime nowUtc) {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, msec = 0;
     kiv::DecodeDateTime(MachineLocalAt(momentUtc), year, month, day, hour, minute, second, msec);
     const QLocale locale;
+    // The user's short forms; the seconds of a picked moment say nothing.
+    QString timeFormat = locale.timeFormat(QLocale::ShortFormat);
+    timeFormat.remove(QRegularExpression(QStringLiteral("[:.]?s+")));
     const QString when = locale.toString(QDate(year, month, day), QLocale::ShortFormat) +
-                         QLatin1Char(' ') +
-                         locale.toString(QTime(hour, minute), QLocale::ShortFormat);
+                         QLatin1Char(' ') + locale.toString(QTime(hour, minute), timeFormat);
     return TranslateMessage(QStringLiteral("Shown: %1 (%2)"))
         .arg(when, MomentDifferenceText(momentUtc, nowUtc));
 }

@@ -35,6 +35,8 @@ void TFormChronara::CreateMoment() {
     bold.setBold(true);
     MomentMark->setFont(bold);
     MomentMark->setContentsMargins(4, 0, 4, 0);
+    // As wide as its text: the clock line keeps the rest.
+    MomentMark->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     MomentMark->hide();
     if (auto* line = qobject_cast<QBoxLayout*>(PanelClock->layout())) {
         line->insertWidget(0, MomentMark);
