@@ -37,7 +37,7 @@ namespace app {
 class TCloudSwitch;
 class TMomentControl;
 class TMapComposer;
-class TMomentMap;
+class TMomentShadow;
 class TShownMoment;
 class Toptions;
 class TWindowSettings;
@@ -118,12 +118,16 @@ public:
     TClockTick* Tick = nullptr;
     TDesktopIntegration* Desktop = nullptr;
     // The moment shown, the time control beside the map that picks it, the
-    // mark on the clock line while it is not the present, and its map
-    // (UnitChronaraMoment.cpp).
+    // mark on the clock line while it is not the present, and its map: its
+    // shadow, mixed by a composer of its own into MomentImage, which the view
+    // shows instead of DayImage (UnitChronaraMoment.cpp).
     TShownMoment* Moment = nullptr;
     TMomentControl* MomentBar = nullptr;
     QLabel* MomentMark = nullptr;
-    TMomentMap* MomentMap = nullptr;
+    TMomentShadow* MomentShadow = nullptr;
+    TMapComposer* MomentComposer = nullptr;
+    kiv::TFastDIB MomentImage;
+    kiv::TDateTime MomentImageMoment = 0;
 
     // Window state: the stored display settings, and what is not stored.
     TDisplaySettings Settings;
@@ -221,9 +225,12 @@ private:
     // of the timer also counts toward the shadow refresh).
     void CreateMoment();
     void MomentChanged();
-    void MomentMapReady();
-    void LoadMomentImages();
+    void MomentShadowReady();
+    void MomentComposed();
     void RunTick(bool counts);
+    // The moment the composer is mixing the map of (0: none wanted).
+    kiv::TDateTime MomentComposing = 0;
+    QString ReportedMomentError;
     void CreateMapComposer();
     // The shadow the map is composed through: none when the shadow is off.
     const kiv::TFastDIB* MapShadow() const;

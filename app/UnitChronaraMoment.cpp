@@ -3,11 +3,13 @@
 // that writes every time text for the moment shown. The wallpaper and the
 // stored settings keep the present: the present's shadow map and DayImage go
 // on as before, and only the view changes which map it shows.
+#include "app/MapComposer.h"
+#include "app/Messages.h"
 #include "app/MomentControl.h"
-#include "app/MomentMap.h"
+#include "app/MomentShadow.h"
 #include "app/ShownMoment.h"
 #include "app/UnitChronara.h"
-#include "kiv/KivFastDibLoaders.h"
+#include "kiv/KivData.h"
 
 #include <QAction>
 #include <QBoxLayout>
@@ -41,13 +43,27 @@ void TFormChronara::CreateMoment() {
     if (auto* line = qobject_cast<QBoxLayout*>(PanelClock->layout())) {
         line->insertWidget(0, MomentMark);
     }
-    MomentMap = new TMomentMap(this);
+    MomentShadow = new TMomentShadow(this);
+    // A composer of its own: the present's keeps making the wallpaper's map.
+    MomentComposer =
+        new TMapComposer(kiv::ProgramPath("data\\earth_day.png", Options.ProgramDir),
+                         kiv::ProgramPath("data\\earth_night.jpg", Options.ProgramDir), this);
     // A click on the map takes the keys back from the control (the map's keys
     // are the window's).
     PaintBox->setFocusPolicy(Qt::ClickFocus);
 
     connect(Moment, &TShownMoment::Changed, this, [this] { Guarded([this] { MomentChanged(); }); });
-    connect(MomentMap, &TMomentMap::Ready, this, [this] { Guarded([this] { MomentMapReady(); }); });
+    connect(MomentShadow, &TMomentShadow::Ready, this,
+            [this] { Guarded([this] { MomentShadowReady(); }); });
+    connect(MomentComposer, &TMapComposer::Composed, this,
+            [this] { Guarded([this] { MomentComposed(); }); });
+    connect(MomentComposer, &TMapComposer::Failed, this, [this](const QString& message) {
+        // Said once, not at every step of a drag.
+        if (message != ReportedMomentError) {
+            ReportedMomentError = message;
+            ShowError(this, message);
+        }
+    });
     PaintBox->ShownUtc = [this] { return Moment->Utc(); };
     // Without the map the control is out of sight: the present comes back.
     connect(PIShowMap, &QAction::toggled, this, [this](bool shown) {
@@ -59,45 +75,48 @@ void TFormChronara::CreateMoment() {
     connect(ShowSM1, &QAction::toggled, this, [this] { Guarded([this] { MomentChanged(); }); });
 }
 
-void TFormChronara::LoadMomentImages() {
-    kiv::TFastDIB day;
-    kiv::TFastDIB night;
-    LoadImageInto(day, "data\\earth_day.png");
-    LoadImageInto(night, "data\\earth_night.jpg");
-    MomentMap->SetImages(day, night);
-}
-
 void TFormChronara::MomentChanged() {
     TMapView& view = PaintBox->View;
-    const bool picked = !Moment->IsPresent() && ShowSM1->isChecked() && ShadowMap;
-    if (picked) {
-        if (!MomentMap->HasImages()) {
-            LoadMomentImages();
-        }
-        MomentMap->Request(Moment->Utc());
+    if (!Moment->IsPresent() && ShowSM1->isChecked() && ShadowMap) {
+        MomentShadow->SetSize(DayImage.Width(), DayImage.Height());
+        MomentShadow->Request(Moment->Utc());
     } else {
+        MomentShadow->Cancel();
         if (view.MapImage() != &DayImage && ShadowMap) {
             // The present's map, as the last rebuild left it.
             view.SetMap(&DayImage);
             PaintBox->LayoutView(true);
         }
-        if (Moment->IsPresent()) {
-            MomentMap->Release();
-        } else {
-            MomentMap->Cancel();
-        }
+        // A composition still under way is for a moment no longer wanted.
+        MomentComposing = 0;
+        // Not needed until another moment is picked.
+        MomentImage.Clear();
+        MomentShadow->Shadow.Clear();
     }
     RunTick(false);
     PaintBox->RefreshReadouts();
 }
 
-void TFormChronara::MomentMapReady() {
+void TFormChronara::MomentShadowReady() {
     if (Moment->IsPresent() || !ShowSM1->isChecked()) {
         return;
     }
+    MomentComposing = MomentShadow->ShadowMoment;
+    MomentComposer->Request(&MomentShadow->Shadow);
+}
+
+void TFormChronara::MomentComposed() {
+    // A composition answers the newest request made: the moment's, unless the
+    // present came back since (and no newer shadow was asked to be mixed).
+    if (Moment->IsPresent() || !ShowSM1->isChecked() || MomentComposing == 0) {
+        return;
+    }
+    MomentComposer->TakeMap(MomentImage);
+    MomentImageMoment = MomentComposing;
+    ReportedMomentError.clear();
     TMapView& view = PaintBox->View;
-    if (view.MapImage() != &MomentMap->Map) {
-        view.SetMap(&MomentMap->Map);
+    if (view.MapImage() != &MomentImage) {
+        view.SetMap(&MomentImage);
     } else {
         view.RefreshMap();
     }

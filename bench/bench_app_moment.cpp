@@ -2,8 +2,9 @@
 // shadow grid, the stretch and the blend, at the shipped image size) come,
 // and how many of them reach the view while the slider moves, with the
 // shipped data and the real window offscreen.
+#include "app/MapComposer.h"
 #include "app/MomentControl.h"
-#include "app/MomentMap.h"
+#include "app/MomentShadow.h"
 #include "app/ShownMoment.h"
 #include "app/UnitChronara.h"
 #include "kiv/KivClock.h"
@@ -22,39 +23,63 @@ namespace {
 
 const kiv::TDateTime Start = kiv::EncodeDateTime(2026, 12, 21, 12, 0, 0, 0);
 
-// Waits in the event loop until `delivered` reaches `count`.
-void WaitForMaps(const int& delivered, int count) {
-    while (delivered < count) {
+// Waits in the event loop until `counter` reaches `count`.
+void WaitFor(const int& counter, int count) {
+    while (counter < count) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     }
 }
 
-// One whole map of a new moment, from the request to its delivery on the
-// window thread: the worker's part alone.
-void BM_MomentMapWhole(benchmark::State& state) {
+// One whole shadow of a new moment at the shipped size (the full grid and
+// its stretch), from the request to its delivery on the window thread.
+void BM_MomentShadowWhole(benchmark::State& state) {
     kiv::TFastDIB day;
-    kiv::TFastDIB night;
     kiv::LoadPngImage(day, std::string(CHRONARA_SHIPPED_DATA_DIR) + "/earth_day.png");
-    kiv::LoadJpegImage(night, std::string(CHRONARA_SHIPPED_DATA_DIR) + "/earth_night.jpg");
-    app::TMomentMap map;
-    map.SetImages(day, night);
+    app::TMomentShadow shadow;
+    shadow.SetSize(day.Width(), day.Height());
     int delivered = 0;
-    QObject::connect(&map, &app::TMomentMap::Ready, [&delivered] { ++delivered; });
+    QObject::connect(&shadow, &app::TMomentShadow::Ready, [&delivered] { ++delivered; });
     kiv::TDateTime moment = Start;
     for (auto _ : state) {
         moment = kiv::IncMinute(moment, 15);
-        map.Request(moment);
-        WaitForMaps(delivered, delivered + 1);
+        shadow.Request(moment);
+        WaitFor(delivered, delivered + 1);
     }
-    state.counters["maps_per_s"] =
+    state.counters["shadows_per_s"] =
         benchmark::Counter(static_cast<double>(delivered), benchmark::Counter::kIsRate);
     state.counters["width"] = day.Width();
+}
+BENCHMARK(BM_MomentShadowWhole)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The shadow and the mix of day and night through it, as one frame of a
+// drag goes from the request to a map the view can take.
+void BM_MomentMapWhole(benchmark::State& state) {
+    const std::string dir = CHRONARA_SHIPPED_DATA_DIR;
+    kiv::TFastDIB day;
+    kiv::LoadPngImage(day, dir + "/earth_day.png");
+    app::TMomentShadow shadow;
+    shadow.SetSize(day.Width(), day.Height());
+    app::TMapComposer composer(dir + "/earth_day.png", dir + "/earth_night.jpg", nullptr);
+    int composed = 0;
+    QObject::connect(&shadow, &app::TMomentShadow::Ready,
+                     [&] { composer.Request(&shadow.Shadow); });
+    QObject::connect(&composer, &app::TMapComposer::Composed, [&composed] { ++composed; });
+    kiv::TFastDIB map;
+    kiv::TDateTime moment = Start;
+    for (auto _ : state) {
+        moment = kiv::IncMinute(moment, 15);
+        shadow.Request(moment);
+        WaitFor(composed, composed + 1);
+        composer.TakeMap(map);
+    }
+    state.counters["maps_per_s"] =
+        benchmark::Counter(static_cast<double>(composed), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_MomentMapWhole)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // A drag of the slider in the window (view 1280 x 720): one step every 16 ms
-// for two seconds, as a hand moves it. Counts the whole maps that reached
-// the view per second of dragging, and the window thread's share.
+// for two seconds, as a hand moves it. Counts the whole maps (a new shadow
+// mixed into day and night) that reached the view per second of dragging.
 void BM_DragRate(benchmark::State& state) {
     kiv::TFakeClock clock{Start, 0, 0};
     kiv::TClockOverride override{clock};
@@ -70,7 +95,7 @@ void BM_DragRate(benchmark::State& state) {
     form->resize(1280 + 60, 720 + 200);
     QCoreApplication::processEvents();
     int shown = 0;
-    QObject::connect(form->MomentMap, &app::TMomentMap::Ready, [&shown] { ++shown; });
+    QObject::connect(form->MomentComposer, &app::TMapComposer::Composed, [&shown] { ++shown; });
     app::TMomentSlider* slider = form->MomentBar->Slider;
     double seconds = 0;
     int steps = 0;

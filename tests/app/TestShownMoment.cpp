@@ -5,7 +5,7 @@
 #include "AppTestSupport.h"
 
 #include "app/MomentControl.h"
-#include "app/MomentMap.h"
+#include "app/MomentShadow.h"
 #include "app/Readouts.h"
 #include "app/ShownMoment.h"
 #include "solar/shadow.h"
@@ -219,13 +219,13 @@ private slots:
         QCOMPARE(form.StatusPanelText(1), then.LocalTime);
 
         // The shadow on the map: the moment's, at one point.
-        QTRY_VERIFY_WITH_TIMEOUT(form.PaintBox->View.MapImage() == &form.MomentMap->Map, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(form.PaintBox->View.MapImage() == &form.MomentImage, 30000);
         const int x = 1000;
         const int y = 256;
-        QCOMPARE(form.MomentMap->Shadow.Row(y)[x], DarknessAt(moment, x, y));
+        QCOMPARE(form.MomentShadow->Shadow.Row(y)[x], DarknessAt(moment, x, y));
         QVERIFY(DarknessAt(moment, x, y) < 40);
         QVERIFY(DarknessAt(Clock->UtcNow(), x, y) > 200);
-        QVERIFY(form.MomentMap->Map.GetPixel(x, y).R >= 50);
+        QVERIFY(form.MomentImage.GetPixel(x, y).R >= 50);
     }
 
     // The mark comes with a picked moment and goes with "Now", with ten
@@ -251,7 +251,7 @@ private slots:
                      form.MomentMark->text().endsWith(QStringLiteral("(+3 d 6 h)")),
                  qPrintable(form.MomentMark->text()));
         QVERIFY(form.MomentBar->MINow->isEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(form.PaintBox->View.MapImage() == &form.MomentMap->Map, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(form.PaintBox->View.MapImage() == &form.MomentImage, 30000);
 
         if (way == QLatin1String("now")) {
             QVERIFY(TriggerAction(&form, "MINow"));
@@ -276,9 +276,9 @@ private slots:
         QVERIFY(SameInstant(row.LocalTime, kiv::IncMinute(Clock->UtcNow(), 330)));
         QVERIFY(!form.TrayIcon->toolTip().startsWith(QLatin1Char('[')));
         QCOMPARE(form.PaintBox->View.MapImage(), &form.DayImage);
-        // The moment's images and map are let go until the next moment.
-        QVERIFY(!form.MomentMap->HasImages());
-        QVERIFY(form.MomentMap->Map.Empty());
+        // The moment's map and shadow are let go until the next moment.
+        QVERIFY(form.MomentImage.Empty());
+        QVERIFY(form.MomentShadow->Shadow.Empty());
     }
 
     // Using the control restarts the ten minutes.
@@ -305,22 +305,20 @@ private slots:
         slider->setSliderDown(false);
         const kiv::TDateTime last = kiv::IncMinute(Clock->UtcNow(), 40 * 15);
         QVERIFY(SameInstant(form.Moment->Utc(), last));
-        QTRY_VERIFY_WITH_TIMEOUT(SameInstant(form.MomentMap->MapMoment, last), 30000);
-        QCOMPARE(form.PaintBox->View.MapImage(), &form.MomentMap->Map);
-        QVERIFY(form.MomentMap->Computed.load() + form.MomentMap->Dropped.load() == 40);
+        QTRY_VERIFY_WITH_TIMEOUT(SameInstant(form.MomentImageMoment, last), 30000);
+        QCOMPARE(form.PaintBox->View.MapImage(), &form.MomentImage);
+        QVERIFY(form.MomentShadow->Computed.load() + form.MomentShadow->Dropped.load() == 40);
     }
 
     // Requests made while a map is being computed: only the newest of them
-    // is computed; a cancelled one is never shown.
+    // is computed; a cancelled one is never delivered.
     void staleRequestsAreDropped() {
         TGate gate;
-        app::TMomentMap map;
+        app::TMomentShadow map;
         map.BeforeCompute = [&gate](kiv::TDateTime utc) { gate.Wait(utc); };
-        kiv::TFastDIB day(64, 32, 24);
-        kiv::TFastDIB night(64, 32, 24);
-        map.SetImages(day, night);
+        map.SetSize(64, 32);
         QList<kiv::TDateTime> shown;
-        connect(&map, &app::TMomentMap::Ready, this, [&] { shown << map.MapMoment; });
+        connect(&map, &app::TMomentShadow::Ready, this, [&] { shown << map.ShadowMoment; });
         const kiv::TDateTime a = EncodeDateTime(2026, 12, 21, 12, 0, 0, 0);
         const kiv::TDateTime b = kiv::IncMinute(a, 15);
         const kiv::TDateTime c = kiv::IncMinute(a, 30);
@@ -363,7 +361,7 @@ private slots:
         form.Wallpaper->trigger();
         // Twelve hours on: the night lies over Greenwich then.
         Type(QDateTime(QDate(2027, 7, 1), QTime(0, 0), Qt::UTC));
-        QTRY_VERIFY_WITH_TIMEOUT(form.PaintBox->View.MapImage() == &form.MomentMap->Map, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(form.PaintBox->View.MapImage() == &form.MomentImage, 30000);
         QSignalSpy built(form.Desktop, &app::TDesktopIntegration::WallpaperBuilt);
         form.TimerTimer();
         form.TimerTimer();
@@ -372,8 +370,8 @@ private slots:
         // The composed present (what the wallpaper is made from) has daylight
         // at Greenwich; the view still shows the moment's night there.
         QVERIFY(form.DayImage.GetPixel(512, 256).R >= 50);
-        QVERIFY(form.MomentMap->Map.GetPixel(512, 256).R < 10);
-        QCOMPARE(form.PaintBox->View.MapImage(), &form.MomentMap->Map);
+        QVERIFY(form.MomentImage.GetPixel(512, 256).R < 10);
+        QCOMPARE(form.PaintBox->View.MapImage(), &form.MomentImage);
 
         form.close();
         QFile stored(World->SettingsFile());

@@ -1,19 +1,18 @@
-#include "app/MomentMap.h"
+#include "app/MomentShadow.h"
 
 #include "solar/SolPos.h"
 #include "solar/shadow.h"
 
 #include <QMetaObject>
-#include <QPointer>
 
 namespace app {
 
-TMomentMap::TMomentMap(QObject* parent) : QObject(parent) {
-    setObjectName(QStringLiteral("MomentMap"));
+TMomentShadow::TMomentShadow(QObject* parent) : QObject(parent) {
+    setObjectName(QStringLiteral("MomentShadow"));
     Thread = std::thread([this] { Run(); });
 }
 
-TMomentMap::~TMomentMap() {
+TMomentShadow::~TMomentShadow() {
     {
         const std::lock_guard guard(Lock);
         Stopping = true;
@@ -23,34 +22,24 @@ TMomentMap::~TMomentMap() {
     Thread.join();
 }
 
-void TMomentMap::SetImages(const kiv::TFastDIB& day, const kiv::TFastDIB& night) {
-    auto images = std::make_shared<TImages>();
-    images->Day = day;
-    if (night.Width() == day.Width() && night.Height() == day.Height()) {
-        images->Night = night;
-    } else {
-        images->Night.SetSize(day.Width(), day.Height(), 24);
-        kiv::ResampleBilinear(night, images->Night);
-    }
-    Images = std::move(images);
+void TMomentShadow::SetSize(int width, int height) {
+    Width = width;
+    Height = height;
 }
 
-void TMomentMap::Request(kiv::TDateTime utc) {
-    if (!Images) {
-        return;
-    }
+void TMomentShadow::Request(kiv::TDateTime utc) {
     {
         const std::lock_guard guard(Lock);
         if (Waiting) {
             // Made stale by this one before it began.
             ++Dropped;
         }
-        Waiting = TRequest{++LastSerial, utc, Images};
+        Waiting = TRequest{++LastSerial, utc, Width, Height};
     }
     Wake.notify_one();
 }
 
-void TMomentMap::Cancel() {
+void TMomentShadow::Cancel() {
     const std::lock_guard guard(Lock);
     if (Waiting) {
         ++Dropped;
@@ -59,15 +48,7 @@ void TMomentMap::Cancel() {
     CancelledUpTo = LastSerial;
 }
 
-void TMomentMap::Release() {
-    Cancel();
-    // A computation still running keeps its own share of the images.
-    Images.reset();
-    Map.Clear();
-    Shadow.Clear();
-}
-
-void TMomentMap::Run() {
+void TMomentShadow::Run() {
     for (;;) {
         TRequest request;
         {
@@ -76,7 +57,7 @@ void TMomentMap::Run() {
             if (Stopping) {
                 return;
             }
-            request = std::move(*Waiting);
+            request = *Waiting;
             Waiting.reset();
         }
         if (BeforeCompute) {
@@ -87,7 +68,7 @@ void TMomentMap::Run() {
         try {
             Compute(request, *result);
         } catch (...) {
-            // Out of memory: this moment gets no map; the next request tries again.
+            // Out of memory: this moment gets no shadow; the next request tries again.
             continue;
         }
         // Onto the window thread; dropped by Qt when this object is gone first.
@@ -96,32 +77,28 @@ void TMomentMap::Run() {
     }
 }
 
-void TMomentMap::Compute(const TRequest& request, TResult& result) {
-    const kiv::TFastDIB& day = request.Images->Day;
+void TMomentShadow::Compute(const TRequest& request, TResult& result) {
     // The shadow is the same for any zone: the UTC moment itself, zone 0.
     TPosData record{};
     _S_init(&record);
     solar::SetRecordTime(record, request.Utc, 0.0);
     record.function = S_ZENITH_ONLY;
-    solar::TShadowThread worker(nullptr, record, day.Width(), day.Height());
+    solar::TShadowThread worker(nullptr, record, request.Width, request.Height);
     worker.Execute();
     result.Serial = request.Serial;
     result.Utc = request.Utc;
     result.SolPosError = worker.SolPosError;
-    result.Map.SetSize(day.Width(), day.Height(), 24);
-    kiv::BlendThroughShadow(result.Map, day, request.Images->Night, worker.Shadow);
     result.Shadow = std::move(worker.Shadow);
 }
 
-void TMomentMap::Deliver(const std::shared_ptr<TResult>& result) {
-    // A later request's map is already up, or the present is back.
+void TMomentShadow::Deliver(const std::shared_ptr<TResult>& result) {
+    // A later request's shadow is already out, or the present is back.
     if (result->Serial <= ShownSerial || result->Serial <= CancelledUpTo) {
         return;
     }
     ShownSerial = result->Serial;
-    Map = std::move(result->Map);
     Shadow = std::move(result->Shadow);
-    MapMoment = result->Utc;
+    ShadowMoment = result->Utc;
     SolPosError = result->SolPosError;
     emit Ready();
 }
