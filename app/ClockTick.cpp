@@ -93,8 +93,14 @@ void TClockTick::Run(const TTickScene& scene) {
                                          machineOffset / 60.0)
                        : QString();
         };
+        // The piece each text got, for what is read aloud.
+        request.SunAngle = [this, piece = std::move(request.SunAngle)](double lat, double lon) {
+            return LastSunPiece = piece ? piece(lat, lon) : QString();
+        };
         // 3. The hint stands unless a time replaces it below.
         QString clockLine = TranslateMessage(QLatin1String(kHintText));
+        QString clockZone;
+        QString clockSpoken;
         QString trayTip;
         TLocationList& list = *scene.List;
         if (list.ListMode()) {
@@ -109,10 +115,12 @@ void TClockTick::Run(const TTickScene& scene) {
                     request.Local = last.LocalTime;
                     request.Abbreviation = last.Abbreviation;
                     clockLine = ClockLineText(scene, last.Name, request);
+                    clockSpoken = SpokenClockLine(scene, last.Name, request);
                 } else {
                     clockLine = ShownName(last.Name, settings.CShowCty) + QStringLiteral(": ") +
                                 ZoneErrorMark(last.ZoneError);
                 }
+                clockZone = last.ZoneName;
             }
         } else if (!list.SingleLocation.ZoneName.isEmpty() && scene.ShowClock) {
             // 6. The single location on the clock line.
@@ -125,6 +133,7 @@ void TClockTick::Run(const TTickScene& scene) {
                 request.Latitude = single.Latitude;
                 request.Longitude = single.Longitude;
                 clockLine = ClockLineText(scene, single.Name, request);
+                clockSpoken = SpokenClockLine(scene, single.Name, request);
                 single.UtcOffset =
                     scene.Present ? minutes : PresentOffset(single.ZoneName, nowUtc, minutes);
                 if (TrayTipDue(scene, request.Local)) {
@@ -138,10 +147,12 @@ void TClockTick::Run(const TTickScene& scene) {
                     ReportZoneError(error);
                 }
             }
+            clockZone = single.ZoneName;
         }
         if (scene.ClockLabel->text() != clockLine) {
             scene.ClockLabel->setText(clockLine);
         }
+        DescribeClockLine(*scene.ClockLabel, clockZone, clockSpoken, utc, ClockTip);
         if (!trayTip.isEmpty()) {
             trayTip.prepend(scene.TrayMark);
             trayTip.truncate(MaxTrayTipLength);
@@ -190,6 +201,7 @@ void TClockTick::WriteRows(const TTickScene& scene, kiv::TDateTime utc, kiv::TDa
                 entry.ZoneError = error;
                 ReportZoneError(error);
             }
+            DescribeRow(entry, {}, utc);
             continue;
         }
         if (!entry.ZoneError.isEmpty()) {
@@ -205,6 +217,10 @@ void TClockTick::WriteRows(const TTickScene& scene, kiv::TDateTime utc, kiv::TDa
         int textWidth = 0;
         const QString text = FormatClockText(request, &textWidth);
         entry.RowShape->SetTimeText(text, textWidth);
+        DescribeRow(entry,
+                    {entry.Name, entry.LocalTime, entry.Abbreviation, settings.ShowDate,
+                     settings.ShowZA, settings.ShowSA ? LastSunPiece : QString()},
+                    utc);
         entry.UtcOffset = scene.Present ? minutes : PresentOffset(entry.ZoneName, nowUtc, minutes);
         if (TrayTipDue(scene, entry.LocalTime)) {
             // Rows reaching second 0 together: the last one stays.
@@ -224,6 +240,14 @@ QString TClockTick::ClockLineText(const TTickScene& scene, const QString& name,
     // The whole name is subtracted even when only the city is shown.
     request.Available = scene.ClockLabel->width() - ClockWidths.Width(name) - 10;
     return ShownName(name, settings.CShowCty) + QStringLiteral(": ") + FormatClockText(request);
+}
+
+QString TClockTick::SpokenClockLine(const TTickScene& scene, const QString& name,
+                                    const TClockTextRequest& request) const {
+    const TDisplaySettings& settings = *scene.Settings;
+    return SpokenClockText({ShownName(name, settings.CShowCty), request.Local, request.Abbreviation,
+                            settings.CShowDate, settings.CShowZA,
+                            settings.CShowSA ? LastSunPiece : QString()});
 }
 
 void TClockTick::RefreshShadow(const TTickScene& scene) {

@@ -4,6 +4,7 @@
 // busy flag, text widths, zone errors waiting to be reported).
 #pragma once
 
+#include "app/ClockDescriptions.h"
 #include "app/ClockText.h"
 #include "app/DisplaySettings.h"
 #include "app/LocationList.h"
@@ -64,6 +65,9 @@ private:
     // The clock line for a place: its name (before the first comma unless
     // CShowCty), a colon and its time text.
     QString ClockLineText(const TTickScene& scene, const QString& name, TClockTextRequest request);
+    // The clock line read aloud, with the pieces the last ClockLineText showed.
+    QString SpokenClockLine(const TTickScene& scene, const QString& name,
+                            const TClockTextRequest& request) const;
     void RefreshShadow(const TTickScene& scene);
     // Reports a zone error after the tick (each text once per tick).
     void ReportZoneError(const QString& text);
@@ -75,6 +79,9 @@ private:
     // Remembered text widths of the rows' font and of the clock line's.
     TTextWidthCache RowWidths;
     TTextWidthCache ClockWidths;
+    // The sun piece the last time text was given, and the clock line's tooltip.
+    QString LastSunPiece;
+    TTipMemory ClockTip;
 };
 
 } // namespace app

@@ -1,5 +1,6 @@
 #include "app/LocationRow.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QEnterEvent>
 #include <QMouseEvent>
@@ -105,6 +106,46 @@ void TLocationRow::MoveToRow(int index) {
     move(0, LocationRowPitch * index);
 }
 
+QString TLocationRow::SpokenText() const {
+    return FSpokenText.isEmpty() ? NameLabel->text() + QStringLiteral(": ") + TimeLabel->text()
+                                 : FSpokenText;
+}
+
+void TLocationRow::SetSpokenText(const QString& text) {
+    if (text == FSpokenText) {
+        return;
+    }
+    FSpokenText = text;
+    if (QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+void TLocationRow::SetSelected(bool selected) {
+    if (selected == FSelected) {
+        return;
+    }
+    FSelected = selected;
+    if (QAccessible::isActive()) {
+        QAccessible::State changed;
+        changed.selected = true;
+        QAccessibleStateChangeEvent event(this, changed);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+void TLocationRow::SetTip(const QString& tip) {
+    if (tip == toolTip()) {
+        return;
+    }
+    setToolTip(tip);
+    if (QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::DescriptionChanged);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
 void TLocationRow::PlaceTimeLabel() {
     const int right = width() - TimeRightGap;
     const QRect wanted(right - TimeTextWidth, 0, TimeTextWidth, LocationRowHeight);
@@ -132,6 +173,7 @@ void StyleLocationRow(TLocationEntry& entry, int index) {
     if (entry.RowShape == nullptr) {
         return;
     }
+    entry.RowShape->SetSelected(entry.Selected);
     const QPalette palette = QApplication::palette();
     const QColor stripe =
         index % 2 == 1 ? QColor(255, 255, 255) : palette.color(QPalette::ToolTipBase);

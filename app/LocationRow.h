@@ -70,6 +70,16 @@ public:
     // Moves the row to the top of row `index`.
     void MoveToRow(int index);
 
+    // What a screen reader reads for the row (its name and time said in
+    // words); the labels' texts until one is given.
+    QString SpokenText() const;
+    void SetSpokenText(const QString& text);
+    // The row is the selected one.
+    bool IsSelected() const { return FSelected; }
+    void SetSelected(bool selected);
+    // Sets the tooltip (the zone and its next change) when it differs.
+    void SetTip(const QString& tip);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -83,6 +93,8 @@ private:
     bool FUnderline = false;
     int TimeTextWidth = 0;
     int TimeRightGap = 0; // from the time label's right edge to the row's
+    QString FSpokenText;
+    bool FSelected = false;
 };
 
 // One listed place.
@@ -105,6 +117,8 @@ struct TLocationEntry {
     kiv::TDateTime LocalTime = 0;
     QString Abbreviation;
     QString ZoneError;
+    // The minute (counted in UTC) the row's tooltip was made for.
+    std::int64_t TipMinute = -1;
 };
 
 // The place shown on the clock line when the list is switched off.

@@ -1,6 +1,7 @@
 #include "app/MapWidget.h"
 
 #include "app/Messages.h"
+#include "app/PointTip.h"
 #include "kiv/KivClock.h"
 #include "kiv/KivTimeZone.h"
 #include "solar/shadow.h"
@@ -11,6 +12,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTimer>
+#include <QToolTip>
 
 #include <cmath>
 #include <utility>
@@ -47,6 +49,28 @@ bool TMapWidget::MapShown() const {
 }
 
 // ---------------------------------------------------------------- events
+
+bool TMapWidget::event(QEvent* event) {
+    if (event->type() != QEvent::ToolTip) {
+        return QWidget::event(event);
+    }
+    const auto* help = static_cast<QHelpEvent*>(event);
+    QString tip;
+    if (ShadowMap && !TimerZoomTo->isActive()) {
+        Guarded([&] {
+            tip =
+                PointLocalTimeTip(ReadoutWorld(), View.ViewToMap(help->pos().x(), help->pos().y()),
+                                  ShownUtc ? ShownUtc() : kiv::CurrentClock().UtcNow());
+        });
+    }
+    if (tip.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+    } else {
+        QToolTip::showText(help->globalPos(), tip, this);
+    }
+    return true;
+}
 
 void TMapWidget::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
@@ -141,6 +165,16 @@ TViewOverlay TMapWidget::Overlay() const {
     return overlay;
 }
 
+TReadoutWorld TMapWidget::ReadoutWorld() const {
+    TReadoutWorld world;
+    world.Database = &kiv::ZoneDB;
+    world.ZoneImage = ZoneImage;
+    world.ShadowMap = ShadowMap;
+    world.MapW = View.MapW();
+    world.MapH = View.MapH();
+    return world;
+}
+
 void TMapWidget::UpdateNearest(bool pointerInside) {
     QString title;
     if (pointerInside && ShadowMap &&
@@ -217,17 +251,11 @@ void TMapWidget::EmitReadouts(int x, int y) {
     if (!ShadowMap) {
         return;
     }
-    TReadoutWorld world;
-    world.Database = &kiv::ZoneDB;
-    world.ZoneImage = ZoneImage;
-    world.ShadowMap = ShadowMap;
-    world.MapW = View.MapW();
-    world.MapH = View.MapH();
     // The moment shown, with the machine's offset in force then.
     kiv::TClock& clock = kiv::CurrentClock();
     const kiv::TDateTime utc = ShownUtc ? ShownUtc() : clock.UtcNow();
     emit ReadoutsChanged(
-        PointReadouts(world, View.ViewToMap(x, y), utc, clock.OffsetMinutesAt(utc)));
+        PointReadouts(ReadoutWorld(), View.ViewToMap(x, y), utc, clock.OffsetMinutesAt(utc)));
 }
 
 void TMapWidget::RefreshReadouts() {

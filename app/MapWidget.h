@@ -95,6 +95,8 @@ signals:
     void GrowWindow(int width, int height);
 
 protected:
+    // Tooltips: the time clocks show under the pointer.
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -113,6 +115,8 @@ private:
     // Tells the window the read-outs at a point of the view.
     void EmitReadouts(int x, int y);
     TViewOverlay Overlay() const;
+    // What the read-outs at the pointer look at.
+    TReadoutWorld ReadoutWorld() const;
     // Queries the nearest place for the pointer; tells the window when it changed.
     void UpdateNearest(bool pointerInside);
     // Repaints after a pointer move that left the view as it was: only where

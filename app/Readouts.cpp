@@ -46,6 +46,18 @@ TPointReadouts PointReadouts(const TReadoutWorld& world, QPointF mapPoint, kiv::
     }
 
     // The zone under the point, from the zone image's colour.
+    if (const kiv::TTimeZoneColor* entry = ZoneColorAt(world, mapPoint)) {
+        const QString number = QString::number(entry->UtcOffset, 'g', 15);
+        out.UtcOffset = entry->UtcOffset >= 0 ? QStringLiteral("UTC +") + number
+                                              : QStringLiteral("UTC ") + number;
+        const kiv::TDateTime local = kiv::ColorLocalTime(*entry, utc);
+        out.LocalTime = QString::asprintf("%.2d:%.2d", kiv::HourOf(local), kiv::MinuteOf(local));
+        out.ZoneFound = true;
+    }
+    return out;
+}
+
+const kiv::TTimeZoneColor* ZoneColorAt(const TReadoutWorld& world, QPointF mapPoint) {
     const kiv::TFastDIB* zones = world.ZoneImage;
     const int mapW = world.MapW;
     const int mapH = world.MapH;
@@ -53,24 +65,17 @@ TPointReadouts PointReadouts(const TReadoutWorld& world, QPointF mapPoint, kiv::
     const double yb = mapH - mapPoint.y();
     if (zones == nullptr || world.Database == nullptr || zones->Width() <= 0 || !(yb >= 0) ||
         !(yb < mapH) || !(zx >= 0) || !(zx < mapW)) {
-        return out;
+        return nullptr;
     }
     const int column = static_cast<int>(zx * zones->Width() / mapW);
     const int row = static_cast<int>(zones->Height() * yb / mapH);
     const kiv::TBgr pixel = zones->GetPixel(column, row);
     for (const kiv::TTimeZoneColor& entry : world.Database->Colors) {
         if (entry.Red == pixel.R && entry.Green == pixel.G && entry.Blue == pixel.B) {
-            const QString number = QString::number(entry.UtcOffset, 'g', 15);
-            out.UtcOffset = entry.UtcOffset >= 0 ? QStringLiteral("UTC +") + number
-                                                 : QStringLiteral("UTC ") + number;
-            const kiv::TDateTime local = kiv::ColorLocalTime(entry, utc);
-            out.LocalTime =
-                QString::asprintf("%.2d:%.2d", kiv::HourOf(local), kiv::MinuteOf(local));
-            out.ZoneFound = true;
-            break;
+            return &entry;
         }
     }
-    return out;
+    return nullptr;
 }
 
 bool NearestPlaceReadout(kiv::TTimeZone& database, const solar::TShadowMap& map, QPointF mapPoint,

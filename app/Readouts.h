@@ -11,6 +11,7 @@
 
 namespace kiv {
 struct TTimeZone;
+struct TTimeZoneColor;
 class TFastDIB;
 } // namespace kiv
 namespace solar {
@@ -52,6 +53,10 @@ struct TPointReadouts {
 // offset (minutes east of UTC, daylight saving included) for the sun's times.
 TPointReadouts PointReadouts(const TReadoutWorld& world, QPointF mapPoint, kiv::TDateTime utc,
                              int offsetMinutes);
+
+// The colour-table entry of the zone image under a map pixel (read two pixels
+// left of it); null off the image or for a colour the table lacks.
+const kiv::TTimeZoneColor* ZoneColorAt(const TReadoutWorld& world, QPointF mapPoint);
 
 // Looks for the place nearest to a map pixel (within the usual radius) and, when
 // it is another place than before, gives its title; false when it is unchanged.

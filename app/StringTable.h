@@ -35,9 +35,93 @@ inline constexpr const char* WallpaperMode =
 inline constexpr const char* NoWallpaper =
     "This desktop offers no way for Chronara to set the wallpaper, so Wallpaper Mode stays off.";
 
-inline constexpr std::array All = {
-    About,   PercentUsed, NotConnected,        ListLimit,     ClearListQuestion,
-    PanHint, AddLocation, ChangeLocation,      ClockHint,     Night,
-    Busy,    NotInteger,  WallpaperWidthRange, WallpaperMode, NoWallpaper};
+// Clocks of a zone: its tooltip, its next change.
+inline constexpr const char* ClocksForward = "Clocks go forward %1 on %2 at %3 local time";
+inline constexpr const char* ClocksBack = "Clocks go back %1 on %2 at %3 local time";
+inline constexpr const char* NoClockChange = "The clocks keep one offset all year";
+inline constexpr const char* OneHour = "1 hour";
+inline constexpr const char* Hours = "%1 hours";
+inline constexpr const char* Minutes = "%1 minutes";
+inline constexpr const char* HoursMinutes = "%1 h %2 min";
+// Date patterns (QLocale's letters): a change's day, and a date read aloud.
+inline constexpr const char* ChangeDateFormat = "ddd d MMM yyyy";
+inline constexpr const char* SpokenDateFormat = "dddd d MMMM";
+
+// The map's tooltip: the time clocks show under the pointer.
+inline constexpr const char* AreaDaylightTime =
+    "%1 area: %2 %3 (%4), daylight saving time; standard time %5";
+inline constexpr const char* AreaStandardTime = "%1 area: %2 %3 (%4), standard time";
+inline constexpr const char* NoRuleKnown =
+    "%1 (%2), standard time; no daylight-saving rule is known here";
+inline constexpr const char* LocalSunTimes = "sunrise %1, sunset %2 local time";
+inline constexpr const char* NoSunriseSunset = "no sunrise or sunset today";
+
+// What a screen reader reads.
+inline constexpr const char* WorldMap = "World map";
+inline constexpr const char* LocationsName = "Locations";
+inline constexpr const char* SpokenSunAngle = "sun angle %1 degrees";
+inline constexpr const char* NearestPlace = "Nearest place";
+inline constexpr const char* StandardTimeName = "Standard time";
+inline constexpr const char* Sunrise = "Sunrise";
+inline constexpr const char* Sunset = "Sunset";
+inline constexpr const char* DayLength = "Day length";
+inline constexpr const char* SunAngle = "Sun angle";
+inline constexpr const char* UtcOffsetName = "UTC offset";
+inline constexpr const char* Position = "Position";
+inline constexpr const char* LatitudeLongitude = "latitude %1, longitude %2";
+inline constexpr const char* Degrees = "%1 degrees";
+inline constexpr const char* NoneToday = "none today";
+inline constexpr const char* Unknown = "unknown";
+inline constexpr const char* MoreThanADay = "more than 24 hours";
+inline constexpr const char* CitySearch = "Find a city";
+inline constexpr const char* ZoneSearch = "Find a time zone";
+
+inline constexpr std::array All = {About,
+                                   PercentUsed,
+                                   NotConnected,
+                                   ListLimit,
+                                   ClearListQuestion,
+                                   PanHint,
+                                   AddLocation,
+                                   ChangeLocation,
+                                   ClockHint,
+                                   Night,
+                                   Busy,
+                                   NotInteger,
+                                   WallpaperWidthRange,
+                                   WallpaperMode,
+                                   NoWallpaper,
+                                   ClocksForward,
+                                   ClocksBack,
+                                   NoClockChange,
+                                   OneHour,
+                                   Hours,
+                                   Minutes,
+                                   HoursMinutes,
+                                   ChangeDateFormat,
+                                   SpokenDateFormat,
+                                   AreaDaylightTime,
+                                   AreaStandardTime,
+                                   NoRuleKnown,
+                                   LocalSunTimes,
+                                   NoSunriseSunset,
+                                   WorldMap,
+                                   LocationsName,
+                                   SpokenSunAngle,
+                                   NearestPlace,
+                                   StandardTimeName,
+                                   Sunrise,
+                                   Sunset,
+                                   DayLength,
+                                   SunAngle,
+                                   UtcOffsetName,
+                                   Position,
+                                   LatitudeLongitude,
+                                   Degrees,
+                                   NoneToday,
+                                   Unknown,
+                                   MoreThanADay,
+                                   CitySearch,
+                                   ZoneSearch};
 
 } // namespace app::strings

@@ -3,8 +3,11 @@
 // UnitChronara.cpp.
 #include "app/UnitChronara.h"
 
+#include "app/Accessibility.h"
 #include "app/Icons.h"
 #include "app/Messages.h"
+#include "app/StringTable.h"
+#include "app/Translation.h"
 
 #include <QAction>
 #include <QFrame>
@@ -134,6 +137,7 @@ void TFormChronara::CreateMenus() {
 }
 
 void TFormChronara::CreateLayout() {
+    InstallAccessibility();
     auto* central = new QWidget(this);
     central->setObjectName(QStringLiteral("Central"));
     auto* column = new QVBoxLayout(central);
@@ -144,8 +148,11 @@ void TFormChronara::CreateLayout() {
     PanelTop->setObjectName(QStringLiteral("PanelTop"));
     auto* topLayout = new QVBoxLayout(PanelTop);
     topLayout->setContentsMargins(0, 0, 0, 0);
-    PanelLocations = new QWidget(PanelTop);
+    // Named before it has a parent: its accessibility interface (a list) is
+    // chosen by that name.
+    PanelLocations = new QWidget();
     PanelLocations->setObjectName(QStringLiteral("PanelLocations"));
+    PanelLocations->setParent(PanelTop);
     auto* locLayout = new QVBoxLayout(PanelLocations);
     locLayout->setContentsMargins(0, 0, 0, 0);
     locLayout->setSpacing(0);
@@ -188,6 +195,7 @@ void TFormChronara::CreateLayout() {
     auto* paintLayout = new QVBoxLayout(PanelPaintBox);
     paintLayout->setContentsMargins(1, 1, 1, 1);
     PaintBox = new TMapWidget(PanelPaintBox);
+    PaintBox->setAccessibleName(TranslateMessage(QString::fromUtf8(strings::WorldMap)));
     PaintBox->setContextMenuPolicy(Qt::CustomContextMenu);
     paintLayout->addWidget(PaintBox);
     mapRow->addWidget(PanelPaintBox, 1);
@@ -197,11 +205,13 @@ void TFormChronara::CreateLayout() {
     ToolBar->setOrientation(Qt::Vertical);
     ToolBar->setMovable(false);
     ToolBar->setIconSize(QSize(16, 16));
+    ToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     const std::vector<QIcon> icons = ImageList();
+    // The buttons show their icons only; the hint is their caption, which
+    // screen readers read and the tooltip follows.
     auto button = [&](const char* name, const QString& hint, int image, QAction* actsAs) {
-        auto* a = MakeAction(this, name, QString());
+        auto* a = MakeAction(this, name, hint);
         a->setIcon(icons[static_cast<std::size_t>(image)]);
-        a->setToolTip(hint);
         a->setEnabled(actsAs->isEnabled());
         connect(a, &QAction::triggered, actsAs, &QAction::trigger);
         connect(actsAs, &QAction::enabledChanged, a, &QAction::setEnabled);

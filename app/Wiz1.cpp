@@ -32,6 +32,8 @@ TWizard1::TWizard1(const kiv::TTimeZone& database, QWidget* parent)
 
     EditCountry = new QLineEdit(this);
     EditCountry->setObjectName(QStringLiteral("EditCountry"));
+    // The heading names the edit for screen readers.
+    LabelTitle->setBuddy(EditCountry);
 
     ListView = new QListWidget(this);
     ListView->setObjectName(QStringLiteral("ListView"));

@@ -1,5 +1,7 @@
 #include "app/wiz2.h"
 
+#include "app/StringTable.h"
+
 #include "app/Messages.h"
 #include "app/Translation.h"
 #include "app/Wiz1.h"
@@ -55,6 +57,9 @@ TWizard2::TWizard2(const TWizard1& page1, const kiv::TTimeZone& database, QWidge
     ListBox1 = MakeList("ListBox1", this);
     Edit2 = MakeEdit("Edit2", this);
     ListBox2 = MakeList("ListBox2", this);
+    // The two searches have no label on screen; screen readers name them.
+    Edit1->setAccessibleName(TranslateMessage(QString::fromUtf8(strings::CitySearch)));
+    Edit2->setAccessibleName(TranslateMessage(QString::fromUtf8(strings::ZoneSearch)));
     LabelFinalName = new QLabel(QStringLiteral("Final Name to display: "), this);
     LabelFinalName->setObjectName(QStringLiteral("LabelFinalName"));
     Edit3 = MakeEdit("Edit3", this);

@@ -10,8 +10,6 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     tzdata clang-format
 )
-# Qt's own dialog buttons in the user's language when a translation is chosen.
-packages+=(qt6-translations-l10n)
 # Desktop back-end tests: a private D-Bus session with the real settings stores
 # (GSettings over dconf, xfconf) and the Qt D-Bus module.
 packages+=(
