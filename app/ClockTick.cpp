@@ -265,7 +265,9 @@ void TClockTick::RefreshShadow(const TTickScene& scene) {
 }
 
 void TClockTick::ReportZoneError(const QString& text) {
-    if (PendingZoneErrors.contains(text)) {
+    // Without a database (its load failed and was reported at start-up) every
+    // zone is unknown: the rows say so, and no box repeats it for each place.
+    if (PendingZoneErrors.contains(text) || kiv::ZoneDB.Zones.empty()) {
         return;
     }
     PendingZoneErrors.append(text);

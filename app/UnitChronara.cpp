@@ -18,7 +18,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QEventLoop>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -314,14 +313,7 @@ void TFormChronara::FormCreate() {
         LoadImageInto(DayImage, "data\\earth_day.png");
         ShadowMap = std::make_unique<solar::TShadowMap>(DayImage.Width(), DayImage.Height(),
                                                         WindowDispatcher());
-        ShadowMap->OnShadowReady = [this](solar::TShadowMap&) {
-            try {
-                ReportRefusedDate();
-                RequestMapRebuild();
-            } catch (const std::exception& e) {
-                ReportError(e);
-            }
-        };
+        ShadowMap->OnShadowReady = [this](solar::TShadowMap&) { ShadowReady(); };
         PaintBox->SetWorld(&ZoneImage, ShadowMap.get());
         TMapView& view = PaintBox->View;
         view.SetMap(&DayImage);
@@ -345,6 +337,7 @@ void TFormChronara::FormCreate() {
 
 void TFormChronara::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
+    WindowClosed = false;
     // Deferred, so the window is on screen before the first activation runs.
     QTimer::singleShot(0, this, [this] { FormShow(); });
 }
@@ -372,19 +365,6 @@ void TFormChronara::FormShow() {
     }
 }
 
-void TFormChronara::ReportRefusedDate() {
-    const std::int32_t error = ShadowMap->LastSolPosError();
-    if (error != 0 && error != ReportedSolPosError) {
-        // The map stays all daylight; said once, not at every refresh.
-        ReportedSolPosError = error;
-        ShowError(this, QStringLiteral("Cannot compute the position of the sun for this date "
-                                       "(error %1)")
-                            .arg(error));
-    } else if (error == 0) {
-        ReportedSolPosError = 0;
-    }
-}
-
 void TFormChronara::wheelEvent(QWheelEvent* event) {
     const int dy = event->angleDelta().y();
     Guarded([&] {
@@ -401,17 +381,8 @@ void TFormChronara::keyPressEvent(QKeyEvent* event) {
     Guarded([&] { PaintBox->FormKeyDown(*event); });
 }
 
-void TFormChronara::PIExitClick() {
-    // Wait for a running shadow computation, keeping the window responsive.
-    while (ShadowMap && ShadowMap->Busy()) {
-        QEventLoop wait;
-        QTimer::singleShot(500, &wait, &QEventLoop::quit);
-        wait.exec();
-    }
-    close();
-}
-
 void TFormChronara::closeEvent(QCloseEvent* event) {
+    WindowClosed = true;
     FormCloseQuery();
     Timer->stop();
     PaintBox->TimerZoomTo->stop();

@@ -11,6 +11,7 @@
 #include "app/LocationList.h"
 #include "app/MapWidget.h"
 #include "app/Readouts.h"
+#include "app/RepeatedErrors.h"
 #include "kiv/KivFastDIB.h"
 #include "solar/shadow.h"
 
@@ -235,7 +236,9 @@ private:
     // The shadow the map is composed through: none when the shadow is off.
     const kiv::TFastDIB* MapShadow() const;
 
-    // Tells once that the solar library refused the date of the last shadow.
+    // A shadow computation completed (WindowShadow.cpp): a refused date said
+    // once, the map rebuild requested.
+    void ShadowReady();
     void ReportRefusedDate();
     void SetStatusPanel(int n, const QString& text);
     void ShowReadouts(const TPointReadouts& readouts);
@@ -266,8 +269,11 @@ private:
 
     std::array<QLabel*, 8> StatusPanels{};
     TStartOptions Options;
-    // The solar library's error last reported for a shadow (0: none).
-    std::int32_t ReportedSolPosError = 0;
+    // The last errors shown of the map rebuild and of the solar library.
+    TRepeatedErrors RebuildErrors;
+    TRepeatedErrors RefusedDates;
+    // Set when the window closes (cleared when it is shown): the program ends.
+    bool WindowClosed = false;
     // Shared with the dispatcher: cleared when the window goes, so a late
     // completion is dropped instead of reaching a destroyed window.
     std::shared_ptr<bool> Alive = std::make_shared<bool>(true);

@@ -14,10 +14,17 @@ void TFormChronara::CreateMapComposer() {
     MapComposer =
         new TMapComposer(kiv::ProgramPath("data\\earth_day.png", Options.ProgramDir),
                          kiv::ProgramPath("data\\earth_night.jpg", Options.ProgramDir), this);
-    connect(MapComposer, &TMapComposer::Composed, this,
-            [this] { Guarded([this] { ShowComposedMap(); }); });
-    connect(MapComposer, &TMapComposer::Failed, this,
-            [this](const QString& message) { ShowError(this, message); });
+    connect(MapComposer, &TMapComposer::Composed, this, [this] {
+        RebuildErrors.Succeeded();
+        Guarded([this] { ShowComposedMap(); });
+    });
+    // A file that cannot be read is said once, not at every shadow refresh,
+    // until a composition succeeds again.
+    connect(MapComposer, &TMapComposer::Failed, this, [this](const QString& message) {
+        if (RebuildErrors.IsNew(message)) {
+            ShowError(this, message);
+        }
+    });
 }
 
 const kiv::TFastDIB* TFormChronara::MapShadow() const {

@@ -454,6 +454,31 @@ void TTimeZone::LoadDatabase(const std::string& dir) {
     LoadDatabase(dir, CurrentClock().LocalYear());
 }
 
+namespace {
+
+// Runs one line's parse; an error that does not yet say where it came from
+// gets the file and line added, so the user learns which file is damaged. The
+// error keeps its kind.
+template <class Parse> void AtLine(const TLineSource& source, Parse&& parse) {
+    const auto located = [&](const EKivError& e) {
+        const std::string message = e.what();
+        return message.find(source.File) != std::string::npos ? message : message + Where(source);
+    };
+    try {
+        parse();
+    } catch (const EConvertError& e) {
+        throw EConvertError(located(e));
+    } catch (const EListError& e) {
+        throw EListError(located(e));
+    } catch (const EAssertionFailed& e) {
+        throw EAssertionFailed(located(e));
+    } catch (const EKivError& e) {
+        throw EKivError(located(e));
+    }
+}
+
+} // namespace
+
 void TTimeZone::LoadDatabase(const std::string& dir, int ruleYear) {
     Clear();
     TStringList lines;
@@ -462,32 +487,36 @@ void TTimeZone::LoadDatabase(const std::string& dir, int ruleYear) {
     LoadDataList(lines, file);
     Colors.resize(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        ParseColor(Colors[i], lines[i], {file, static_cast<int>(i) + 1});
+        const TLineSource at{file, static_cast<int>(i) + 1};
+        AtLine(at, [&] { ParseColor(Colors[i], lines[i], at); });
     }
 
     file = ProgramPath("data\\moreplaces.dat", dir);
     LoadDataList(lines, file);
     Places.resize(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        ParsePlace(Places[i], lines[i], static_cast<int>(i), {file, static_cast<int>(i) + 1});
+        const TLineSource at{file, static_cast<int>(i) + 1};
+        AtLine(at, [&] { ParsePlace(Places[i], lines[i], static_cast<int>(i), at); });
     }
 
     file = ProgramPath("data\\tz_data.dat", dir);
     LoadDataList(lines, file);
     if (lines.empty()) {
-        throw EListError("List index out of bounds (0)");
+        throw EListError("List index out of bounds (0)" + Where({file, 1}));
     }
     lines.erase(lines.begin()); // the header line
     Zones.resize(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        ParseZone(Zones[i], lines[i], static_cast<int>(i), {file, static_cast<int>(i) + 2});
+        const TLineSource at{file, static_cast<int>(i) + 2};
+        AtLine(at, [&] { ParseZone(Zones[i], lines[i], static_cast<int>(i), at); });
     }
 
     file = ProgramPath("data\\tz_dst.dat", dir);
     LoadDataList(lines, file);
     Rules.resize(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        CompileRule(Rules[i], lines[i], ruleYear, {file, static_cast<int>(i) + 1});
+        const TLineSource at{file, static_cast<int>(i) + 1};
+        AtLine(at, [&] { CompileRule(Rules[i], lines[i], ruleYear, at); });
     }
 
     // Every place must link to a zone. Places share their keys, so each
@@ -506,7 +535,9 @@ void TTimeZone::LoadDatabase(const std::string& dir, int ruleYear) {
             it = linked.emplace(std::move(key), zone).first;
         }
         if (it->second < 0) {
-            throw EKivError(LinkError);
+            // Named by the place's line: its zone key is found in no zone name.
+            throw EKivError(LinkError + Where({ProgramPath("data\\moreplaces.dat", dir),
+                                               static_cast<int>(&place - Places.data()) + 1}));
         }
     }
 }

@@ -107,7 +107,8 @@ public:
     // The settings file (empty on Windows).
     std::string FileName() const;
     // Keeps a copy of the settings file beside it, under a name not taken yet,
-    // and returns that name; empty when there is no file to keep.
+    // and returns that name; empty when there is no file to keep. What cannot
+    // be copied (no read permission, a directory) is moved there instead.
     std::string KeepCopy(const std::string& suffix) const;
 
 private:

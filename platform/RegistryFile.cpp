@@ -32,6 +32,11 @@ public:
         if (!file.exists()) {
             return;
         }
+        if (QFileInfo(File).isDir()) {
+            ReadProblems.push_back("Cannot open file \"" + File.toStdString() +
+                                   "\". It is a directory");
+            return;
+        }
         if (!file.open(QIODevice::ReadOnly)) {
             ReadProblems.push_back("the file cannot be read: " + file.errorString().toStdString());
             return;
@@ -102,7 +107,13 @@ public:
         for (int n = 2; QFileInfo::exists(copy); ++n) {
             copy = base + QLatin1Char('-') + QString::number(n);
         }
-        return QFile::copy(File, copy) ? copy.toStdString() : std::string();
+        if (QFile::copy(File, copy)) {
+            return copy.toStdString();
+        }
+        // What cannot be copied (a file without read permission, a directory)
+        // is moved aside whole instead, so that the next save neither fails on
+        // it nor replaces it; the store starts from nothing then.
+        return QDir().rename(File, copy) ? copy.toStdString() : std::string();
     }
 
 private:

@@ -4,6 +4,7 @@
 
 #include "TimeZoneTestSupport.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +14,9 @@
 using namespace kiv;
 using kivtest::At;
 using kivtest::Text;
+using ::testing::AllOf;
+using ::testing::EndsWith;
+using ::testing::StartsWith;
 
 namespace {
 
@@ -394,7 +398,10 @@ TEST_F(ZoneDbTest, FailedLoadKeepsWhatCameBefore) {
              "Melbourne\t-37.8\t145\tMelbourne\n"
              "Kolkata\tx\t88.4\tKolkata\n"
              "Tehran\t35.7\t51.4\tTehran\n";
-    EXPECT_EQ(LoadError<EConvertError>(), "'x' is not a valid floating point value");
+    // The conversion error, then where it was found.
+    EXPECT_THAT(LoadError<EConvertError>(),
+                StartsWith("'x' is not a valid floating point value ("));
+    EXPECT_THAT(LoadError<EConvertError>(), EndsWith("moreplaces.dat, line 3)"));
     EXPECT_EQ(Db.Colors.size(), 3u);
     ASSERT_EQ(Db.Places.size(), 4u);
     EXPECT_EQ(Db.Places[1].Name, "Melbourne");
@@ -416,11 +423,13 @@ TEST_F(ZoneDbTest, MissingFileRaisesTheReadersError) {
 
 TEST_F(ZoneDbTest, ZoneFileFaults) {
     Zones = "";
-    EXPECT_EQ(LoadError<EListError>(), "List index out of bounds (0)");
+    EXPECT_THAT(LoadError<EListError>(), StartsWith("List index out of bounds (0) ("));
+    EXPECT_THAT(LoadError<EListError>(), EndsWith("tz_data.dat, line 1)"));
 
     // Only the header: no zones, so the first place fails the link check.
     Zones = "header only\n";
-    EXPECT_EQ(LoadError<EKivError>(), "There is a link error in the database");
+    EXPECT_THAT(LoadError<EKivError>(), StartsWith("There is a link error in the database ("));
+    EXPECT_THAT(LoadError<EKivError>(), EndsWith("moreplaces.dat, line 1)"));
     EXPECT_TRUE(Db.Zones.empty());
     EXPECT_EQ(Db.Rules.size(), 10u) << "the rules load before the link check";
 
@@ -457,17 +466,18 @@ TEST_F(ZoneDbTest, BadValuesNameTheFileAndLine) {
     EXPECT_NE(LoadError<EConvertError>().find("tz_colors.dat, line 1)"), std::string::npos);
 
     Colors = "1\t2\t3\n";
-    EXPECT_EQ(LoadError<EListError>(), "List index out of bounds (3)");
+    EXPECT_THAT(LoadError<EListError>(), AllOf(StartsWith("List index out of bounds (3) ("),
+                                               EndsWith("tz_colors.dat, line 1)")));
 }
 
 TEST_F(ZoneDbTest, RuleFaultsStopTheLoad) {
     Rules = std::string(RulesText) + "Z\tSun>=31\t7\t31\t10\t0\n";
-    EXPECT_EQ(LoadError<EKivError>(), "Somethings wrong in CompileRule()");
+    EXPECT_THAT(LoadError<EKivError>(), StartsWith("Somethings wrong in CompileRule() ("));
     EXPECT_EQ(Db.Rules.size(), 11u);
     EXPECT_EQ(Db.Rules[9].Name, "ONCE");
     EXPECT_EQ(Db.Rules[10].Name, "");
     Rules = std::string(RulesText) + "Z\tON\t7\t31\t4\t0\n";
-    EXPECT_EQ(LoadError<EConvertError>(), "'2024-04-31' is not a valid date");
+    EXPECT_THAT(LoadError<EConvertError>(), StartsWith("'2024-04-31' is not a valid date"));
     Rules = std::string(RulesText) + "Z\tON\t7\t1\t13\t0\n";
     EXPECT_NE(LoadError<EAssertionFailed>(), "no error");
 }
@@ -624,9 +634,9 @@ TEST_F(ZoneDbTest, LinkRuleTakesTheFirstZoneContainingTheKey) {
 
 TEST_F(ZoneDbTest, PlacesWithoutZoneFailTheLinkCheck) {
     Places = std::string(PlacesText) + "\nNowhere\t1\t1\tNowhere\n";
-    EXPECT_EQ(LoadError<EKivError>(), "There is a link error in the database");
+    EXPECT_THAT(LoadError<EKivError>(), StartsWith("There is a link error in the database ("));
     Places = std::string(PlacesText) + "\n\t1\t1\tNo key\n";
-    EXPECT_EQ(LoadError<EKivError>(), "There is a link error in the database");
+    EXPECT_THAT(LoadError<EKivError>(), StartsWith("There is a link error in the database ("));
     EXPECT_EQ(Db.Places.size(), 6u);
 
     // Loaded, then broken by hand: the query raises the same.

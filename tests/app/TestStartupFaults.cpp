@@ -1,0 +1,387 @@
+// Start-up faults: every file the window reads missing, empty, cut short,
+// damaged or a directory; the settings file damaged or unreadable; a program
+// folder the program may not write to. In each case the window opens, says so
+// once naming the file, goes on working for what is left, saves its settings
+// whole when it closes and overwrites no file it did not write itself.
+#include "AppTestSupport.h"
+
+#include "app/StoredSettings.h"
+#include "platform/Registry.h"
+
+#include <QDirIterator>
+#include <QMap>
+#include <QMenu>
+#include <QScopeGuard>
+#include <QSignalBlocker>
+#include <QSignalSpy>
+
+using namespace apptest;
+using app::TFormChronara;
+
+namespace {
+
+enum class TFault { Missing, Empty, Truncated, Corrupt, BadContent, NotAnImage, Directory };
+
+// Damages a file as the fault says. False when it could not be done.
+bool Damage(const QString& path, TFault fault) {
+    QFile file(path);
+    switch (fault) {
+    case TFault::Missing:
+        return file.remove();
+    case TFault::Empty:
+        return file.resize(0);
+    case TFault::Truncated:
+        return file.resize(file.size() / 2);
+    case TFault::Corrupt: {
+        if (!file.open(QIODevice::ReadWrite)) {
+            return false;
+        }
+        QByteArray bytes = file.readAll();
+        for (qsizetype i = bytes.size() / 2; i < bytes.size() / 2 + 16 && i < bytes.size(); ++i) {
+            bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
+        }
+        file.seek(0);
+        return file.write(bytes) == bytes.size();
+    }
+    case TFault::BadContent:
+        // Packed as it should be, but the lines are not what the table holds.
+        WritePacked(path, "first\tline\n\tnot\ta\ttable\n");
+        return true;
+    case TFault::NotAnImage:
+        if (!file.open(QIODevice::WriteOnly)) {
+            return false;
+        }
+        return file.write("This is a text, not a picture.\n") > 0;
+    case TFault::Directory:
+        return file.remove() && QDir().mkdir(path);
+    }
+    return false;
+}
+
+// Every plain file below dir, by its path, with its bytes.
+QMap<QString, QByteArray> Snapshot(const QString& dir) {
+    QMap<QString, QByteArray> files;
+    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        if (file.open(QIODevice::ReadOnly)) {
+            files.insert(file.fileName(), file.readAll());
+        }
+    }
+    return files;
+}
+
+// Names of temporary files left below dir.
+QStringList LeftoverTemporaries(const QString& dir) {
+    QStringList found;
+    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString name = QFileInfo(it.next()).fileName();
+        if (name.endsWith(QLatin1String(".tmp")) ||
+            (name.startsWith(QLatin1String("Chronara.reg.")) &&
+             !name.startsWith(QLatin1String("Chronara.reg.damaged")))) {
+            found << name;
+        }
+    }
+    return found;
+}
+
+// Whether this process may write where the permission bits say it may not
+// (the superuser may): then a permission fault cannot be made.
+bool PermissionsBind(const QString& dir) {
+    QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner);
+    QFile probe(dir + QStringLiteral("/probe"));
+    const bool written = probe.open(QIODevice::WriteOnly);
+    if (written) {
+        probe.remove();
+    }
+    QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return !written;
+}
+
+} // namespace
+
+class TestStartupFaults : public QObject, private TWindowFixture {
+    Q_OBJECT
+
+private:
+    QString ProgramDir() const { return QString::fromStdString(World->ProgramDir()); }
+    QString DataDir() const { return ProgramDir() + QStringLiteral("/data"); }
+
+    // A shadow refresh, run to its end (the map rebuild included).
+    void Refresh() {
+        if (!Form->ShadowMap) {
+            return;
+        }
+        Form->Settings.ShadowRefreshCounter = 700;
+        Form->TimerTimer();
+        QTRY_VERIFY(!Form->ShadowMap->Busy());
+        QCoreApplication::processEvents();
+    }
+
+    // What the user can still do: ticks, a shadow refresh, the pointer over
+    // the map, painting, zooming, the map menu, adding a place, the options
+    // and the wizard (both closed without a change). None of it may fail.
+    void UseTheWindow() {
+        TFormChronara& form = *Form;
+        // A first start (a settings file without settings) is in single mode.
+        if (!form.MultiMode->isChecked()) {
+            QVERIFY(TriggerAction(&form, "MultiMode"));
+        }
+        for (int i = 0; i < 3; ++i) {
+            form.TimerTimer();
+        }
+        Refresh();
+        form.PaintBox->PointerPos = QPoint(200, 150);
+        form.PaintBox->PointerInside = true;
+        form.PaintBox->PanelPaintBoxMouseMove(Qt::NoButton, 200, 150);
+        form.PaintBox->PanelPaintBoxMouseMove(Qt::LeftButton, 220, 160);
+        form.PaintBox->repaint();
+        QVERIFY(TriggerAction(&form, "MIZoomIn"));
+        QVERIFY(TriggerAction(&form, "N4"));
+        QVERIFY(TriggerAction(&form, "MIHighlightCities"));
+        QVERIFY(TriggerAction(&form, "MIHighlightCities"));
+        emit form.PopupMenu2->aboutToShow();
+        form.Locations->AddLocation(QStringLiteral("Kolkata"), QStringLiteral("Asia/Kolkata"),
+                                    22.57, 88.36);
+        form.TimerTimer();
+        QCOMPARE(form.Locations->Entries().size(), std::size_t{1});
+        if (!kiv::ZoneDB.Zones.empty()) {
+            QVERIFY(form.Locations->Entries()[0].TimeValid);
+        }
+        form.ShowModal = [](QDialog&) { return int(QDialog::Rejected); };
+        QVERIFY(TriggerAction(&form, "PIOptions"));
+        QVERIFY(TriggerAction(&form, "MIAddLocation"));
+        form.PaintBox->TimerZoomTo->stop();
+        form.PaintBox->repaint();
+    }
+
+    // Closes the window; its settings must then be stored whole.
+    void CloseAndCheckTheStore() {
+        QSignalSpy closed(Form.get(), &TFormChronara::Closed);
+        Form->close();
+        QCOMPARE(closed.count(), 1);
+        platform::TRegistry store;
+        QStringList problems;
+        for (const std::string& line : store.Problems()) {
+            problems << QString::fromStdString(line);
+        }
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+        QVERIFY(store.OpenKeyReadOnly(app::SettingsKey));
+        QCOMPARE(store.ReadInteger("LocationCount"), 1);
+        QVERIFY(store.OpenKeyReadOnly(app::SettingsKey + "\\0"));
+        QCOMPARE(store.ReadString("Name"), std::string("Kolkata"));
+        Form.reset();
+    }
+
+    // Every file that was there before the run is there after it, unchanged.
+    void CheckUntouched(const QMap<QString, QByteArray>& before) {
+        const QMap<QString, QByteArray> after = Snapshot(ProgramDir());
+        for (auto it = before.cbegin(); it != before.cend(); ++it) {
+            if (it.key() == World->SettingsFile()) {
+                continue; // rewritten by the save at close, checked there
+            }
+            QVERIFY2(after.contains(it.key()), qPrintable(it.key() + " is gone"));
+            QVERIFY2(after.value(it.key()) == it.value(), qPrintable(it.key() + " was changed"));
+        }
+        const QStringList left = LeftoverTemporaries(ProgramDir());
+        QVERIFY2(left.isEmpty(), qPrintable(left.join(QLatin1Char(' '))));
+    }
+
+    QTemporaryDir DataHome;
+
+private slots:
+    void initTestCase() {
+        // A wallpaper that cannot go beside the program goes here, never into
+        // the user's own folder.
+        QVERIFY(DataHome.isValid());
+        qputenv("XDG_DATA_HOME", DataHome.path().toUtf8());
+    }
+    void init() { StartFixture(); }
+    void cleanup() { EndFixture(); }
+
+    void aDamagedFileIsReportedOnceAndTheRestWorks_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("fault");
+        const struct {
+            const char* Name;
+            TFault Fault;
+        } dataFaults[] = {{"missing", TFault::Missing},      {"empty", TFault::Empty},
+                          {"truncated", TFault::Truncated},  {"corrupt", TFault::Corrupt},
+                          {"bad lines", TFault::BadContent}, {"a directory", TFault::Directory}};
+        for (const char* file : {"tz_colors.dat", "moreplaces.dat", "tz_data.dat", "tz_dst.dat"}) {
+            for (const auto& f : dataFaults) {
+                QTest::addRow("%s %s", file, f.Name) << file << static_cast<int>(f.Fault);
+            }
+        }
+        const struct {
+            const char* Name;
+            TFault Fault;
+        } imageFaults[] = {{"missing", TFault::Missing},
+                           {"not an image", TFault::NotAnImage},
+                           {"truncated", TFault::Truncated},
+                           {"empty", TFault::Empty},
+                           {"a directory", TFault::Directory}};
+        for (const char* file : {"earth_tz.png", "earth_day.png", "earth_night.jpg", "mask.png"}) {
+            for (const auto& f : imageFaults) {
+                QTest::addRow("%s %s", file, f.Name) << file << static_cast<int>(f.Fault);
+            }
+        }
+    }
+
+    void aDamagedFileIsReportedOnceAndTheRestWorks() {
+        QFETCH(QString, file);
+        QFETCH(int, fault);
+        const QString path = World->DataFile(file);
+        QVERIFY(Damage(path, static_cast<TFault>(fault)));
+        const QMap<QString, QByteArray> before = Snapshot(ProgramDir());
+
+        QVERIFY(OpenWindow());
+        if (file == QLatin1String("mask.png")) {
+            // The mask is read only for the wallpaper.
+            const QSignalBlocker quiet(Form->Wallpaper);
+            Form->Wallpaper->setChecked(true);
+        }
+        UseTheWindow();
+        // The wallpaper's error comes back from its own thread.
+        QTRY_VERIFY(!Messages->Texts.isEmpty());
+        QCoreApplication::processEvents();
+        Refresh();
+        QTest::qWait(20);
+        QVERIFY2(Messages->Texts.size() == 1,
+                 qPrintable(Messages->Texts.join(QLatin1String(" | "))));
+        const QString& text = Messages->Texts[0];
+        QVERIFY2(text.contains(file), qPrintable(text));
+        if (static_cast<TFault>(fault) == TFault::Directory) {
+            QVERIFY2(text.contains(QStringLiteral("It is a directory")), qPrintable(text));
+        }
+        QVERIFY2(!text.contains(QStringLiteral("memory"), Qt::CaseInsensitive), qPrintable(text));
+        QVERIFY(Form->isVisible());
+
+        CloseAndCheckTheStore();
+        CheckUntouched(before);
+    }
+
+    void aDamagedSettingsFileIsKeptAndReplaced_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("problem");
+        const QByteArray head = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Kiv\\Chronara\\Data]\n";
+        QTest::newRow("not a settings file")
+            << QByteArray("\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR\xff\xfe", 20) << "line 1";
+        QTest::newRow("cut in a text") << head + "\"SLName\"=\"Melbou"
+                                       << "SLName";
+        QTest::newRow("a value of the wrong kind") << head + "\"SMUpdate\"=\"ten minutes\"\n"
+                                                   << "SMUpdate";
+        QTest::newRow("a line of noise")
+            << head + "\"ShowDate\"=dword:00000001\n@@@@\n\"ShowZA\"=dword:00000000\n"
+            << "@@@@";
+    }
+
+    void aDamagedSettingsFileIsKeptAndReplaced() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, problem);
+        {
+            QFile store(World->SettingsFile());
+            QVERIFY(store.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            store.write(content);
+        }
+        QVERIFY(OpenWindow());
+        QCOMPARE(Messages->Texts.size(), 1);
+        const QString& text = Messages->Texts[0];
+        QVERIFY2(text.contains(World->SettingsFile()), qPrintable(text));
+        QVERIFY2(text.contains(problem), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("Chronara.reg.damaged")), qPrintable(text));
+        UseTheWindow();
+        QCOMPARE(Messages->Texts.size(), 1);
+        CloseAndCheckTheStore();
+        // The file as it was is kept; the new one holds the settings whole.
+        QFile kept(World->SettingsFile() + QStringLiteral(".damaged"));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), content);
+        const QStringList left = LeftoverTemporaries(World->ConfigHome());
+        QVERIFY2(left.isEmpty(), qPrintable(left.join(QLatin1Char(' '))));
+    }
+
+    void anUnreadableSettingsFileIsKeptAndReplaced_data() {
+        QTest::addColumn<bool>("directory");
+        QTest::newRow("a directory") << true;
+        QTest::newRow("no permission to read") << false;
+    }
+
+    void anUnreadableSettingsFileIsKeptAndReplaced() {
+        QFETCH(bool, directory);
+        const QString file = World->SettingsFile();
+        if (directory) {
+            QVERIFY(QFile::remove(file));
+            QVERIFY(QDir().mkdir(file));
+            QFile inside(file + QStringLiteral("/note.txt"));
+            QVERIFY(inside.open(QIODevice::WriteOnly));
+            inside.write("mine");
+        } else {
+            QFile::setPermissions(file, QFileDevice::WriteOwner);
+            QFile probe(file);
+            if (probe.open(QIODevice::ReadOnly)) {
+                QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+                QSKIP("This user reads files whatever their permissions say (the superuser): "
+                      "an unreadable file cannot be made here; the directory row covers it.");
+            }
+        }
+        QVERIFY(OpenWindow());
+        QCOMPARE(Messages->Texts.size(), 1);
+        const QString& text = Messages->Texts[0];
+        QVERIFY2(text.contains(file), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("Chronara.reg.damaged")), qPrintable(text));
+        if (directory) {
+            QVERIFY2(text.contains(QStringLiteral("It is a directory")), qPrintable(text));
+        }
+        UseTheWindow();
+        CloseAndCheckTheStore();
+        QCOMPARE(Messages->Texts.size(), 1);
+        // What was there is kept under the other name, as it was.
+        const QString kept = file + QStringLiteral(".damaged");
+        if (directory) {
+            QFile inside(kept + QStringLiteral("/note.txt"));
+            QVERIFY(inside.open(QIODevice::ReadOnly));
+            QCOMPARE(inside.readAll(), QByteArray("mine"));
+        } else {
+            QFile::setPermissions(kept, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+            QFile old(kept);
+            QVERIFY(old.open(QIODevice::ReadOnly));
+            QVERIFY(old.readAll().startsWith("REGEDIT4"));
+        }
+    }
+
+    void aReadOnlyProgramFolderPutsTheWallpaperInTheUsersDataFolder() {
+        const QString dir = ProgramDir();
+        if (!PermissionsBind(dir)) {
+            QSKIP("This user writes into folders whatever their permissions say (the "
+                  "superuser): a read-only program folder cannot be made here.");
+        }
+        const QMap<QString, QByteArray> before = Snapshot(dir);
+        const QString target = DataHome.path() + QStringLiteral("/chronara/Wallpaper.bmp");
+        QFile::remove(target);
+        for (const QString& d : {DataDir(), dir}) {
+            QFile::setPermissions(d, QFile::ReadOwner | QFile::ExeOwner);
+        }
+        auto restore = qScopeGuard([&] {
+            for (const QString& d : {dir, DataDir()}) {
+                QFile::setPermissions(d, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            }
+        });
+        QVERIFY(OpenWindow());
+        {
+            const QSignalBlocker quiet(Form->Wallpaper);
+            Form->Wallpaper->setChecked(true);
+        }
+        UseTheWindow();
+        QTRY_VERIFY(Desktop->Recorded().contains(QStringLiteral("set Wallpaper.bmp")));
+        QVERIFY(QFile::exists(target));
+        QVERIFY(Messages->Texts.isEmpty());
+        CloseAndCheckTheStore();
+        CheckUntouched(before);
+        QVERIFY(!QFile::exists(dir + QStringLiteral("/Wallpaper.bmp")));
+    }
+};
+
+QTEST_MAIN(TestStartupFaults)
+#include "TestStartupFaults.moc"
