@@ -95,5 +95,13 @@ fuzz-all:
 	@set -e; for t in $(FUZZ_TARGETS); do \
 	    $(MAKE) --no-print-directory fuzz FUZZ=$$t FUZZ_SECONDS=$(FUZZ_SECONDS); done
 
+# The tests under AddressSanitizer with UBSan, and the threaded ones under
+# ThreadSanitizer (scripts/sanitize.sh), in build folders of their own.
+SANBUILD ?= build-sanitize
+.PHONY: sanitize
+sanitize:
+	@scripts/install-deps.sh --sanitize
+	@WERROR=$(WERROR) JOBS=$(JOBS) CMAKEFLAGS="$(CMAKEFLAGS)" scripts/sanitize.sh $(SANBUILD)
+
 clean:
-	rm -rf $(BUILD) build-fuzz $(WINBUILD)
+	rm -rf $(BUILD) build-fuzz $(WINBUILD) $(SANBUILD)-asan $(SANBUILD)-tsan

@@ -19,6 +19,11 @@ packages+=(
 if [ "${1:-}" = "--fuzz" ]; then
     packages+=(clang libclang-rt-14-dev)
 fi
+# The sanitizer runtimes (make sanitize); GCC brings them today, named here so
+# the sanitizer pass does not rest on that.
+if [ "${1:-}" = "--sanitize" ]; then
+    packages+=(libasan8 libubsan1 libtsan2)
+fi
 # The autostart test validates the entry it writes; the package check
 # (scripts/check-package.sh) also needs the other validators and lintian.
 packages+=(desktop-file-utils)

@@ -22,6 +22,7 @@
 #include <QTimeZone>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -29,7 +30,9 @@
 #include <malloc.h>
 #endif
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#include <sanitizer/allocator_interface.h>
+// The sanitizers' allocator replaces malloc's and keeps its own count (their
+// runtimes export it; not every compiler ships the header that declares it).
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #define CHRONARA_SANITIZER_HEAP 1
 #endif
 
@@ -356,9 +359,10 @@ private slots:
             QVERIFY2(atEnd.HeapBytes - afterDayOne.HeapBytes <= 1024 * 1024,
                      "the heap grew by more than 1 MiB");
         }
+        // Fewer is no leak: a runtime's helper thread or file may have ended.
         if (afterDayOne.OpenFiles >= 0) {
-            QCOMPARE(atEnd.OpenFiles, afterDayOne.OpenFiles);
-            QCOMPARE(atEnd.Threads, afterDayOne.Threads);
+            QVERIFY2(atEnd.OpenFiles <= afterDayOne.OpenFiles, "files were left open");
+            QVERIFY2(atEnd.Threads <= afterDayOne.Threads, "threads were left running");
         }
         QCOMPARE(atEnd.Objects, afterDayOne.Objects);
         QCOMPARE(atEnd.Timers, afterDayOne.Timers);
