@@ -345,7 +345,17 @@ public:
     TResampler(const TFastDIB& source, int destWidth)
         : Source(source), Cols(MapColumns(source.Width(), destWidth)),
           Base(static_cast<std::size_t>(source.Width()) * Channels), Diff0(Base.size()),
-          Diff1(Base.size()) {}
+          Diff1(Base.size()), RunStart(static_cast<std::size_t>(source.Width()) + 1) {
+        // The destination columns of source column c are RunStart[c] up to
+        // RunStart[c + 1]: the positions only grow from left to right.
+        std::size_t x = 0;
+        for (std::size_t c = 0; c < RunStart.size(); ++c) {
+            while (x < Cols.Column.size() && Cols.Column[x] < c) {
+                ++x;
+            }
+            RunStart[c] = x;
+        }
+    }
 
     void Row(std::uint8_t* out, int r, int next, std::int32_t w0, std::int32_t w1) {
         const int sw = Source.Width();
@@ -367,24 +377,41 @@ public:
         for (std::size_t i = 0; i < count; ++i) {
             Base[i] = w0 * upper[i] + w1 * lower[i];
         }
-        const std::uint32_t* column = Cols.Column.data();
         const std::uint32_t* fx = Cols.Fx.data();
-        const std::int32_t* base = Base.data();
-        const std::int32_t* diff0 = Diff0.data();
-        const std::int32_t* diff1 = Diff1.data();
         const auto uw0 = static_cast<std::uint32_t>(w0);
         const auto uw1 = static_cast<std::uint32_t>(w1);
-        const std::size_t width = Cols.Column.size();
-        for (std::size_t x = 0; x < width; ++x) {
-            const std::uint32_t f = fx[x];
-            const auto r0 = static_cast<std::int32_t>((uw0 * f) >> 16);
-            const auto r1 = static_cast<std::int32_t>((uw1 * f) >> 16);
-            const std::size_t o = column[x] * Channels;
+        // Source column by source column, its three terms held in locals for
+        // the run of destination pixels that lie at it (bytes written through
+        // `out` could otherwise be the terms, so they would be read again).
+        for (std::size_t c = 0; c + 1 < RunStart.size(); ++c) {
+            std::int32_t b[Channels], d0[Channels], d1[Channels];
             for (int k = 0; k < Channels; ++k) {
-                const std::int32_t sum = base[o + k] + r0 * diff0[o + k] + r1 * diff1[o + k];
-                out[k] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(sum) >> 16);
+                b[k] = Base[c * Channels + k];
+                d0[k] = Diff0[c * Channels + k];
+                d1[k] = Diff1[c * Channels + k];
             }
-            out += Channels;
+            const std::size_t end = RunStart[c + 1];
+            for (std::size_t x = RunStart[c]; x < end; ++x) {
+                const std::uint32_t f = fx[x];
+                const auto r0 = static_cast<std::int32_t>((uw0 * f) >> 16);
+                const auto r1 = static_cast<std::int32_t>((uw1 * f) >> 16);
+                const auto mix = [&](int k) {
+                    const std::int32_t sum = b[k] + r0 * d0[k] + r1 * d1[k];
+                    out[k] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(sum) >> 16);
+                };
+                // Written out for the colour images, whose channel loop the
+                // compiler would otherwise run as a loop.
+                if constexpr (Channels == 3) {
+                    mix(0);
+                    mix(1);
+                    mix(2);
+                } else {
+                    for (int k = 0; k < Channels; ++k) {
+                        mix(k);
+                    }
+                }
+                out += Channels;
+            }
         }
     }
 
@@ -429,6 +456,7 @@ private:
     const TFastDIB& Source;
     TColumnMap Cols;
     std::vector<std::int32_t> Base, Diff0, Diff1;
+    std::vector<std::size_t> RunStart;
     int DiffRow = -1;
     int DiffNext = -1;
 };

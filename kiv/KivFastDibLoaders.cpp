@@ -461,8 +461,9 @@ extern "C" void PngWriteData(png_structp png, png_bytep data, png_size_t size) {
 extern "C" void PngFlush(png_structp) {}
 
 // The compression of the PNG files written: zlib's fastest level with the
-// "up" filter compresses a map photo to about the size the default settings
-// give, at a fraction of their time.
+// "up" filter. On a 3840-wide map it writes a file about a third larger than
+// libpng's default settings (level 6, filters chosen per row) in a seventh of
+// their time; the batch map is written once and seldom kept long.
 constexpr int PngCompressionLevel = 1;
 
 bool PngStartWrite(TWriterState& w) {
@@ -658,7 +659,7 @@ void TImageFileWriter::WriteStrip(const std::uint8_t* rows, std::size_t stride, 
     }
 }
 
-void TImageFileWriter::Finish() {
+void TImageFileWriter::Finish(TWholeFileWriter::TCommitMode mode) {
     TState& w = *State;
     KivAssert(w.RowsWritten == w.Height, "The image has rows that were not written");
     if (w.Kind == TImageFileKind::Png && !PngFinish(w)) {
@@ -667,7 +668,7 @@ void TImageFileWriter::Finish() {
     if (w.Kind == TImageFileKind::Jpeg && !JpegFinish(w)) {
         w.Raise("JPEG", w.JpegError.Message);
     }
-    w.File.Commit();
+    w.File.Commit(mode);
 }
 
 void SaveImageFile(const TFastDIB& image, const std::string& fileName) {
@@ -754,7 +755,7 @@ void SaveImageFileInStrips(const std::string& fileName, int width, int height,
             std::rethrow_exception(error);
         }
     }
-    writer.Finish();
+    writer.Finish(TWholeFileWriter::TCommitMode::Quick);
 }
 
 } // namespace kiv

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "kiv/KivFastDIB.h"
+#include "kiv/KivStream.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -75,7 +76,7 @@ public:
     // JPEG file takes them from the last to the first).
     void WriteStrip(const std::uint8_t* rows, std::size_t stride, int count);
     // Ends the file; every row must have been written.
-    void Finish();
+    void Finish(TWholeFileWriter::TCommitMode mode = TWholeFileWriter::TCommitMode::Durable);
 
     struct TState;
 
@@ -96,7 +97,8 @@ using TStripMaker = std::function<void(int first, int last, std::uint8_t* out, s
 // while the strips go into the file one after the other in order; so the
 // making of one strip overlaps the writing of another. An exception from
 // `make` or the writer ends all of them and is raised here; the target is then
-// left as it was.
+// left as it was. The file is put in place the quick way (see TWholeFileWriter):
+// it can always be made again.
 void SaveImageFileInStrips(const std::string& fileName, int width, int height,
                            const TStripMaker& make, int threads);
 

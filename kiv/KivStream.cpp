@@ -15,6 +15,11 @@
 #include <random>
 #include <system_error>
 
+#if defined(__linux__)
+#include <fcntl.h>
+#include <stdio.h>
+#endif
+
 namespace kiv {
 
 std::size_t TMemoryStream::Write(const void* data, std::size_t count) {
@@ -236,7 +241,7 @@ void TWholeFileWriter::Write(const void* data, std::size_t size) {
     }
 }
 
-void TWholeFileWriter::Commit() {
+void TWholeFileWriter::Commit(TCommitMode mode) {
     if (File == nullptr) {
         KivAssert(false, "The file \"" + FileName + "\" is already closed");
     }
@@ -247,6 +252,24 @@ void TWholeFileWriter::Commit() {
     if (!ok) {
         Fail(std::strerror(error));
     }
+#if defined(__linux__)
+    // Only a plain file is swapped: a rename refuses to put a file in place of
+    // a folder, and so must this.
+    std::error_code statusError;
+    const auto type = std::filesystem::symlink_status(PathFromUtf8(FileName), statusError).type();
+    if (mode == TCommitMode::Quick &&
+        (type == std::filesystem::file_type::regular ||
+         type == std::filesystem::file_type::symlink) &&
+        renameat2(AT_FDCWD, TempName.c_str(), AT_FDCWD, FileName.c_str(), RENAME_EXCHANGE) == 0) {
+        // The old file now has the temporary name.
+        std::error_code ignored;
+        std::filesystem::remove(PathFromUtf8(TempName), ignored);
+        return;
+    }
+    // No target to swap with, or a file system that cannot swap: a rename.
+#else
+    (void)mode;
+#endif
     std::error_code ec;
     std::filesystem::rename(PathFromUtf8(TempName), PathFromUtf8(FileName), ec);
     if (ec) {

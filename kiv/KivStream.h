@@ -81,6 +81,18 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& fileName);
 // failure). Raises EFOpenError naming the target.
 class TWholeFileWriter {
 public:
+    // How Commit() puts the file in the place of an existing one.
+    enum class TCommitMode {
+        // A plain rename over the target. Some file systems (ext4) then start
+        // sending the new data to the disk at once, so that it survives a crash
+        // soon after; the rename waits for that.
+        Durable,
+        // Where the system can (Linux), the two files swap names in one step and
+        // the old one is removed: the target is replaced whole just the same,
+        // without waiting for the disk. For files that can be made again.
+        Quick,
+    };
+
     explicit TWholeFileWriter(const std::string& fileName);
     ~TWholeFileWriter();
     TWholeFileWriter(const TWholeFileWriter&) = delete;
@@ -90,7 +102,7 @@ public:
     void Write(const void* data, std::size_t size);
     void Write(std::span<const std::uint8_t> bytes) { Write(bytes.data(), bytes.size()); }
     // Ends the file and puts it in the target's place.
-    void Commit();
+    void Commit(TCommitMode mode = TCommitMode::Durable);
 
 private:
     [[noreturn]] void Fail(const std::string& why);

@@ -147,6 +147,26 @@ TEST(StripWriter, AFailingStripLeavesTheTargetAsItWas) {
         << "no temporary file is left behind";
 }
 
+// The strip writer replaces a file in one step without waiting for the disk;
+// a folder in the target's place stays and the write fails, as a rename would.
+TEST(StripWriter, ReplacesAFileButNotAFolder) {
+    TempDir dir;
+    const TFastDIB image = Pattern(30, 20);
+    const std::string target = dir.File("map.png");
+    std::ofstream(target) << "old content";
+    SaveImageFileInStrips(target, 30, 20, StripsOf(image), 2);
+    TFastDIB written;
+    LoadPngImage(written, target);
+    EXPECT_TRUE(written.SameAs(image));
+
+    const std::string folder = dir.File("folder.bmp");
+    fs::create_directories(fs::path(folder) / "inside");
+    EXPECT_THROW(SaveImageFileInStrips(folder, 30, 20, StripsOf(image), 2), EFOpenError);
+    EXPECT_TRUE(fs::is_directory(fs::path(folder) / "inside"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path), fs::directory_iterator()), 2)
+        << "no temporary file is left behind";
+}
+
 TEST(StripWriter, AFolderThatCannotBeWrittenIsNamed) {
     TempDir dir;
     const TFastDIB image = Pattern(8, 8);
