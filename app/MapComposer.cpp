@@ -1,6 +1,7 @@
 #include "app/MapComposer.h"
 
 #include "kiv/KivFastDibLoaders.h"
+#include "platform/ProcessMemory.h"
 
 #include <QTimer>
 
@@ -172,6 +173,7 @@ void TMapComposer::ReleaseSources() {
     FSources->Day = kiv::TFastDIB();
     FSources->Night = kiv::TFastDIB();
     FSpare = kiv::TFastDIB();
+    platform::ReturnFreeMemory();
 }
 
 } // namespace app

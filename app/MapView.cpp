@@ -45,6 +45,9 @@ float TMapView::FillZoom(int pw, int ph) const {
 }
 
 void TMapView::LayoutView(int pw, int ph) {
+    if (FMapImage.isNull()) {
+        ConvertMap();
+    }
     FPW = std::max(pw, 0);
     FPH = std::max(ph, 0);
     if (FViewImage.width() != FPW || FViewImage.height() != FPH) {
@@ -85,6 +88,32 @@ void TMapView::SetMap(const kiv::TFastDIB* map) {
 void TMapView::RefreshMap() {
     ++FLayoutCount;
     FViewCurrent = false;
+    ConvertMap();
+}
+
+void TMapView::ReleaseBuffers() {
+    FViewImage = QImage();
+    FMapImage = QImage();
+    FViewCurrent = false;
+    FGridAdded = false;
+    FRollX = 0;
+    FRollY = 0;
+}
+
+void TMapView::RestoreBuffers() const {
+    if (FMapImage.isNull()) {
+        ConvertMap();
+    }
+    if (FViewImage.isNull() && FPW > 0 && FPH > 0) {
+        FViewImage = QImage(FPW, FPH, QImage::Format_RGB32);
+        ResampleAll();
+    }
+}
+
+void TMapView::ConvertMap() const {
+    if (Map == nullptr) {
+        return;
+    }
     const int w = MapW();
     const int h = MapH();
     if (FMapImage.width() != w || FMapImage.height() != h) {
@@ -600,6 +629,7 @@ QRegion TMapView::PointerRegion(const TViewOverlay& overlay) const {
 }
 
 void TMapView::Paint(QPainter& painter, const TViewOverlay& overlay) const {
+    RestoreBuffers();
     const kiv::TTimeZone* db = overlay.Database;
     const bool detail = Zoom.Value < kDetailBelow;
     // The grid is part of the cached view image: added once per layout.

@@ -63,6 +63,11 @@ public:
     void SetMap(const kiv::TFastDIB* map);
     // Takes up the map's pixels again after they changed.
     void RefreshMap();
+    // Lets go of the buffers derived from the map (its copy in the painter's
+    // format, the view image) while the view is idle; the next paint or
+    // layout makes them again from the map.
+    void ReleaseBuffers();
+    bool HoldsBuffers() const { return !FViewImage.isNull() || !FMapImage.isNull(); }
     const kiv::TFastDIB* MapImage() const { return Map; }
     int MapW() const { return Map ? Map->Width() : 0; }
     int MapH() const { return Map ? Map->Height() : 0; }
@@ -158,7 +163,11 @@ private:
     QRect NearSquaresRect(const TViewOverlay& overlay) const;
 
     const kiv::TFastDIB* Map = nullptr;
-    QImage FMapImage; // the map, top row first, as the painter reads it
+    // The map, top row first, as the painter reads it.
+    mutable QImage FMapImage;
+    void ConvertMap() const;
+    // Makes the buffers let go of again.
+    void RestoreBuffers() const;
     int FPW = 0;
     int FPH = 0;
     QRectF FSource; // the visible map rectangle, map pixels from the top-left

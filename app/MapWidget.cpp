@@ -4,6 +4,7 @@
 #include "app/PointTip.h"
 #include "kiv/KivClock.h"
 #include "kiv/KivTimeZone.h"
+#include "platform/ProcessMemory.h"
 #include "solar/shadow.h"
 
 #include <QCursor>
@@ -11,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QTimer>
 #include <QToolTip>
 
@@ -19,7 +21,9 @@
 
 namespace app {
 
-TMapWidget::TMapWidget(QWidget* parent) : QWidget(parent), TimerZoomTo(new QTimer(this)) {
+TMapWidget::TMapWidget(QWidget* parent)
+    : QWidget(parent), TimerZoomTo(new QTimer(this)), ReleaseTimer(new QTimer(this)),
+      ZoneTimer(new QTimer(this)) {
     setObjectName(QStringLiteral("PaintBox"));
     setMinimumSize(8, 8);
     setMouseTracking(true);
@@ -29,6 +33,20 @@ TMapWidget::TMapWidget(QWidget* parent) : QWidget(parent), TimerZoomTo(new QTime
     TimerZoomTo->setInterval(50);
     connect(TimerZoomTo, &QTimer::timeout, this,
             [this] { Guarded([this] { TimerZoomToTimer(); }); });
+    // An idle map holds no screen-sized buffers.
+    ReleaseTimer->setSingleShot(true);
+    connect(ReleaseTimer, &QTimer::timeout, this, [this] {
+        View.ReleaseBuffers();
+        // The toolkit's cached pixmaps are drawn again when needed.
+        QPixmapCache::clear();
+        platform::ReturnFreeMemory();
+    });
+    ZoneTimer->setSingleShot(true);
+    connect(ZoneTimer, &QTimer::timeout, this, [this] {
+        if (ZonesIdle) {
+            ZonesIdle();
+        }
+    });
 }
 
 template <class F> void TMapWidget::Guarded(F&& handler) {
@@ -42,6 +60,9 @@ template <class F> void TMapWidget::Guarded(F&& handler) {
 void TMapWidget::SetWorld(const kiv::TFastDIB* zoneImage, solar::TShadowMap* shadowMap) {
     ZoneImage = zoneImage;
     ShadowMap = shadowMap;
+    if (zoneImage != nullptr) {
+        ZoneTimer->start(ReleaseZonesAfterMs);
+    }
 }
 
 bool TMapWidget::MapShown() const {
@@ -81,6 +102,7 @@ void TMapWidget::paintEvent(QPaintEvent* event) {
         if (event->region().contains(rect())) {
             ShownScene = PaintedScene;
         }
+        ReleaseTimer->start(ReleaseAfterMs);
     } catch (const std::exception& e) {
         // Never a box from inside a paint: report after it, once per text.
         const QString text = QString::fromUtf8(e.what());
@@ -166,6 +188,10 @@ TViewOverlay TMapWidget::Overlay() const {
 }
 
 TReadoutWorld TMapWidget::ReadoutWorld() const {
+    if (ZonesNeeded) {
+        ZonesNeeded();
+    }
+    ZoneTimer->start(ReleaseZonesAfterMs);
     TReadoutWorld world;
     world.Database = &kiv::ZoneDB;
     world.ZoneImage = ZoneImage;

@@ -39,6 +39,13 @@ public:
     TMapView View;
     // The flight toward a target (50 milliseconds a step).
     QTimer* TimerZoomTo;
+    // The view's buffers are let go this long after the last paint.
+    int ReleaseAfterMs = 3000;
+    // Called before the read-outs look at the zone image, and after this long
+    // without read-outs: the window reads the image again or lets it go.
+    std::function<void()> ZonesNeeded;
+    std::function<void()> ZonesIdle;
+    int ReleaseZonesAfterMs = 30000;
 
     // What the read-outs look at; either may be missing (a failed start-up).
     void SetWorld(const kiv::TFastDIB* zoneImage, solar::TShadowMap* shadowMap);
@@ -125,6 +132,8 @@ private:
 
     const kiv::TFastDIB* ZoneImage = nullptr;
     solar::TShadowMap* ShadowMap = nullptr;
+    QTimer* ReleaseTimer;
+    QTimer* ZoneTimer;
     bool FHighlight = false;
     bool FFollowSelection = false;
     QPoint LastPointer;

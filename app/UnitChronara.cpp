@@ -13,6 +13,7 @@
 #include "kiv/KivClock.h"
 #include "kiv/KivData.h"
 #include "kiv/KivFastDibLoaders.h"
+#include "kiv/KivPalette.h"
 #include "kiv/KivTimeZone.h"
 
 #include <QAction>
@@ -303,6 +304,7 @@ void TFormChronara::FormCreate() {
     step([this] {
         try {
             LoadImageInto(ZoneImage, "data\\earth_tz.png");
+            kiv::ReduceToPalette(ZoneImage);
         } catch (...) {
             // A half-read image would show wrong zones.
             ZoneImage.Clear();

@@ -7,6 +7,7 @@
 #include "app/UnitChronara.h"
 #include "app/WindowLauncher.h"
 #include "kiv/KivData.h"
+#include "platform/ProcessMemory.h"
 #include "platform/SingleInstance.h"
 
 #include <QApplication>
@@ -62,6 +63,7 @@ void SetUpApplication() {
 }
 
 int RunWindow(int& argc, char** argv, const TCommandLine& commandLine) {
+    platform::PreferSmallPages();
     ToolkitDefaultHandler = qInstallMessageHandler(HoldStartupMessage);
     // A second copy ends before it touches the display: silently, at once.
     platform::TSingleInstance instance(ApplicationTitle.toStdString());

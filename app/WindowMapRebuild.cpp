@@ -1,12 +1,18 @@
 // The window's side of the map rebuild: after a shadow refresh the composer
 // mixes day and night on its worker; the window thread only takes up the
-// finished map (wallpaper, view).
+// finished map (wallpaper, view). And the zone image kept only while used.
 #include "app/MapComposer.h"
 #include "app/Messages.h"
 #include "app/UnitChronara.h"
 #include "kiv/KivData.h"
+#include "kiv/KivPalette.h"
+#include "platform/ProcessMemory.h"
 
 #include <QAction>
+
+#include <exception>
+#include <memory>
+#include <utility>
 
 namespace app {
 
@@ -25,6 +31,30 @@ void TFormChronara::CreateMapComposer() {
             ShowError(this, message);
         }
     });
+
+    // The zone image is the largest image the window holds and only the
+    // pointer's read-outs read it: it is let go after a while without them
+    // and read again for the next (never when it could not be read at start).
+    auto released = std::make_shared<bool>(false);
+    PaintBox->ZonesIdle = [this, released] {
+        if (!ZoneImage.Empty()) {
+            ZoneImage = kiv::TFastDIB();
+            *released = true;
+            platform::ReturnFreeMemory();
+        }
+    };
+    PaintBox->ZonesNeeded = [this, released] {
+        if (!std::exchange(*released, false)) {
+            return;
+        }
+        try {
+            LoadImageInto(ZoneImage, "data\\earth_tz.png");
+            kiv::ReduceToPalette(ZoneImage);
+        } catch (const std::exception& e) {
+            ZoneImage = kiv::TFastDIB();
+            ShowError(this, QString::fromUtf8(e.what()));
+        }
+    };
 }
 
 const kiv::TFastDIB* TFormChronara::MapShadow() const {

@@ -154,10 +154,43 @@ private slots:
         Hover(berlin.x() - 10, berlin.y() + 7);
         ExpectShownIsFresh("pointer after that pan");
 
+        // An idle map lets go of its buffers; a pointer move or a pan then
+        // shows the same picture.
+        form.PaintBox->ReleaseAfterMs = 10;
+        form.PaintBox->repaint();
+        QTRY_VERIFY(!form.PaintBox->View.HoldsBuffers());
+        Hover(berlin.x() + 2, berlin.y() - 1);
+        ExpectShownIsFresh("pointer after an idle pause");
+        QTRY_VERIFY(!form.PaintBox->View.HoldsBuffers());
+        Pan({200, 150}, {205, 144});
+        ExpectShownIsFresh("pan after an idle pause");
+
         // Switching the highlight off takes the grid and the squares away.
         QVERIFY(TriggerAction(&form, "MIHighlightCities"));
         Hover(berlin.x() + 2, berlin.y());
         ExpectShownIsFresh("highlight off");
+    }
+
+    // The zone image is let go after a while without read-outs and read
+    // again for the next: the zone read-outs stay the same.
+    void zoneReadoutsAfterTheZoneImageWasLetGo() {
+        QVERIFY(OpenWindow());
+        app::TFormChronara& form = *Form;
+        form.PaintBox->TimerZoomTo->stop();
+        form.PaintBox->ReleaseZonesAfterMs = 10;
+        app::TPointReadouts last;
+        connect(form.PaintBox, &app::TMapWidget::ReadoutsChanged, this,
+                [&last](const app::TPointReadouts& readouts) { last = readouts; });
+        const QPoint berlin = form.PaintBox->View.PlaceToView(52.5, 13.4);
+        Hover(berlin.x(), berlin.y());
+        QVERIFY(last.ZoneFound);
+        const QString zone = last.UtcOffset;
+        QTRY_VERIFY(form.ZoneImage.Empty());
+        last = {};
+        Hover(berlin.x(), berlin.y());
+        QVERIFY(!form.ZoneImage.Empty());
+        QVERIFY(last.ZoneFound);
+        QCOMPARE(last.UtcOffset, zone);
     }
 
     void partOfTheViewMatchesTheWholeView_data() {
