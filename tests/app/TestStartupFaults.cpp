@@ -266,8 +266,9 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("problem");
         const QByteArray head = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Kiv\\Chronara\\Data]\n";
-        QTest::newRow("not a settings file")
-            << QByteArray("\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR\xff\xfe", 20) << "line 1";
+        // The start of a PNG file, with the zero bytes inside it.
+        static constexpr char png[] = "\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR\xff\xfe";
+        QTest::newRow("not a settings file") << QByteArray(png, sizeof png - 1) << "line 1";
         QTest::newRow("cut in a text") << head + "\"SLName\"=\"Melbou"
                                        << "SLName";
         QTest::newRow("a value of the wrong kind") << head + "\"SMUpdate\"=\"ten minutes\"\n"
