@@ -270,15 +270,22 @@ bool JpegReadRows(TJpegReader& r, TFastDIB& image, std::uint8_t* cmykRow) {
     return true;
 }
 
-} // namespace
+constexpr const char* PngKind = "PNG";
 
-void DecodePngImage(TFastDIB& image, const std::uint8_t* data, std::size_t size,
-                    const std::string& what) {
-    static constexpr const char* kind = "PNG";
+struct TPngHeader {
+    png_uint_32 Width = 0;
+    png_uint_32 Height = 0;
+    int Passes = 1;
+    std::size_t RowBytes = 0;
+};
+
+// Checks the PNG signature, sets the reader up over the bytes and reads the
+// header; refuses an image too large to decode. `what` names the file in errors.
+TPngHeader OpenPng(TPngReader& r, const std::uint8_t* data, std::size_t size,
+                   const std::string& what) {
     if (size < 8 || png_sig_cmp(data, 0, 8) != 0) {
-        ThrowDecodeError(kind, what, "not a PNG file");
+        ThrowDecodeError(PngKind, what, "not a PNG file");
     }
-    TPngReader r;
     r.Data = data;
     r.Size = size;
     r.Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &r, PngError, PngWarning);
@@ -288,46 +295,32 @@ void DecodePngImage(TFastDIB& image, const std::uint8_t* data, std::size_t size,
     if (!r.Png || !r.Info) {
         throw std::bad_alloc();
     }
-    png_uint_32 width = 0;
-    png_uint_32 height = 0;
-    int passes = 1;
-    std::size_t rowBytes = 0;
-    if (!PngReadHeader(r, width, height, passes, rowBytes)) {
-        ThrowDecodeError(kind, what, r.Message);
+    TPngHeader header;
+    if (!PngReadHeader(r, header.Width, header.Height, header.Passes, header.RowBytes)) {
+        ThrowDecodeError(PngKind, what, r.Message);
     }
-    CheckDecodedSize(width, height, kind, what);
-    TFastDIB decoded(static_cast<int>(width), static_cast<int>(height), 24);
-    KivAssert(rowBytes <= decoded.Stride(), "PNG row larger than the image row");
-    if (!PngReadRows(r, decoded, passes)) {
-        ThrowDecodeError(kind, what, r.Message);
+    CheckDecodedSize(header.Width, header.Height, PngKind, what);
+    return header;
+}
+
+} // namespace
+
+void DecodePngImage(TFastDIB& image, const std::uint8_t* data, std::size_t size,
+                    const std::string& what) {
+    TPngReader r;
+    const TPngHeader header = OpenPng(r, data, size, what);
+    TFastDIB decoded(static_cast<int>(header.Width), static_cast<int>(header.Height), 24);
+    KivAssert(header.RowBytes <= decoded.Stride(), "PNG row larger than the image row");
+    if (!PngReadRows(r, decoded, header.Passes)) {
+        ThrowDecodeError(PngKind, what, r.Message);
     }
     image = std::move(decoded);
 }
 
 void CheckPngFile(const std::string& fileName) {
-    static constexpr const char* kind = "PNG";
     const std::vector<std::uint8_t> bytes = ReadWholeFile(fileName);
-    if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0) {
-        ThrowDecodeError(kind, fileName, "not a PNG file");
-    }
     TPngReader r;
-    r.Data = bytes.data();
-    r.Size = bytes.size();
-    r.Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &r, PngError, PngWarning);
-    if (r.Png) {
-        r.Info = png_create_info_struct(r.Png);
-    }
-    if (!r.Png || !r.Info) {
-        throw std::bad_alloc();
-    }
-    png_uint_32 width = 0;
-    png_uint_32 height = 0;
-    int passes = 1;
-    std::size_t rowBytes = 0;
-    if (!PngReadHeader(r, width, height, passes, rowBytes)) {
-        ThrowDecodeError(kind, fileName, r.Message);
-    }
-    CheckDecodedSize(width, height, kind, fileName);
+    OpenPng(r, bytes.data(), bytes.size(), fileName);
 }
 
 void LoadPngImage(TFastDIB& image, const std::string& fileName) {
