@@ -186,6 +186,28 @@ bool ParseData(const QByteArray& data, TRegValue& value) {
     return true;
 }
 
+// A line as a problem report shows it: at most its first 80 bytes, control
+// characters (the zero bytes of a binary file among them) as "\xNN", so the
+// message stays one readable line.
+std::string ShownLine(const QByteArray& line) {
+    static constexpr char Digits[] = "0123456789abcdef";
+    std::string out;
+    for (const char c : line.left(80)) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F) {
+            out += "\\x";
+            out += Digits[b >> 4];
+            out += Digits[b & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    if (line.size() > 80) {
+        out += "...";
+    }
+    return out;
+}
+
 } // namespace
 
 const TRegValue* TRegKey::Find(const std::string& name) const {
@@ -263,8 +285,7 @@ TRegParseResult ParseRegText(std::string_view input) {
         }
         const QByteArray trimmed = line.trimmed();
         auto problem = [&] {
-            result.Problems.push_back("line " + std::to_string(number) + ": " +
-                                      trimmed.left(200).toStdString());
+            result.Problems.push_back("line " + std::to_string(number) + ": " + ShownLine(trimmed));
         };
         if (trimmed.isEmpty() || trimmed.startsWith(';')) {
             continue;

@@ -207,6 +207,18 @@ INSTANTIATE_TEST_SUITE_P(Lines, RegistryDamagedLine,
                                            DamagedRow{"text_after_quote", "\"SLName\"=\"a\" b"}),
                          [](const auto& info) { return std::string(info.param.Case); });
 
+// A problem names its line readably: control bytes escaped, long lines cut.
+TEST(Registry, ProblemLinesAreReadable) {
+    std::string zeros;
+    for (int i = 0; i < 80; ++i) {
+        zeros += "\\x00";
+    }
+    EXPECT_EQ(platform::ParseRegText(std::string(4096, '\0')).Problems,
+              std::vector<std::string>{"line 1: " + zeros + "..."});
+    EXPECT_EQ(platform::ParseRegText("REGEDIT4\n\x01\x02 noise\x7f\n").Problems,
+              std::vector<std::string>{"line 2: \\x01\\x02 noise\\x7f"});
+}
+
 TEST(Registry, FormatThenParseGivesTheSameTree) {
     platform::TRegTree tree;
     auto& key = tree.Make(std::string("HKEY_CURRENT_USER\\Software\\Kiv\\Chronara\\Data"));
