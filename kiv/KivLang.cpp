@@ -202,6 +202,25 @@ bool IsValidUtf8(std::string_view bytes) {
     return true;
 }
 
+// The length of an unfinished UTF-8 sequence that ends the bytes (a file cut
+// short, or read only up to MaxFileBytes): a lead byte followed by fewer
+// continuation bytes than it announces. 0 when the bytes end whole.
+std::size_t UnfinishedTail(std::string_view bytes) {
+    const std::size_t n = bytes.size();
+    for (std::size_t back = 1; back <= 3 && back <= n; ++back) {
+        const auto c = static_cast<unsigned char>(bytes[n - back]);
+        if ((c & 0xC0) == 0x80) {
+            continue;
+        }
+        const std::size_t len = (c & 0xE0) == 0xC0   ? 2
+                                : (c & 0xF0) == 0xE0 ? 3
+                                : (c & 0xF8) == 0xF0 ? 4
+                                                     : 0;
+        return len > back ? back : 0;
+    }
+    return 0;
+}
+
 std::string DecodeLangBytes(std::string_view bytes) {
     if (bytes.size() >= 2) {
         const auto b0 = static_cast<unsigned char>(bytes[0]);
@@ -218,6 +237,19 @@ std::string DecodeLangBytes(std::string_view bytes) {
     }
     if (IsValidUtf8(bytes)) {
         return std::string(bytes);
+    }
+    // UTF-8 cut in the middle of its last character is still UTF-8: the
+    // broken character goes, the rest keeps its meaning. A lone lead byte at
+    // the end of a plain ASCII text is taken as the 8-bit character it is.
+    const std::size_t tail = UnfinishedTail(bytes);
+    if (tail > 0) {
+        const std::string_view whole = bytes.substr(0, bytes.size() - tail);
+        const bool wide = tail > 1 || std::any_of(whole.begin(), whole.end(), [](char c) {
+                              return static_cast<unsigned char>(c) >= 0x80;
+                          });
+        if (wide && IsValidUtf8(whole)) {
+            return std::string(whole);
+        }
     }
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 4);
@@ -296,6 +328,11 @@ bool TLangTable::LoadFile(const std::string& path) {
         if (got < want) {
             break;
         }
+    }
+    // A read that fails (a directory, on systems that open one) reads nothing:
+    // the file counts as unreadable, not as an empty table.
+    if (std::ferror(file.get()) != 0) {
+        return false;
     }
     Parse(bytes);
     return true;

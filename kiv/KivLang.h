@@ -27,7 +27,8 @@ namespace kiv {
 std::string UnescapeLangText(std::string_view text);
 
 // The text of a file as UTF-8: a byte-order mark is dropped, UTF-16 with a
-// byte-order mark is converted, valid UTF-8 is taken as it is, and anything
+// byte-order mark is converted, valid UTF-8 is taken as it is (also when it
+// is cut inside its last character, which is then left out), and anything
 // else is read as Windows-1252.
 std::string DecodeLangBytes(std::string_view bytes);
 bool IsValidUtf8(std::string_view bytes);
@@ -42,8 +43,9 @@ public:
     // Reads the text of a lang.txt file (any bytes; see DecodeLangBytes).
     // Readable entries are kept; nothing in the text makes it fail.
     void Parse(std::string_view bytes);
-    // Reads a file; a missing or unreadable file leaves the table empty. At
-    // most MaxFileBytes are read, so a stray huge file cannot stall start-up.
+    // Reads a file; false, the table unchanged, when the file is missing or
+    // cannot be read (a directory among them). At most MaxFileBytes are read,
+    // so a stray huge file cannot stall start-up.
     bool LoadFile(const std::string& path);
     static constexpr std::size_t MaxFileBytes = 4u << 20;
 

@@ -1,11 +1,14 @@
 // Start-up faults: every file the window reads missing, empty, cut short,
-// damaged or a directory; the settings file damaged or unreadable; a program
-// folder the program may not write to. In each case the window opens, says so
-// once naming the file, goes on working for what is left, saves its settings
-// whole when it closes and overwrites no file it did not write itself.
+// damaged or a directory; the settings file damaged, unreadable or empty; a
+// program folder the program may not write to. In each case the window opens,
+// says so once naming the file, goes on working for what is left, saves its
+// settings whole when it closes and overwrites no file it did not write
+// itself. The translation file is optional: whatever is wrong with it, the
+// window passes it over without a word.
 #include "AppTestSupport.h"
 
 #include "app/StoredSettings.h"
+#include "app/Translation.h"
 #include "platform/Registry.h"
 
 #include <QDirIterator>
@@ -198,7 +201,10 @@ private slots:
         qputenv("XDG_DATA_HOME", DataHome.path().toUtf8());
     }
     void init() { StartFixture(); }
-    void cleanup() { EndFixture(); }
+    void cleanup() {
+        EndFixture();
+        app::SetLangTable({});
+    }
 
     void aDamagedFileIsReportedOnceAndTheRestWorks_data() {
         QTest::addColumn<QString>("file");
@@ -273,6 +279,8 @@ private slots:
                                        << "SLName";
         QTest::newRow("a value of the wrong kind") << head + "\"SMUpdate\"=\"ten minutes\"\n"
                                                    << "SMUpdate";
+        // What a crash during a write can leave on some file systems.
+        QTest::newRow("zeros after a crash") << QByteArray(4096, '\0') << "line 1";
         QTest::newRow("a line of noise")
             << head + "\"ShowDate\"=dword:00000001\n@@@@\n\"ShowZA\"=dword:00000000\n"
             << "@@@@";
@@ -292,6 +300,7 @@ private slots:
         QVERIFY2(text.contains(World->SettingsFile()), qPrintable(text));
         QVERIFY2(text.contains(problem), qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("Chronara.reg.damaged")), qPrintable(text));
+        QVERIFY2(!text.contains(QChar(0)), qPrintable(text));
         UseTheWindow();
         QCOMPARE(Messages->Texts.size(), 1);
         CloseAndCheckTheStore();
@@ -350,6 +359,120 @@ private slots:
             QVERIFY(old.open(QIODevice::ReadOnly));
             QVERIFY(old.readAll().startsWith("REGEDIT4"));
         }
+    }
+
+    // lang.txt beside the program, damaged; the shipped German texts under
+    // lang/de. What cannot be read is passed over for the shipped texts; what
+    // can be read is used for what it holds (nothing: English).
+    void aDamagedTranslationFileIsPassedOverQuietly_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("options");
+        QTest::addColumn<QString>("addLocation");
+        const QByteArray text = "; interface texts\n<//TFormChronara-- the main window\n"
+                                "E=Options...\nT=Einstellungen \xe2\x80\xa6\n"
+                                "E=Add Location...\nT=Ort hinzuf\xc3\xbcgen...\n";
+        const QString own = QString::fromUtf8("Einstellungen \xe2\x80\xa6");
+        const QString shipped = QStringLiteral("Optionen...");
+        const QString english = QStringLiteral("Options...");
+        const QString add = QStringLiteral("Add Location...");
+        static constexpr char binary[] = "\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR\xff\xfe\x00\x80";
+        QTest::newRow("whole") << "file" << text << own
+                               << QString::fromUtf8("Ort hinzuf\xc3\xbcgen...");
+        QTest::newRow("missing") << "missing" << QByteArray() << shipped << add;
+        QTest::newRow("empty") << "file" << QByteArray("") << english << add;
+        QTest::newRow("cut in a line")
+            << "file" << text.left(text.indexOf("hinz") + 4) << own << QStringLiteral("Ort hinz");
+        QTest::newRow("cut in a character") << "file" << text.left(text.indexOf("\xc3\xbc") + 1)
+                                            << own << QStringLiteral("Ort hinzuf");
+        QTest::newRow("binary bytes")
+            << "file" << QByteArray(binary, sizeof binary - 1) << english << add;
+        QTest::newRow("not the format")
+            << "file" << QByteArray("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software]\n\"A\"=\"B\"\n")
+            << english << add;
+        QTest::newRow("a directory") << "directory" << QByteArray() << shipped << add;
+        QTest::newRow("no permission to read") << "unreadable" << text << shipped << add;
+    }
+
+    void aDamagedTranslationFileIsPassedOverQuietly() {
+        QFETCH(QString, fault);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, options);
+        QFETCH(QString, addLocation);
+        const QString dir = ProgramDir();
+        const QString file = dir + QStringLiteral("/lang.txt");
+        QVERIFY(QDir(dir).mkpath(QStringLiteral("lang/de")));
+        QFile shippedFile(dir + QStringLiteral("/lang/de/lang.txt"));
+        QVERIFY(shippedFile.open(QIODevice::WriteOnly));
+        shippedFile.write("<//TFormChronara--\nE=Options...\nT=Optionen...\n");
+        shippedFile.close();
+        if (fault == QLatin1String("directory")) {
+            QVERIFY(QDir(dir).mkdir(QStringLiteral("lang.txt")));
+        } else if (fault != QLatin1String("missing")) {
+            QFile own(file);
+            QVERIFY(own.open(QIODevice::WriteOnly));
+            own.write(content);
+        }
+        if (fault == QLatin1String("unreadable")) {
+            QFile::setPermissions(file, QFileDevice::WriteOwner);
+            QFile probe(file);
+            if (probe.open(QIODevice::ReadOnly)) {
+                QSKIP("This user reads files whatever their permissions say (the superuser): "
+                      "an unreadable file cannot be made here; the directory row covers it.");
+            }
+        }
+        const QMap<QString, QByteArray> before = Snapshot(dir);
+
+        app::LoadLanguage(World->ProgramDir(), QLocale(QLocale::German, QLocale::Germany));
+        QVERIFY(OpenWindow());
+        QCOMPARE(FindAction(Form.get(), "PIOptions")->text(), options);
+        QCOMPARE(FindAction(Form.get(), "MIAddLocation")->text(), addLocation);
+        UseTheWindow();
+        QVERIFY2(Messages->Texts.isEmpty(), qPrintable(Messages->Texts.join(QLatin1String(" | "))));
+        QVERIFY(Form->isVisible());
+        CloseAndCheckTheStore();
+        CheckUntouched(before);
+        if (fault == QLatin1String("unreadable")) {
+            QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+            QFile own(file);
+            QVERIFY(own.open(QIODevice::ReadOnly));
+            QCOMPARE(own.readAll(), content);
+        }
+        QVERIFY(QFileInfo(file).isDir() == (fault == QLatin1String("directory")));
+    }
+
+    // A settings file with nothing in it (left so by a tool or a full disk)
+    // is a first start: defaults, no word, no copy kept, the settings whole
+    // at the close.
+    void anEmptySettingsFileIsAFirstStart_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("no file") << QByteArray();
+        QTest::newRow("no bytes") << QByteArray("");
+        QTest::newRow("only blanks") << QByteArray(" \n\t\r\n\n  ");
+        QTest::newRow("only the header") << QByteArray("REGEDIT4\n");
+        QTest::newRow("only a byte-order mark") << QByteArray("\xEF\xBB\xBF");
+    }
+
+    void anEmptySettingsFileIsAFirstStart() {
+        QFETCH(QByteArray, content);
+        const QString file = World->SettingsFile();
+        QVERIFY(QFile::remove(file));
+        if (!content.isNull()) {
+            QFile store(file);
+            QVERIFY(store.open(QIODevice::WriteOnly));
+            store.write(content);
+        }
+        QVERIFY(OpenWindow());
+        QVERIFY(!Form->MultiMode->isChecked());
+        UseTheWindow();
+        QVERIFY2(Messages->Texts.isEmpty(), qPrintable(Messages->Texts.join(QLatin1String(" | "))));
+        CloseAndCheckTheStore();
+        platform::TRegistry store;
+        QVERIFY(store.OpenKeyReadOnly(app::SettingsKey));
+        QCOMPARE(store.ReadInteger("SMUpdate"), 600);
+        const QStringList kept =
+            QDir(World->ConfigHome() + QStringLiteral("/chronara")).entryList(QDir::Files);
+        QCOMPARE(kept, QStringList{QStringLiteral("Chronara.reg")});
     }
 
     void aReadOnlyProgramFolderPutsTheWallpaperInTheUsersDataFolder() {

@@ -209,6 +209,11 @@ const TEncodingRow EncodingRows[] = {
                       "T\0=\0S\0c\0h\0l\0i\0e\0\xdf\0e\0n\0")},
     {"old_mac_lines", "<//S-\rE=Close\rT=Schlie\xc3\x9f"
                       "en"},
+    // UTF-8 cut short inside its last character stays UTF-8.
+    {"utf8_cut_in_a_character", "<//S-\nE=Close\nT=Schlie\xc3\x9f"
+                                "en\nE=Open\nT=\xc3"},
+    {"utf8_cut_in_a_long_character", "<//S-\nE=Close\nT=Schlie\xc3\x9f"
+                                     "en\nE=Euro\nT=\xe2\x82"},
 };
 
 class LangEncoding : public ::testing::TestWithParam<TEncodingRow> {};
@@ -220,6 +225,19 @@ TEST_P(LangEncoding, ReadsTheTranslation) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, LangEncoding, ::testing::ValuesIn(EncodingRows),
                          [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(LangTable, ACutFileKeepsWhatCameBeforeTheCut) {
+    // The broken character is left out; the rest of its line counts.
+    EXPECT_EQ(Parsed("<//S-\nE=Open\nT=\xc3\x96"
+                     "ffnen \xe2\x82")
+                  .Translate("S", "Open"),
+              "\xc3\x96"
+              "ffnen");
+    // An ASCII text ending in one 8-bit letter: a letter, not a cut.
+    EXPECT_EQ(Parsed("<//S-\nE=A\nT=\xc4").Translate("S", "A"), "\xc3\x84");
+    // Bytes that are no UTF-8 before the end: the whole text is 8-bit.
+    EXPECT_EQ(Parsed("<//S-\nE=A\nT=\xe4\nE=B\nT=\xc3").Translate("S", "A"), "\xc3\xa4");
+}
 
 TEST(LangTable, DamagedFilesKeepTheirReadableEntries) {
     std::string bytes = "<//S-\nE=Good\nT=Gut\n";
@@ -239,7 +257,8 @@ TEST(LangTable, Files) {
     EXPECT_FALSE(t.LoadFile(dir.File("missing.txt")));
     EXPECT_TRUE(t.Empty());
     EXPECT_EQ(t.Translate("S", "Text"), "Text");
-    EXPECT_FALSE(t.LoadFile(dir.Path.string()) && !t.Empty()); // a directory reads as nothing
+    EXPECT_FALSE(t.LoadFile(dir.Path.string())); // a directory cannot be read
+    EXPECT_TRUE(t.Empty());
     {
         std::ofstream out(dir.File("lang.txt"), std::ios::binary);
         out << "<//S-\r\nE=Text\r\nT=Wort\r\n";
