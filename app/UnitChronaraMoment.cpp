@@ -58,12 +58,16 @@ void TFormChronara::CreateMoment() {
     connect(MomentComposer, &TMapComposer::Composed, this,
             [this] { Guarded([this] { MomentComposed(); }); });
     connect(MomentComposer, &TMapComposer::Failed, this, [this](const QString& message) {
-        // Said once, not at every step of a drag.
-        if (message != ReportedMomentError) {
+        // Said once, not at every step of a drag; never after the close (the
+        // program is ending, the map was for nobody).
+        if (message != ReportedMomentError && !WindowClosed) {
             ReportedMomentError = message;
             ShowError(this, message);
         }
     });
+    // Closing ends the program: a moment's shadow still computed or waiting is
+    // for nobody. The one running ends on its own; nothing of it is shown.
+    connect(this, &TFormChronara::Closed, MomentShadow, &TMomentShadow::Cancel);
     PaintBox->ShownUtc = [this] { return Moment->Utc(); };
     // Without the map the control is out of sight: the present comes back.
     connect(PIShowMap, &QAction::toggled, this, [this](bool shown) {

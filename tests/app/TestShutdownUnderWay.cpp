@@ -4,6 +4,9 @@
 // temporary file behind.
 #include "AppTestSupport.h"
 
+#include "app/MapComposer.h"
+#include "app/MomentControl.h"
+#include "app/MomentShadow.h"
 #include "app/QuitSignals.h"
 #include "app/StoredSettings.h"
 #include "platform/Registry.h"
@@ -65,6 +68,42 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         return event->type() == QEvent::MetaCall || QObject::eventFilter(watched, event);
     }
+};
+
+// Holds the picked moment's shadow thread before each computation: Pass lets
+// one computation on, Open all from then on.
+class TMomentGate {
+public:
+    void Wait() {
+        std::unique_lock guard(Lock);
+        ++Arrived;
+        Changed.notify_all();
+        Changed.wait(guard, [this] { return Opened || Passes > 0; });
+        if (!Opened) {
+            --Passes;
+        }
+    }
+    void Pass() {
+        std::lock_guard guard(Lock);
+        ++Passes;
+        Changed.notify_all();
+    }
+    bool Reached(int count) {
+        std::unique_lock guard(Lock);
+        return Changed.wait_for(guard, std::chrono::seconds(30), [&] { return Arrived >= count; });
+    }
+    void Open() {
+        std::lock_guard guard(Lock);
+        Opened = true;
+        Changed.notify_all();
+    }
+
+private:
+    std::mutex Lock;
+    std::condition_variable Changed;
+    int Arrived = 0;
+    int Passes = 0;
+    bool Opened = false;
 };
 
 QStringList Temporaries(const QString& dir) {
@@ -188,6 +227,78 @@ private slots:
         QCOMPARE(held->Recorded(), QStringList{QStringLiteral("restore mine.png")});
         QVERIFY(Messages->Texts.isEmpty());
         CheckStore(600, true);
+        CheckNoTemporaries();
+    }
+
+    // A moment picked on the time control, its shadow held on its thread; in
+    // some rows a second moment waits behind it. After the close nothing of
+    // either reaches the window, and the thread ends when the window goes.
+    void closingWhileAMomentShadowIsComputed_data() {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<bool>("waiting");
+        for (const char* way : {"close box", "quit signal"}) {
+            QTest::addRow("%s", way) << QString::fromLatin1(way) << false;
+            QTest::addRow("%s, a moment waiting", way) << QString::fromLatin1(way) << true;
+        }
+    }
+    void closingWhileAMomentShadowIsComputed() {
+        QFETCH(QString, way);
+        QFETCH(bool, waiting);
+        QVERIFY(OpenWindow());
+        AddKolkata();
+        app::TMomentShadow& shadow = *Form->MomentShadow;
+        TMomentGate gate;
+        auto open = qScopeGuard([&] { gate.Open(); });
+        shadow.BeforeCompute = [&gate](kiv::TDateTime) { gate.Wait(); };
+        QSignalSpy ready(&shadow, &app::TMomentShadow::Ready);
+        QTest::keyClick(Form->MomentBar->Slider, Qt::Key_Right);
+        QVERIFY(gate.Reached(1));
+        if (waiting) {
+            QTest::keyClick(Form->MomentBar->Slider, Qt::Key_Right);
+        }
+        QSignalSpy closed(Form.get(), &TFormChronara::Closed);
+        CloseBy(way);
+        QCOMPARE(closed.count(), 1);
+        // The waiting moment is dropped at the close, never computed.
+        QCOMPARE(shadow.Dropped.load(), waiting ? 1 : 0);
+        CheckStore(600, false);
+
+        // Let the held shadow end. A moment asked for afterwards comes to the
+        // thread (and is held there) only once the held one is done and
+        // handed on: whatever it handed on has come by then.
+        gate.Pass();
+        shadow.Request(Clock->UtcNow());
+        QVERIFY(gate.Reached(2));
+        QCoreApplication::processEvents();
+        QCOMPARE(ready.count(), 0);
+        QCOMPARE(shadow.Computed.load(), 1);
+        shadow.Cancel();
+        gate.Open();
+        Form.reset(); // waits for the thread: it must end
+        QVERIFY(Messages->Texts.isEmpty());
+        CheckStore(600, false);
+        CheckNoTemporaries();
+    }
+
+    // The moment's map fails to compose (its day image is gone) just after
+    // the close: the error is for nobody and is not shown.
+    void aMomentMapFailingAfterTheCloseSaysNothing() {
+        QVERIFY(OpenWindow());
+        AddKolkata();
+        QVERIFY(QFile::remove(World->DataFile(QStringLiteral("earth_day.png"))));
+        QSignalSpy failed(Form->MomentComposer, &app::TMapComposer::Failed);
+        QSignalSpy closed(Form.get(), &TFormChronara::Closed);
+        // Closed the moment the shadow is handed on, after the window asked
+        // for the map (its own handler comes first).
+        connect(Form->MomentShadow, &app::TMomentShadow::Ready, Form.get(),
+                [this] { Form->close(); });
+        QTest::keyClick(Form->MomentBar->Slider, Qt::Key_Right);
+        QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, 30000);
+        QCoreApplication::processEvents();
+        QVERIFY2(Messages->Texts.isEmpty(), qPrintable(Messages->Texts.join(QLatin1String(" | "))));
+        Form.reset();
+        CheckStore(600, false);
         CheckNoTemporaries();
     }
 
