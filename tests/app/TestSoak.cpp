@@ -14,6 +14,7 @@
 // month holds together: North America's autumn change, New Year, the spring
 // changes of the north, the autumn changes of the south and Chile's spring.
 #include "AppTestSupport.h"
+#include "IanaZones.h"
 
 #include "kiv/KivDateTime.h"
 
@@ -40,17 +41,10 @@ using namespace apptest;
 
 namespace {
 
-struct TSoakPlace {
-    const char* Name;
-    const char* Zone;
-    double Latitude;
-    double Longitude;
-};
-
 // Fifteen places (the list's limit): whole, half and three-quarter hour
 // offsets, changes at UTC, standard and wall-clock times, a half-hour saving,
 // and zones without any.
-const TSoakPlace SoakPlaces[] = {
+const TZonePlace SoakPlaces[] = {
     {"London", "Europe/London", 51.51, -0.13},
     {"Berlin", "Europe/Berlin", 52.52, 13.40},
     {"Helsinki", "Europe/Helsinki", 60.17, 24.97},
@@ -82,12 +76,6 @@ std::int64_t UnixMs(int year, int month, int day, int hour = 0) {
     return QDateTime(QDate(year, month, day), QTime(hour, 0), QTimeZone::utc()).toMSecsSinceEpoch();
 }
 
-kiv::TDateTime ToDateTime(std::int64_t unixMs) {
-    static const std::int64_t epoch =
-        kiv::DateTimeToMSecs(kiv::EncodeDateTime(1970, 1, 1, 0, 0, 0, 0));
-    return kiv::MSecsToDateTime(epoch + unixMs);
-}
-
 struct TSpan {
     std::int64_t From; // UTC, ms since 1970
     std::int64_t To;
@@ -99,7 +87,7 @@ std::vector<TSpan> FineStretches(const TSpan& span) {
     std::vector<TSpan> stretches;
     const QDateTime from = QDateTime::fromMSecsSinceEpoch(span.From, QTimeZone::utc());
     const QDateTime to = QDateTime::fromMSecsSinceEpoch(span.To, QTimeZone::utc());
-    for (const TSoakPlace& place : SoakPlaces) {
+    for (const TZonePlace& place : SoakPlaces) {
         const QTimeZone zone(place.Zone);
         std::vector<std::int64_t> moments;
         for (const QTimeZone::OffsetData& change : zone.transitions(from, to)) {
@@ -213,30 +201,10 @@ private:
         QCoreApplication::processEvents();
         ++Ticks;
         const QDateTime utc = QDateTime::fromMSecsSinceEpoch(unixMs, QTimeZone::utc());
-        const QString timeFormat = app::TClockFormats::Current().TimeFormat;
         const auto& entries = Form->Locations->Entries();
         for (std::size_t i = 0; i < entries.size(); ++i) {
             const app::TLocationEntry& entry = entries[i];
-            const QTimeZone& zone = Zones[i];
-            const int offsetSeconds = zone.offsetFromUtc(utc);
-            const QDateTime expected = utc.toOffsetFromUtc(offsetSeconds);
-            const std::int64_t expectedLocalMs = unixMs + std::int64_t{offsetSeconds} * 1000;
-            const QString abbreviation = zone.abbreviation(utc);
-            const QString timeText = QLocale().toString(expected.time(), timeFormat);
-            QString fault;
-            if (!entry.TimeValid) {
-                fault = QStringLiteral("no time (%1)").arg(entry.ZoneError);
-            } else if (entry.LocalTime != ToDateTime(expectedLocalMs)) {
-                fault = QStringLiteral("local time");
-            } else if (entry.UtcOffset * 60 != offsetSeconds) {
-                fault = QStringLiteral("offset %1 min").arg(entry.UtcOffset);
-            } else if (entry.Abbreviation != abbreviation) {
-                fault = QStringLiteral("abbreviation %1, the database says %2")
-                            .arg(entry.Abbreviation, abbreviation);
-            } else if (!entry.TimeLabel->text().endsWith(timeText)) {
-                fault = QStringLiteral("row text \"%1\" without \"%2\"")
-                            .arg(entry.TimeLabel->text(), timeText);
-            }
+            const QString fault = RowMismatch(entry, Zones[i], utc);
             if (!fault.isEmpty()) {
                 Mismatch = QStringLiteral("%1 at %2 UTC: %3")
                                .arg(entry.ZoneName, utc.toString(Qt::ISODate), fault);
@@ -283,13 +251,9 @@ private slots:
     void init() {
         StartFixture();
         // The window over the shipped zone tables (the made-up images stay).
-        for (const char* table : {"tz_data.dat", "tz_dst.dat"}) {
-            const QString target = World->DataFile(QLatin1String(table));
-            QFile::remove(target);
-            QVERIFY(QFile::copy(QStringLiteral(CHRONARA_SHIPPED_DATA_DIR "/") + table, target));
-        }
+        QVERIFY(UseShippedZones(*World, {"tz_data.dat", "tz_dst.dat"}));
         Zones.clear();
-        for (const TSoakPlace& place : SoakPlaces) {
+        for (const TZonePlace& place : SoakPlaces) {
             Zones.emplace_back(place.Zone);
             QVERIFY2(Zones.back().isValid(),
                      qPrintable(QStringLiteral("the system's zone database (tzdata) lacks %1")
@@ -304,10 +268,7 @@ private slots:
         // often, so its worker runs all month.
         Form->resize(900, Form->height());
         Form->Settings.SMUpdate = 30;
-        for (const TSoakPlace& place : SoakPlaces) {
-            Form->Locations->AddLocation(QString::fromUtf8(place.Name), QLatin1String(place.Zone),
-                                         place.Latitude, place.Longitude);
-        }
+        AddPlaces(*Form->Locations, SoakPlaces);
         QCOMPARE(Form->Locations->Count(), 15);
         QVERIFY(Messages->Texts.isEmpty());
 

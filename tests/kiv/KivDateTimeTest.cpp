@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -18,14 +17,7 @@ using namespace kiv;
 
 namespace {
 
-std::string Text(TDateTime t) {
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, ms = 0;
-    DecodeDateTime(t, y, mo, d, h, mi, s, ms);
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", y, mo, d, h, mi, s, ms);
-    return buf;
-}
-
+using kivtest::Text;
 using kivtest::TzOverride;
 
 } // namespace

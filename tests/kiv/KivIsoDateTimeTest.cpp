@@ -2,22 +2,17 @@
 #include "kiv/KivClock.h"
 #include "kiv/KivDateTime.h"
 
+#include "TimeZoneTestSupport.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 using namespace kiv;
 
 namespace {
 
-std::string Text(TDateTime t) {
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, ms = 0;
-    DecodeDateTime(t, y, mo, d, h, mi, s, ms);
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", y, mo, d, h, mi, s, ms);
-    return buf;
-}
+using kivtest::Text;
 
 struct TAccepted {
     const char* Input;

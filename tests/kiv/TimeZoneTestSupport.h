@@ -1,4 +1,4 @@
-// Helpers for the zone database tests: a temporary program directory whose
+// Helpers for the date-time and zone database tests: a temporary program directory whose
 // data/ folder the test fills with packed tables, and readable date-times.
 #pragma once
 
