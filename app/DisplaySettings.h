@@ -5,10 +5,9 @@
 
 namespace app {
 
-struct TDisplaySettings {
-    // Ticks since the shadow map's last refresh; the first refresh comes on
-    // the second tick.
-    int ShadowRefreshCounter = 599;
+// The stored display values, with the values the window has when it is
+// created. The options dialog's record holds them as they are.
+struct TDisplayValues {
     // Seconds between shadow refreshes; 0 or less never refreshes.
     int SMUpdate = 600;
     int WallpaperWidth = 1024; // pixels
@@ -22,8 +21,18 @@ struct TDisplaySettings {
     bool CShowZA = false;
     bool CShowSA = false;
     bool CShowCty = false;
-    // The shadow map is drawn and refreshed.
+    // The shadow map is drawn and refreshed; also the check mark of "Show
+    // Shadow Map".
     bool ShowSM = true;
+
+    bool operator==(const TDisplayValues&) const = default;
+};
+
+// What the window's clock tick works with: the stored values and its count of
+// ticks since the shadow map's last refresh.
+struct TDisplaySettings : TDisplayValues {
+    // The first refresh comes on the second tick.
+    int ShadowRefreshCounter = 599;
 };
 
 } // namespace app

@@ -5,6 +5,8 @@
 // never the window; the window (or an adapter of it) implements it.
 #pragma once
 
+#include "app/DisplaySettings.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -25,22 +27,11 @@ inline const QString DefaultCloudSource =
     QStringLiteral("http://clouds.example.org/clouds/clouds_2048.jpg");
 
 // The settings the window keeps as plain values, with the values it has when
-// it is created.
-struct TSettingsValues {
-    int WallpaperWidth = 1024; // pixels
-    // What each list row shows besides the time.
-    bool ShowDate = true;
-    bool ShowZA = true;
-    bool ShowSA = false;
-    // What the clock line shows besides the time.
-    bool CShowDate = true;
-    bool CShowZA = false;
-    bool CShowSA = false;
-    bool CShowCty = false;
+// it is created: the display values its clock reads, and the ones only the
+// store and the options dialog use.
+struct TSettingsValues : TDisplayValues {
     TColorWord ClockBGColor = ButtonFaceColor; // the clock panel
     TColorWord ClockFGColor = WindowTextColor; // the clock text
-    bool ShowSM = true;                        // also the check mark of "Show Shadow Map"
-    int SMUpdate = 600;                        // seconds; 0 or less: never
     // Cloud layer settings: stored and edited, nothing else reads them.
     QString Proxy;
     int ProxyPort = 0;

@@ -18,20 +18,10 @@
 namespace app {
 
 TSettingsValues TWindowSettings::Values() const {
-    const TDisplaySettings& s = Form.Settings;
     TSettingsValues v;
-    v.WallpaperWidth = s.WallpaperWidth;
-    v.ShowDate = s.ShowDate;
-    v.ShowZA = s.ShowZA;
-    v.ShowSA = s.ShowSA;
-    v.CShowDate = s.CShowDate;
-    v.CShowZA = s.CShowZA;
-    v.CShowSA = s.CShowSA;
-    v.CShowCty = s.CShowCty;
+    static_cast<TDisplayValues&>(v) = Form.Settings;
     v.ClockBGColor = ClockBGColor;
     v.ClockFGColor = ClockFGColor;
-    v.ShowSM = s.ShowSM;
-    v.SMUpdate = s.SMUpdate;
     v.Proxy = Proxy;
     v.ProxyPort = ProxyPort;
     v.CloudSource = CloudSource;
@@ -40,17 +30,8 @@ TSettingsValues TWindowSettings::Values() const {
 }
 
 void TWindowSettings::SetValues(const TSettingsValues& v) {
-    TDisplaySettings& s = Form.Settings;
-    s.WallpaperWidth = v.WallpaperWidth;
-    s.ShowDate = v.ShowDate;
-    s.ShowZA = v.ShowZA;
-    s.ShowSA = v.ShowSA;
-    s.CShowDate = v.CShowDate;
-    s.CShowZA = v.CShowZA;
-    s.CShowSA = v.CShowSA;
-    s.CShowCty = v.CShowCty;
-    s.ShowSM = v.ShowSM;
-    s.SMUpdate = v.SMUpdate;
+    // The tick's refresh counter is not a stored value and stays as it is.
+    static_cast<TDisplayValues&>(Form.Settings) = v;
     Form.ShowSM1->setChecked(v.ShowSM);
     ClockBGColor = v.ClockBGColor;
     ClockFGColor = v.ClockFGColor;

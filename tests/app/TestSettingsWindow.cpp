@@ -3,6 +3,7 @@
 // options commands, and a kill that still saves the list.
 #include "AppTestSupport.h"
 #include "app/QuitSignals.h"
+#include "app/WindowSettings.h"
 #include "app/opt.h"
 
 #include <QCheckBox>
@@ -102,6 +103,37 @@ private slots:
         QVERIFY(Form->Settings.CShowCty);
         QVERIFY(Form->Settings.ShowSA);
         QVERIFY(Messages->Texts.isEmpty());
+    }
+
+    // The options dialog's record goes to the window and comes back whole:
+    // what the clock reads lands in the window's display settings, the tick's
+    // refresh counter is left alone.
+    void theWindowKeepsEveryValueTheDialogSets() {
+        QVERIFY(OpenWindow());
+        app::TSettingsHost& host = *Form->StoredSettings;
+        app::TSettingsValues v;
+        v.SMUpdate = 42;
+        v.WallpaperWidth = 2048;
+        v.ShowDate = !v.ShowDate;
+        v.ShowZA = !v.ShowZA;
+        v.ShowSA = !v.ShowSA;
+        v.CShowDate = !v.CShowDate;
+        v.CShowZA = !v.CShowZA;
+        v.CShowSA = !v.CShowSA;
+        v.CShowCty = !v.CShowCty;
+        v.ShowSM = !v.ShowSM;
+        v.ClockBGColor = 0x00123456;
+        v.ClockFGColor = 0x00654321;
+        v.Proxy = QStringLiteral("proxy.local");
+        v.ProxyPort = 8080;
+        v.CloudSource = QStringLiteral("file:///clouds.jpg");
+        v.CloudIntensity = 40;
+        Form->Settings.ShadowRefreshCounter = 7;
+        host.SetValues(v);
+        QVERIFY(host.Values() == v);
+        QVERIFY(static_cast<const app::TDisplayValues&>(Form->Settings) == v);
+        QCOMPARE(Form->Settings.ShadowRefreshCounter, 7);
+        QCOMPARE(Form->ShowSM1->isChecked(), v.ShowSM);
     }
 
     void singleModeComesBack() {
