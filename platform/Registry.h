@@ -102,13 +102,16 @@ public:
     bool HasPendingWrites() const;
 
     // Lines of the file that could not be understood when it was read (each
-    // "line N: text"); always empty on Windows. Their content was skipped.
+    // "line N: text"), or why the file could not be read at all (a directory,
+    // no permission, larger than SettingsFileLimit); always empty on Windows.
+    // What they hold was skipped.
     std::vector<std::string> Problems() const;
     // The settings file (empty on Windows).
     std::string FileName() const;
     // Keeps a copy of the settings file beside it, under a name not taken yet,
     // and returns that name; empty when there is no file to keep. What cannot
-    // be copied (no read permission, a directory) is moved there instead.
+    // be copied (no read permission, a directory) or is too large to copy is
+    // moved there instead.
     std::string KeepCopy(const std::string& suffix) const;
 
 private:
@@ -117,6 +120,10 @@ private:
     std::unique_ptr<TRegistryBackend> Backend;
     std::string Current;
 };
+
+// A settings file holds a few kilobytes. A file larger than this is not read
+// (something else wrote over it): it counts as damaged.
+constexpr std::int64_t SettingsFileLimit = 4 * 1024 * 1024;
 
 // Where the settings file of this user lies: $XDG_CONFIG_HOME/chronara/ (or
 // ~/.config/chronara/) when dir is empty, else dir; the file is "Chronara.reg".

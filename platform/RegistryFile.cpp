@@ -10,6 +10,9 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <string>
+
 namespace platform {
 
 namespace {
@@ -41,7 +44,20 @@ public:
             ReadProblems.push_back("the file cannot be read: " + file.errorString().toStdString());
             return;
         }
-        Text = file.readAll();
+        // At most one byte past the limit is read, also from a file that grows
+        // meanwhile or a device without an end.
+        QByteArray text =
+            file.size() > SettingsFileLimit ? QByteArray() : file.read(SettingsFileLimit + 1);
+        if (file.size() > SettingsFileLimit || text.size() > SettingsFileLimit) {
+            TooLarge = true;
+            ReadProblems.push_back("Cannot open file \"" + File.toStdString() +
+                                   "\". It is too large (" +
+                                   std::to_string(std::max<qint64>(file.size(), text.size())) +
+                                   " bytes; a settings file holds at most " +
+                                   std::to_string(SettingsFileLimit / (1024 * 1024)) + " MiB)");
+            return;
+        }
+        Text = std::move(text);
         TRegParseResult parsed = ParseRegText(std::string_view(Text.constData(), Text.size()));
         Tree = std::move(parsed.Tree);
         ReadProblems = std::move(parsed.Problems);
@@ -107,12 +123,13 @@ public:
         for (int n = 2; QFileInfo::exists(copy); ++n) {
             copy = base + QLatin1Char('-') + QString::number(n);
         }
-        if (QFile::copy(File, copy)) {
+        if (!TooLarge && QFile::copy(File, copy)) {
             return copy.toStdString();
         }
         // What cannot be copied (a file without read permission, a directory)
-        // is moved aside whole instead, so that the next save neither fails on
-        // it nor replaces it; the store starts from nothing then.
+        // or would fill the disk twice over (a file too large to read) is moved
+        // aside whole instead, so that the next save neither fails on it nor
+        // replaces it; the store starts from nothing then.
         return QDir().rename(File, copy) ? copy.toStdString() : std::string();
     }
 
@@ -121,6 +138,7 @@ private:
     TRegTree Tree;
     QByteArray Text; // the file as read or last written
     std::vector<std::string> ReadProblems;
+    bool TooLarge = false; // larger than SettingsFileLimit: not read
 };
 
 } // namespace

@@ -1,10 +1,10 @@
 // Start-up faults: every file the window reads missing, empty, cut short,
-// damaged or a directory; the settings file damaged, unreadable or empty; a
-// program folder the program may not write to. In each case the window opens,
-// says so once naming the file, goes on working for what is left, saves its
-// settings whole when it closes and overwrites no file it did not write
-// itself. The translation file is optional: whatever is wrong with it, the
-// window passes it over without a word.
+// damaged or a directory; the settings file damaged, unreadable, empty or far
+// too large; a program folder the program may not write to. In each case the
+// window opens, says so once naming the file, goes on working for what is
+// left, saves its settings whole when it closes and overwrites no file it did
+// not write itself. The translation file is optional: whatever is wrong with
+// it, the window passes it over without a word.
 #include "AppTestSupport.h"
 
 #include "app/StoredSettings.h"
@@ -313,15 +313,24 @@ private slots:
     }
 
     void anUnreadableSettingsFileIsKeptAndReplaced_data() {
-        QTest::addColumn<bool>("directory");
-        QTest::newRow("a directory") << true;
-        QTest::newRow("no permission to read") << false;
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("a directory") << "directory";
+        QTest::newRow("no permission to read") << "permission";
+        QTest::newRow("gigabytes") << "huge";
     }
 
     void anUnreadableSettingsFileIsKeptAndReplaced() {
-        QFETCH(bool, directory);
+        QFETCH(QString, fault);
+        const bool directory = fault == QLatin1String("directory");
+        const bool huge = fault == QLatin1String("huge");
+        // A sparse file: no disk space, and nothing copies it.
+        constexpr qint64 hugeSize = qint64{3} << 30;
         const QString file = World->SettingsFile();
-        if (directory) {
+        if (huge) {
+            QFile big(file);
+            QVERIFY(big.open(QIODevice::Append));
+            QVERIFY(big.resize(hugeSize));
+        } else if (directory) {
             QVERIFY(QFile::remove(file));
             QVERIFY(QDir().mkdir(file));
             QFile inside(file + QStringLiteral("/note.txt"));
@@ -344,6 +353,9 @@ private slots:
         if (directory) {
             QVERIFY2(text.contains(QStringLiteral("It is a directory")), qPrintable(text));
         }
+        if (huge) {
+            QVERIFY2(text.contains(QStringLiteral("It is too large")), qPrintable(text));
+        }
         UseTheWindow();
         CloseAndCheckTheStore();
         QCOMPARE(Messages->Texts.size(), 1);
@@ -353,6 +365,11 @@ private slots:
             QFile inside(kept + QStringLiteral("/note.txt"));
             QVERIFY(inside.open(QIODevice::ReadOnly));
             QCOMPARE(inside.readAll(), QByteArray("mine"));
+        } else if (huge) {
+            QCOMPARE(QFileInfo(kept).size(), hugeSize);
+            QFile old(kept);
+            QVERIFY(old.open(QIODevice::ReadOnly));
+            QVERIFY(old.read(8).startsWith("REGEDIT4"));
         } else {
             QFile::setPermissions(kept, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
             QFile old(kept);

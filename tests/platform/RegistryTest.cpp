@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -279,6 +280,59 @@ TEST(Registry, FailedCommitLeavesTheOldFile) {
         << "no temporary file is left behind";
 #endif
 }
+
+// A file over the limit is not read: it is named as too large and moved aside
+// whole (sparse files: nothing is written but the header).
+struct TSizeRow {
+    const char* Case;
+    std::int64_t Size;
+    bool TooLarge;
+};
+
+void PrintTo(const TSizeRow& row, std::ostream* os) {
+    *os << row.Case;
+}
+
+class RegistryFileSize : public ::testing::TestWithParam<TSizeRow> {};
+
+TEST_P(RegistryFileSize, AFileOverTheLimitIsMovedAsideUnread) {
+    const TSizeRow& row = GetParam();
+    QTemporaryDir dir;
+    const std::string file = FileIn(dir);
+    {
+        QFile f(QString::fromStdString(file));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("REGEDIT4\n");
+        ASSERT_TRUE(f.resize(row.Size));
+    }
+    TRegistry reg(Dir(dir));
+    const std::vector<std::string> problems = reg.Problems();
+    ASSERT_FALSE(problems.empty());
+    const bool tooLarge = problems[0].find("It is too large") != std::string::npos;
+    EXPECT_EQ(tooLarge, row.TooLarge) << problems[0];
+    const std::string kept = reg.KeepCopy(".damaged");
+    EXPECT_EQ(kept, file + ".damaged");
+    EXPECT_EQ(QFileInfo(QString::fromStdString(kept)).size(), row.Size);
+    if (!row.TooLarge) {
+        return;
+    }
+    EXPECT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find(file), std::string::npos) << problems[0];
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(file))) << "moved, not copied";
+    // The store starts from nothing and writes a settings file of its own.
+    ASSERT_TRUE(reg.OpenKey(DataKey, true));
+    reg.WriteString(std::string("SLName"), std::string("New"));
+    reg.Commit();
+    EXPECT_TRUE(ReadAll(file).startsWith("REGEDIT4"));
+    EXPECT_LT(QFileInfo(QString::fromStdString(file)).size(), 1000);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, RegistryFileSize,
+    ::testing::Values(TSizeRow{"AtTheLimit", platform::SettingsFileLimit, false},
+                      TSizeRow{"OneByteOver", platform::SettingsFileLimit + 1, true},
+                      TSizeRow{"ThreeGiB", std::int64_t{3} << 30, true}),
+    [](const auto& info) { return std::string(info.param.Case); });
 
 TEST(Registry, KeepCopyNeverOverwritesAnEarlierCopy) {
     QTemporaryDir dir;
