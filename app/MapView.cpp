@@ -1,5 +1,7 @@
 #include "app/MapView.h"
 
+#include "app/ViewMix.h"
+
 #include "kiv/KivBands.h"
 #include "kiv/KivErrors.h"
 #include "kiv/KivTimeZone.h"
@@ -12,7 +14,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <thread>
+#include <type_traits>
 #include <utility>
 
 namespace app {
@@ -51,8 +55,8 @@ void TMapView::LayoutView(int pw, int ph) {
     FPW = std::max(pw, 0);
     FPH = std::max(ph, 0);
     if (FViewImage.width() != FPW || FViewImage.height() != FPH) {
+        // Every pixel is written below: by the resampling, or black.
         FViewImage = QImage(FPW, FPH, QImage::Format_RGB32);
-        FViewImage.fill(Qt::black);
         FViewCurrent = false;
         FRollX = 0;
         FRollY = 0;
@@ -62,6 +66,7 @@ void TMapView::LayoutView(int pw, int ph) {
         FHasSource = false;
         FGridAdded = false;
         FViewCurrent = false;
+        FViewImage.fill(Qt::black);
         return;
     }
     Zoom.SetMin(0.15f);
@@ -198,18 +203,10 @@ TTap Tap(std::int64_t origin, std::int64_t step, int at, int size, bool smooth) 
     return tap;
 }
 
-// a + (b - a) * weight / 256 in each channel of two opaque pixels.
-inline QRgb Mix(QRgb a, QRgb b, unsigned weight) {
-    const unsigned keep = 256 - weight;
-    const unsigned rb = (((a & 0xff00ffu) * keep + (b & 0xff00ffu) * weight) >> 8) & 0xff00ffu;
-    const unsigned ag =
-        (((a >> 8) & 0xff00ffu) * keep + ((b >> 8) & 0xff00ffu) * weight) & 0xff00ff00u;
-    return rb | ag;
-}
-
 } // namespace
 
 void TMapView::SampleInto(QImage& dest, QPoint at, const QRect& part) const {
+    static_assert(std::is_same_v<QRgb, std::uint32_t>, "the mixes read QRgb rows");
     if (part.isEmpty()) {
         return;
     }
@@ -222,16 +219,30 @@ void TMapView::SampleInto(QImage& dest, QPoint at, const QRect& part) const {
         columns[static_cast<std::size_t>(i)] =
             Tap(FSampling.OriginX, FSampling.StepX, part.left() + i, mapW, smooth);
     }
+    // Columns only grow from left to right.
+    const int first = columns.front().First;
+    const int last = columns.back().Second;
+    // Smoothed, each view pixel mixes a pair of neighbours in the rows' mix:
+    // the second of a pair is First + 1, or any pixel where the weight is 0
+    // (at the map's edges).
+    TColumnMix pairs;
+    if (smooth) {
+        pairs.Reserve(w);
+        for (const TTap& c : columns) {
+            pairs.Add(c.First - first, c.Weight);
+        }
+    }
     // Pointers taken here: the bands below must not detach either image.
     uchar* const destBits = dest.bits();
     const qsizetype destLine = dest.bytesPerLine();
     const uchar* const mapBits = FMapImage.constBits();
     const qsizetype mapLine = FMapImage.bytesPerLine();
-    // Columns only grow from left to right.
-    const int first = columns.front().First;
-    const int last = columns.back().Second;
     const auto rows = [&](int top, int bottom) {
-        std::vector<QRgb> mixed(smooth ? static_cast<std::size_t>(last - first + 1) : 0);
+        // The two map rows are mixed once over the columns this part reads.
+        std::optional<TRowMix> mix;
+        if (smooth) {
+            mix.emplace(pairs, last - first + 1);
+        }
         for (int r = top; r < bottom; ++r) {
             const TTap row = Tap(FSampling.OriginY, FSampling.StepY, part.top() + r, mapH, smooth);
             auto* out = reinterpret_cast<QRgb*>(destBits + (at.y() + r) * destLine) + at.x();
@@ -242,17 +253,8 @@ void TMapView::SampleInto(QImage& dest, QPoint at, const QRect& part) const {
                 }
                 continue;
             }
-            // The two map rows mixed once over the columns this part reads,
-            // then each view pixel mixes two neighbours of that.
             const auto* lower = reinterpret_cast<const QRgb*>(mapBits + row.Second * mapLine);
-            for (int x = first; x <= last; ++x) {
-                mixed[static_cast<std::size_t>(x - first)] = Mix(upper[x], lower[x], row.Weight);
-            }
-            for (int i = 0; i < w; ++i) {
-                const TTap& c = columns[static_cast<std::size_t>(i)];
-                out[i] = Mix(mixed[static_cast<std::size_t>(c.First - first)],
-                             mixed[static_cast<std::size_t>(c.Second - first)], c.Weight);
-            }
+            mix->Mix(upper + first, lower + first, row.Weight, out);
         }
     };
     const bool large = std::int64_t(w) * part.height() >= kBandPixels;

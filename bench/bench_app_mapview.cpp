@@ -154,3 +154,63 @@ void BM_ShowComposedMap(benchmark::State& state) {
 BENCHMARK(BM_ComposeReading)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ComposeKept)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ShowComposedMap)->Unit(benchmark::kMillisecond);
+
+// A whole re-layout of the view: one zoom step of the wheel (alternately out
+// and in, so every step resamples the whole view and adds the grid again) and
+// one resize of the window by a few pixels (the view's new size, its layout
+// and the paint), at full-HD and 4K paint boxes with "Highlight Cities" on.
+namespace {
+void BM_ZoomStep(benchmark::State& state) {
+    auto form = OpenWindow(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    // Smoothed at both zooms of the alternation, grid and labels drawn.
+    form->PaintBox->View.SetView(300, 150, 0.2f);
+    form->PaintBox->LayoutView(true);
+    bool out = true;
+    for (auto _ : state) {
+        if (out) {
+            form->PaintBox->FormMouseWheelDown();
+        } else {
+            form->PaintBox->FormMouseWheelUp();
+        }
+        out = !out;
+    }
+}
+void BM_Resize(benchmark::State& state) {
+    const QSize box(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    auto form = OpenWindow(box.width(), box.height());
+    const QSize window = form->size();
+    bool narrower = true;
+    for (auto _ : state) {
+        form->resize(window - (narrower ? QSize(8, 6) : QSize(0, 0)));
+        narrower = !narrower;
+        QCoreApplication::processEvents();
+    }
+}
+} // namespace
+BENCHMARK(BM_ZoomStep)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Resize)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond);
+
+// The first pointer move after the zone image was let go (30 s without
+// read-outs): the image is read again before the read-outs, at the shipped
+// size (2048 x 1024). Argument 0 is the same move with the image kept.
+namespace {
+void BM_ColdReadout(benchmark::State& state) {
+    auto form = OpenWindow(1280, 720);
+    form->PaintBox->View.SetView(300, 150, 0.5f);
+    form->PaintBox->LayoutView(false);
+    const QPoint berlin = form->PaintBox->View.PlaceToView(52.5, 13.4);
+    int x = berlin.x();
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (state.range(0) != 0) {
+            form->PaintBox->ZonesIdle();
+        }
+        x = x == berlin.x() ? x + 3 : berlin.x();
+        form->PaintBox->PointerPos = QPoint(x, berlin.y());
+        form->PaintBox->PointerInside = true;
+        state.ResumeTiming();
+        form->PaintBox->PanelPaintBoxMouseMove(Qt::NoButton, x, berlin.y());
+    }
+}
+} // namespace
+BENCHMARK(BM_ColdReadout)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);

@@ -82,6 +82,81 @@ private:
         return {};
     }
 
+    // A 1024 x 512 map (stored bottom-up) and the same picture top-down, from
+    // a colour function of the picture's x and y.
+    template <class F> static void MakeMap(kiv::TFastDIB& map, QImage& picture, F&& color) {
+        map = kiv::TFastDIB(1024, 512, 24);
+        picture = QImage(1024, 512, QImage::Format_RGB32);
+        for (int y = 0; y < 512; ++y) {
+            for (int x = 0; x < 1024; ++x) {
+                const QColor c = color(x, y);
+                map.SetPixel(x, 511 - y,
+                             kiv::TBgr{static_cast<std::uint8_t>(c.blue()),
+                                       static_cast<std::uint8_t>(c.green()),
+                                       static_cast<std::uint8_t>(c.red())});
+                picture.setPixel(x, y, c.rgb());
+            }
+        }
+    }
+
+    // Where view pixel `at` samples the map along one axis, as TSampling
+    // describes it: the two map pixels and the weight (0..256) of the second.
+    struct TAxisSample {
+        int First = 0;
+        int Second = 0;
+        int Weight = 0;
+    };
+    static TAxisSample AxisSample(std::int64_t origin, std::int64_t step, int at, int size,
+                                  bool smooth) {
+        const std::int64_t centre = (origin + 64 * std::int64_t(at) + 32) * step / 64;
+        if (!smooth) {
+            const int p = static_cast<int>(std::clamp<std::int64_t>(centre / 65536, 0, size - 1));
+            return {p, p, 0};
+        }
+        // Between the centres of the map pixels on either side; at the edges
+        // the outermost pixel alone.
+        const std::int64_t between = centre - 32768;
+        const std::int64_t first = between >= 0 ? between / 65536 : -((-between + 65535) / 65536);
+        if (first < 0) {
+            return {0, 0, 0};
+        }
+        if (first >= size - 1) {
+            return {size - 1, size - 1, 0};
+        }
+        return {static_cast<int>(first), static_cast<int>(first) + 1,
+                static_cast<int>((between % 65536) / 256)};
+    }
+
+    // The view image as its sampling describes it: the two map rows mixed
+    // first, then the two columns of that, each channel rounded down.
+    static QImage Sampled(const QImage& picture, const app::TMapView::TSampling& s, QSize size) {
+        const auto mix = [](int a, int b, int weight) {
+            return (a * (256 - weight) + b * weight) / 256;
+        };
+        QImage out(size, QImage::Format_RGB32);
+        for (int y = 0; y < size.height(); ++y) {
+            const TAxisSample row = AxisSample(s.OriginY, s.StepY, y, picture.height(), s.Smooth);
+            for (int x = 0; x < size.width(); ++x) {
+                const TAxisSample column =
+                    AxisSample(s.OriginX, s.StepX, x, picture.width(), s.Smooth);
+                int channels[3];
+                for (int c = 0; c < 3; ++c) {
+                    const auto at = [&](int px, int py) {
+                        const QRgb p = picture.pixel(px, py);
+                        return c == 0 ? qRed(p) : c == 1 ? qGreen(p) : qBlue(p);
+                    };
+                    const int left =
+                        mix(at(column.First, row.First), at(column.First, row.Second), row.Weight);
+                    const int right = mix(at(column.Second, row.First),
+                                          at(column.Second, row.Second), row.Weight);
+                    channels[c] = mix(left, right, column.Weight);
+                }
+                out.setPixel(x, y, qRgb(channels[0], channels[1], channels[2]));
+            }
+        }
+        return out;
+    }
+
     void ExpectShownIsFresh(const char* step) {
         const QImage shown = Shown();
         const QImage fresh = Fresh();
@@ -218,6 +293,58 @@ private slots:
         QCOMPARE(piece, view.ViewImage().copy(corner));
     }
 
+    // The view image, whole and in parts, holds exactly what its sampling
+    // describes: views wide enough to be resampled on two threads, widths
+    // that are no multiple of four, and views against the map's edges, after
+    // zooms and resizes of the same view.
+    void viewImageIsItsSampling_data() {
+        QTest::addColumn<float>("zoom");
+        QTest::addColumn<QPointF>("offset");
+        QTest::addColumn<QSize>("view");
+        QTest::newRow("smoothed, two threads") << 0.3f << QPointF(301.3, 97.6) << QSize(901, 400);
+        QTest::newRow("smoothed, narrow") << 0.21f << QPointF(10.7, 5.1) << QSize(7, 45);
+        QTest::newRow("smoothed, map edges") << 0.45f << QPointF(99999, 99999) << QSize(643, 331);
+        QTest::newRow("smoothed, left edge") << 0.17f << QPointF(0, 0) << QSize(1283, 723);
+        QTest::newRow("nearest") << 0.83f << QPointF(211.4, 17.9) << QSize(1001, 301);
+    }
+    void viewImageIsItsSampling() {
+        QFETCH(float, zoom);
+        QFETCH(QPointF, offset);
+        QFETCH(QSize, view);
+        kiv::TFastDIB map;
+        QImage picture;
+        // Neighbours differ in every bit of every channel somewhere.
+        MakeMap(map, picture, [](int x, int y) {
+            const unsigned h = (static_cast<unsigned>(x) * 2654435761u) ^
+                               (static_cast<unsigned>(y) * 40503u * 2246822519u);
+            return QColor(static_cast<int>(h >> 24), static_cast<int>((h >> 13) & 0xff),
+                          static_cast<int>((h >> 3) & 0xff));
+        });
+        app::TMapView mapView;
+        mapView.SetMap(&map);
+        const auto check = [&](const char* step) {
+            const QImage expected = Sampled(picture, mapView.Sampling(), view);
+            const QString difference = FirstDifference(mapView.ViewImage(), expected);
+            QVERIFY2(difference.isEmpty(),
+                     qPrintable(QString::fromLatin1(step) + ": " + difference));
+            const QRect part(view.width() / 3, view.height() / 4,
+                             view.width() - view.width() / 3 - 1, view.height() / 2);
+            QImage piece;
+            mapView.ResamplePart(piece, part);
+            QCOMPARE(piece, expected.copy(part));
+        };
+        mapView.SetView(static_cast<float>(offset.x()), static_cast<float>(offset.y()), zoom);
+        mapView.LayoutView(view.width(), view.height());
+        check("laid out");
+        mapView.ZoomBy(-0.013f);
+        mapView.LayoutView(view.width(), view.height());
+        check("zoomed in");
+        view += QSize(5, -3);
+        mapView.SetView(mapView.OffsetX.Value + 0.4f, mapView.OffsetY.Value, mapView.Zoom.Value);
+        mapView.LayoutView(view.width(), view.height());
+        check("resized");
+    }
+
     // The view's own resampling against the painter's scaling of the same map
     // rectangle: nearest sampling may pick the neighbouring map pixel where a view
     // pixel's centre falls within rounding of a map pixel's edge, and the
@@ -234,18 +361,11 @@ private slots:
     void viewShowsTheMapAsThePainterScalesIt() {
         QFETCH(float, zoom);
         QFETCH(QSize, view);
-        kiv::TFastDIB map(1024, 512, 24);
-        QImage reference(1024, 512, QImage::Format_RGB32);
-        for (int y = 0; y < 512; ++y) {
-            for (int x = 0; x < 1024; ++x) {
-                const QColor c((x * 5) % 256, (y * 3) % 256, (x + 2 * y) % 256);
-                map.SetPixel(x, 511 - y,
-                             kiv::TBgr{static_cast<std::uint8_t>(c.blue()),
-                                       static_cast<std::uint8_t>(c.green()),
-                                       static_cast<std::uint8_t>(c.red())});
-                reference.setPixel(x, y, c.rgb());
-            }
-        }
+        kiv::TFastDIB map;
+        QImage reference;
+        MakeMap(map, reference, [](int x, int y) {
+            return QColor((x * 5) % 256, (y * 3) % 256, (x + 2 * y) % 256);
+        });
         app::TMapView mapView;
         mapView.SetMap(&map);
         mapView.SetView(301.3f, 97.6f, zoom);
