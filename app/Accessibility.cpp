@@ -8,6 +8,7 @@
 #include <QAccessibleWidget>
 #include <QLabel>
 #include <QStatusBar>
+#include <QWidget>
 
 namespace app {
 
@@ -93,6 +94,12 @@ void InstallAccessibility() {
         return true;
     }();
     (void)installed;
+}
+
+void NameWhileMinimized(QWidget* window) {
+    window->setWindowIconText(window->windowTitle());
+    QObject::connect(window, &QWidget::windowTitleChanged, window,
+                     [window](const QString& title) { window->setWindowIconText(title); });
 }
 
 } // namespace app

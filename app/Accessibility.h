@@ -5,10 +5,16 @@
 // list panel is a list, and each status panel reads its value in words.
 #pragma once
 
+class QWidget;
+
 namespace app {
 
 // Makes the interfaces known to Qt's accessibility; once per process, before
 // any of the window's parts is asked for.
 void InstallAccessibility();
+
+// Keeps a window named by its title while it is minimised too: Qt names a
+// minimised window by its icon text, which then follows the title.
+void NameWhileMinimized(QWidget* window);
 
 } // namespace app

@@ -138,6 +138,8 @@ void TFormChronara::CreateMenus() {
 
 void TFormChronara::CreateLayout() {
     InstallAccessibility();
+    // The window starts minimised: a screen reader's window list reads it then.
+    NameWhileMinimized(this);
     auto* central = new QWidget(this);
     central->setObjectName(QStringLiteral("Central"));
     auto* column = new QVBoxLayout(central);

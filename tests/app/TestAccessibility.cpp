@@ -160,6 +160,41 @@ private slots:
                             [&](const TNode& node) { return angle.match(node.Name).hasMatch(); }));
     }
 
+    // The window reads its title as it starts (minimised, without -max, or
+    // shown), minimised or restored later, and after the title changed (as a
+    // translation changes it).
+    void windowIsNamedByItsTitle_data() {
+        QTest::addColumn<bool>("max");
+        QTest::newRow("started minimised") << false;
+        QTest::newRow("started shown") << true;
+    }
+    void windowIsNamedByItsTitle() {
+        QFETCH(bool, max);
+        app::TStartOptions options;
+        options.Max = max;
+        options.ProgramDir = World->ProgramDir();
+        options.Desktop = Desktop;
+        Form = std::make_unique<app::TFormChronara>(options);
+        Form->show();
+        QVERIFY(QTest::qWaitFor([this] { return Form->SettingsLoaded; }));
+        Form->Timer->stop();
+        QCOMPARE(Form->isMinimized(), !max);
+        const auto name = [this] {
+            return QAccessible::queryAccessibleInterface(Form.get())->text(QAccessible::Name);
+        };
+        QCOMPARE(name(), QStringLiteral("Chronara"));
+        if (max) {
+            Form->showMinimized();
+        } else {
+            Form->showNormal();
+        }
+        QCOMPARE(name(), QStringLiteral("Chronara"));
+        Form->setWindowTitle(QStringLiteral("Chronara (translated)"));
+        QCOMPARE(name(), QStringLiteral("Chronara (translated)"));
+        Form->setWindowState(Form->windowState() ^ Qt::WindowMinimized);
+        QCOMPARE(name(), QStringLiteral("Chronara (translated)"));
+    }
+
     // Pressing a row selects it, and the row says so.
     void pressingARowSelectsIt() {
         OpenListedWindow();
