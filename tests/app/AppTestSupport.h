@@ -239,18 +239,23 @@ public:
         Clock.reset();
         World.reset();
     }
-    // Shows the window over World, with its timer stopped so the test drives
-    // the ticks and its paint box 544 x 342. False when the first activation
-    // never came.
-    bool OpenWindow() {
+    // Shows the window over World (minimised unless max, as the program starts
+    // without -max), with its timer stopped so the test drives the ticks.
+    // False when the first activation never came.
+    bool StartWindow(bool max) {
         app::TStartOptions options;
-        options.Max = true;
+        options.Max = max;
         options.ProgramDir = World->ProgramDir();
         options.Desktop = Desktop;
         Form = std::make_unique<app::TFormChronara>(options);
         Form->show();
         const bool activated = QTest::qWaitFor([this] { return Form->SettingsLoaded; });
         Form->Timer->stop();
+        return activated;
+    }
+    // StartWindow, shown, with its paint box 544 x 342.
+    bool OpenWindow() {
+        const bool activated = StartWindow(true);
         SizePaintBox(*Form, 544, 342);
         return activated;
     }

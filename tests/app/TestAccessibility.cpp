@@ -170,14 +170,7 @@ private slots:
     }
     void windowIsNamedByItsTitle() {
         QFETCH(bool, max);
-        app::TStartOptions options;
-        options.Max = max;
-        options.ProgramDir = World->ProgramDir();
-        options.Desktop = Desktop;
-        Form = std::make_unique<app::TFormChronara>(options);
-        Form->show();
-        QVERIFY(QTest::qWaitFor([this] { return Form->SettingsLoaded; }));
-        Form->Timer->stop();
+        QVERIFY(StartWindow(max));
         QCOMPARE(Form->isMinimized(), !max);
         const auto name = [this] {
             return QAccessible::queryAccessibleInterface(Form.get())->text(QAccessible::Name);
