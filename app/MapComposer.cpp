@@ -1,6 +1,7 @@
 #include "app/MapComposer.h"
 
 #include "kiv/KivFastDibLoaders.h"
+#include "platform/PostedCalls.h"
 #include "platform/ProcessMemory.h"
 
 #include <QTimer>
@@ -12,7 +13,8 @@
 namespace app {
 
 TMapComposer::TMapComposer(std::string dayFile, std::string nightFile, QObject* parent)
-    : QObject(parent), FSources(std::make_unique<TSources>()), FReleaseTimer(new QTimer(this)) {
+    : QObject(parent), FSources(std::make_unique<TSources>()), FReleaseTimer(new QTimer(this)),
+      FPosted(new platform::TPostedCalls(this)) {
     FSources->DayFile = std::move(dayFile);
     FSources->NightFile = std::move(nightFile);
     FReleaseTimer->setSingleShot(true);
@@ -114,9 +116,8 @@ void TMapComposer::Start(std::shared_ptr<TJob> job) {
     TSources* sources = FSources.get();
     FThread = std::thread([this, sources, job] {
         Compose(*sources, *job);
-        // Dropped by Qt when the composer is gone first.
-        QMetaObject::invokeMethod(
-            this, [this, job] { Complete(job); }, Qt::QueuedConnection);
+        // The composer waits for this thread before it goes.
+        FPosted->Post([this, job] { Complete(job); });
     });
 }
 

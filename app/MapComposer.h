@@ -24,6 +24,10 @@
 
 class QTimer;
 
+namespace platform {
+class TPostedCalls;
+}
+
 namespace app {
 
 class TMapComposer : public QObject {
@@ -92,6 +96,8 @@ private:
     std::shared_ptr<TJob> FWaiting;
     std::thread FThread;
     QTimer* FReleaseTimer;
+    // The worker's completion, onto this object's thread.
+    platform::TPostedCalls* FPosted;
 };
 
 } // namespace app

@@ -1,13 +1,13 @@
 #include "app/MomentShadow.h"
 
+#include "platform/PostedCalls.h"
 #include "solar/SolPos.h"
 #include "solar/shadow.h"
 
-#include <QMetaObject>
-
 namespace app {
 
-TMomentShadow::TMomentShadow(QObject* parent) : QObject(parent) {
+TMomentShadow::TMomentShadow(QObject* parent)
+    : QObject(parent), Posted(new platform::TPostedCalls(this)) {
     setObjectName(QStringLiteral("MomentShadow"));
     Thread = std::thread([this] { Run(); });
 }
@@ -71,9 +71,8 @@ void TMomentShadow::Run() {
             // Out of memory: this moment gets no shadow; the next request tries again.
             continue;
         }
-        // Onto the window thread; dropped by Qt when this object is gone first.
-        QMetaObject::invokeMethod(
-            this, [this, result] { Deliver(result); }, Qt::QueuedConnection);
+        // Onto the window thread; the destructor waits for this thread.
+        Posted->Post([this, result] { Deliver(result); });
     }
 }
 

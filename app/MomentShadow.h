@@ -26,6 +26,10 @@
 #include <optional>
 #include <thread>
 
+namespace platform {
+class TPostedCalls;
+}
+
 namespace app {
 
 class TMomentShadow : public QObject {
@@ -92,6 +96,8 @@ private:
     std::condition_variable Wake;
     std::optional<TRequest> Waiting; // guarded by Lock
     bool Stopping = false;           // guarded by Lock
+    // The finished shadows, onto the window thread.
+    platform::TPostedCalls* Posted;
     std::thread Thread;
 };
 

@@ -257,17 +257,14 @@ void TFormChronara::ReportError(const std::exception& e) {
 
 std::function<void(std::function<void()>)> TFormChronara::WindowDispatcher() {
     return [this, alive = std::weak_ptr<bool>(Alive)](std::function<void()> step) {
-        // Queued onto this window's thread; Qt drops the call if the window is
-        // destroyed first, and the flag catches a window being torn down.
-        QMetaObject::invokeMethod(
-            this,
-            [alive, step = std::move(step)] {
-                const auto flag = alive.lock();
-                if (flag && *flag) {
-                    step();
-                }
-            },
-            Qt::QueuedConnection);
+        // Queued onto this window's thread; the flag catches a window being
+        // torn down.
+        Posted->Post([alive, step = std::move(step)] {
+            const auto flag = alive.lock();
+            if (flag && *flag) {
+                step();
+            }
+        });
     };
 }
 

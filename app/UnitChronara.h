@@ -13,6 +13,7 @@
 #include "app/Readouts.h"
 #include "app/RepeatedErrors.h"
 #include "kiv/KivFastDIB.h"
+#include "platform/PostedCalls.h"
 #include "solar/shadow.h"
 
 #include <QList>
@@ -277,6 +278,8 @@ private:
     // Shared with the dispatcher: cleared when the window goes, so a late
     // completion is dropped instead of reaching a destroyed window.
     std::shared_ptr<bool> Alive = std::make_shared<bool>(true);
+    // The shadow worker's completions, onto the window thread.
+    platform::TPostedCalls* Posted = new platform::TPostedCalls(this);
 };
 
 } // namespace app

@@ -130,7 +130,7 @@ void BuildAndSetWallpaper(const TWallpaperJob& job, TDesktop& desktop, const QSt
 }
 
 TWallpaperBuilder::TWallpaperBuilder(std::shared_ptr<TDesktop> desktop, QObject* parent)
-    : QObject(parent), DesktopService(std::move(desktop)) {}
+    : QObject(parent), DesktopService(std::move(desktop)), Posted(new TPostedCalls(this)) {}
 
 TWallpaperBuilder::~TWallpaperBuilder() {
     {
@@ -208,8 +208,7 @@ void TWallpaperBuilder::WorkerLoop() {
             Running = false;
         }
         if (!file.isEmpty() || !error.isEmpty()) {
-            QMetaObject::invokeMethod(
-                this, [this, file, error] { emit Finished(file, error); }, Qt::QueuedConnection);
+            Posted->Post([this, file, error] { emit Finished(file, error); });
         }
     }
 }

@@ -5,6 +5,7 @@
 
 #include "kiv/KivFastDIB.h"
 #include "platform/Desktop.h"
+#include "platform/PostedCalls.h"
 
 #include <QObject>
 #include <QString>
@@ -108,6 +109,8 @@ private:
     std::atomic<std::uint64_t> Generation{0};
     std::mutex HandOver;
     std::uint64_t Builds = 0; // worker thread only
+    // The finished builds, onto this object's thread.
+    TPostedCalls* Posted;
     std::thread Worker;
 };
 

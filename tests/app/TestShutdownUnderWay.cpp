@@ -9,6 +9,7 @@
 #include "app/MomentShadow.h"
 #include "app/QuitSignals.h"
 #include "app/StoredSettings.h"
+#include "platform/PostedCalls.h"
 #include "platform/Registry.h"
 
 #include <QCheckBox>
@@ -60,8 +61,9 @@ private:
 // stays under way for as long as the test needs.
 class TCompletionHold : public QObject {
 public:
-    explicit TCompletionHold(QObject* window) : QObject(window) {
-        window->installEventFilter(this);
+    explicit TCompletionHold(TFormChronara* window) : QObject(window) {
+        window->findChild<platform::TPostedCalls*>(QString(), Qt::FindDirectChildrenOnly)
+            ->installEventFilter(this);
     }
 
 protected:
