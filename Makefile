@@ -1,7 +1,9 @@
-# What the README's two commands (./build.sh run, ./build.sh test) run:
-#   make run    install what is missing, build, start the program
-#   make test   install what is missing, build, run every test
-# Both work on a fresh Debian 12 machine.
+# What the README's commands (./build.sh run, ./build.sh test, ./build.sh
+# package) run:
+#   make run      install what is missing, build, start the program
+#   make test     install what is missing, build, run every test
+#   make package  install what is missing, build, write the Debian package
+# All work on a fresh Debian 12 machine.
 
 BUILD    ?= build
 JOBS     ?= $(shell nproc 2>/dev/null || echo 2)
@@ -13,8 +15,9 @@ ARGS     ?= -max
 
 all: build
 
+# DEPS names what a target needs besides the build (see scripts/install-deps.sh).
 deps:
-	@scripts/install-deps.sh
+	@scripts/install-deps.sh $(DEPS)
 
 configure: deps
 	@cmake -S . -B $(BUILD) -DCHRONARA_WERROR=$(WERROR) $(CMAKEFLAGS) >/dev/null
@@ -30,8 +33,11 @@ test: build
 
 # The Debian package, in $(BUILD)/package/; installing from source under
 # PREFIX (DESTDIR honoured) and removing what that installed.
+# Building the package takes a few Debian packages more than the build; they
+# are installed with the build's own, before anything is built.
 PREFIX ?= /usr/local
 .PHONY: package install uninstall
+package: DEPS = --package
 package: build
 	@cmake --build $(BUILD) --target package
 

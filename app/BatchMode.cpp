@@ -59,6 +59,8 @@ void LoadDayAndNight(kiv::TFastDIB& day, kiv::TFastDIB& night, const std::string
 int RunBatchMode(const TBatchRequest& request, std::ostream& errors, const kiv::TClock& clock,
                  const std::string& programDir) {
     if (request.TooFew) {
+        errors
+            << "chronara: -C needs a file name and a width: -C FILE WIDTH; see chronara --help\n";
         return bsBadCommand;
     }
     // The width and the time are checked before anything is loaded, so a

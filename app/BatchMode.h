@@ -16,7 +16,8 @@ namespace app {
 enum TBatchStatus : int {
     bsWritten = 0,    // the image was written
     bsFailed = 1,     // an image could not be read or decoded, or the output not written
-    bsBadCommand = 2, // the width or the time is invalid, or the parameters are too few
+    bsBadCommand = 2, // the command line is not understood: an unknown option, too few
+                      // parameters, an invalid width or time
 };
 
 // Runs the batch request: validates the width and the time of "--at", checks
@@ -24,9 +25,9 @@ enum TBatchStatus : int {
 // below `programDir` (the program's own directory when empty), composes the map
 // for the moment and writes it in the format the file name asks for (PNG, JPEG,
 // otherwise BMP). The moment is the one of "--at", read with `clock`'s machine
-// offsets when it has no offset of its own, or else `clock`'s present. Too few
-// parameters end at once with bsBadCommand and no message; every other failure
-// writes one line to `errors`. The output file is replaced whole or not at all.
+// offsets when it has no offset of its own, or else `clock`'s present. Every
+// failure, too few parameters among them, writes one line to `errors`. The
+// output file is replaced whole or not at all.
 int RunBatchMode(const TBatchRequest& request, std::ostream& errors, const kiv::TClock& clock,
                  const std::string& programDir = {});
 

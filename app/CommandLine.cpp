@@ -156,6 +156,37 @@ TBatchRequest ParseBatchRequest(const TCommandLine& commandLine) {
     return request;
 }
 
+std::string CommandLineProblem(const TCommandLine& commandLine) {
+    const int batch = BatchSwitchPosition(commandLine);
+    const std::string seeHelp = "; see chronara --help";
+    bool atSeen = false;
+    for (std::size_t i = 0; i < commandLine.Params.size(); ++i) {
+        const int position = static_cast<int>(i) + 1;
+        if (batch != 0 && (position == batch + 1 || position == batch + 2)) {
+            continue;
+        }
+        const std::string& param = commandLine.Params[i];
+        if (param.rfind("--", 0) != 0 || param == "--help" || param == "--version") {
+            continue;
+        }
+        if (param == AtSwitch || param.rfind(std::string(AtSwitch) + "=", 0) == 0) {
+            if (batch == 0) {
+                return param + " works only with -C FILE WIDTH" + seeHelp;
+            }
+            if (atSeen) {
+                return "--at is given twice" + seeHelp;
+            }
+            atSeen = true;
+            if (param == AtSwitch) {
+                ++i; // its time, whatever it looks like
+            }
+            continue;
+        }
+        return "unknown option " + param + seeHelp;
+    }
+    return {};
+}
+
 TInfoRequest ParseInfoRequest(const TCommandLine& commandLine) {
     const int batch = BatchSwitchPosition(commandLine);
     // The time of a batch map after "--at" is not a question either.

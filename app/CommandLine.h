@@ -52,6 +52,16 @@ struct TBatchRequest {
 // the switch is given only as "/C", after the first of those.
 TBatchRequest ParseBatchRequest(const TCommandLine& commandLine);
 
+// The first thing on the command line that the program does not understand,
+// as the one line it ends with before anything is written or started (without
+// the program name in front and the line break after); empty when there is
+// none. Refused are every parameter starting with "--" other than "--at",
+// "--help" and "--version", and "--at" without "-C" or given twice. Other
+// single-dash and slash words stay ignored: desktop launchers and old
+// shortcuts pass them. The two parameters "-C" takes and the time after "--at"
+// are never options.
+std::string CommandLineProblem(const TCommandLine& commandLine);
+
 // What the program is asked beyond its own switches: the usual "--help" and
 // "--version", answered before anything else loads. The two parameters that
 // "-C" takes as file name and width never count, so a file may be called so.

@@ -1,10 +1,11 @@
-// Program entry: "--help", "--version", the batch mode "-C FILE WIDTH",
-// otherwise the window program.
+// Program entry: "--help", "--version", a command line refused with status 2,
+// the batch mode "-C FILE WIDTH", otherwise the window program.
 #include "app/BatchMode.h"
 #include "app/CommandLine.h"
 #include "app/WindowLauncher.h"
 
 #include <iostream>
+#include <string>
 
 int main(int argc, char* argv[]) {
     const app::TCommandLine commandLine = app::TCommandLine::FromProcess(argc, argv);
@@ -17,6 +18,13 @@ int main(int argc, char* argv[]) {
         return 0;
     case app::TInfoRequest::None:
         break;
+    }
+    // Anything not understood ends the program before it writes or starts
+    // anything: a mistyped option must not give the map of another moment.
+    const std::string problem = app::CommandLineProblem(commandLine);
+    if (!problem.empty()) {
+        std::cerr << "chronara: " << problem << '\n';
+        return app::bsBadCommand;
     }
     const app::TBatchRequest batch = app::ParseBatchRequest(commandLine);
     if (batch.Requested) {

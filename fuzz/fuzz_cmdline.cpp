@@ -47,6 +47,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
     (void)app::ParseInfoRequest(commandLine);
+    // A refusal is one line pointing at the help; a line without any "--"
+    // parameter is never refused.
+    const std::string problem = app::CommandLineProblem(commandLine);
+    const std::string_view seeHelp = "; see chronara --help";
+    if (!problem.empty() &&
+        (problem.size() < seeHelp.size() ||
+         problem.compare(problem.size() - seeHelp.size(), seeHelp.size(), seeHelp) != 0 ||
+         problem.find('\n') != std::string::npos)) {
+        std::abort();
+    }
+    if (!problem.empty() &&
+        std::none_of(commandLine.Params.begin(), commandLine.Params.end(),
+                     [](const std::string& p) { return p.rfind("--", 0) == 0; })) {
+        std::abort();
+    }
     if (request.HasAt && (!request.Requested || request.TooFew)) {
         std::abort(); // "--at" belongs to a batch request with its two parameters
     }

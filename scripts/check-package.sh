@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
-scripts/install-deps.sh --package
+scripts/install-deps.sh --package-check
 
 fail() {
     echo "check-package: $*" >&2
@@ -24,6 +24,14 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 root=$scratch/root
 dpkg -x "$deb" "$root"
+# The library dependencies were worked out from the binaries: CPack leaves
+# them out without a word when dpkg-shlibdeps is missing.
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libc6 "libqt6widgets6(t64)?"; do
+    grep -qE "(^|, )$library( |,|$)" <<<"$depends" ||
+        fail "the package does not depend on ${library%%(*}: $depends"
+done
+
 program=$root/usr/bin/chronara
 [ -L "$program" ] || fail "usr/bin/chronara is not a link into the private folder"
 

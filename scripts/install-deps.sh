@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those missing,
 # and says which. Uses sudo when not run as root.
+#   scripts/install-deps.sh [--fuzz | --sanitize | --package | --package-check]
+# adds what `make fuzz`, `make sanitize`, `make package` or
+# scripts/check-package.sh needs besides.
 set -euo pipefail
 
 packages=(
@@ -24,11 +27,24 @@ fi
 if [ "${1:-}" = "--sanitize" ]; then
     packages+=(libasan8 libubsan1 libtsan2)
 fi
-# The autostart test validates the entry it writes; the package check
-# (scripts/check-package.sh) also needs the other validators and lintian.
+# The autostart test validates the entry it writes.
 packages+=(desktop-file-utils)
-if [ "${1:-}" = "--package" ]; then
+# The Debian package (make package): CPack's deb generator picks the programs
+# and libraries out of the installed files with `file`, works out their library
+# dependencies with dpkg-shlibdeps (dpkg-dev; without it the package would
+# silently name none), which reads them with objdump, and strips them with
+# strip (both binutils). build-essential brings dpkg-dev and binutils today;
+# they are named so the package does not rest on that.
+what="build packages"
+if [ "${1:-}" = "--package" ] || [ "${1:-}" = "--package-check" ]; then
+    packages+=(file dpkg-dev binutils)
+    what="packages for the build and the Debian package"
+fi
+# The package check (scripts/check-package.sh) also needs the other validators
+# and lintian.
+if [ "${1:-}" = "--package-check" ]; then
     packages+=(appstream lintian)
+    what="packages for the build, the Debian package and its check"
 fi
 
 missing=()
@@ -39,7 +55,7 @@ for p in "${packages[@]}"; do
 done
 
 if [ ${#missing[@]} -eq 0 ]; then
-    echo "install-deps: all build packages are present."
+    echo "install-deps: all $what are present."
     exit 0
 fi
 

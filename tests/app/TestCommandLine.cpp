@@ -122,6 +122,54 @@ private slots:
         QCOMPARE(QString::fromStdString(r.AtText), at);
     }
 
+    // What the program refuses before it writes or starts anything; an empty
+    // problem: nothing refused.
+    void CommandLineProblemNamesWhatIsNotUnderstood_data() {
+        QTest::addColumn<QStringList>("params");
+        QTest::addColumn<QString>("problem");
+        const QString seeHelp = "; see chronara --help";
+        QTest::newRow("nothing") << QStringList{} << "";
+        QTest::newRow("batch with time")
+            << QStringList{"-C", "m.png", "64", "--at", "2027-01-01T00:00Z", "-max"} << "";
+        QTest::newRow("launcher words")
+            << QStringList{"-max", "/MAX", "-session", "x", "/?", "-"} << "";
+        QTest::newRow("batch slots are literal")
+            << QStringList{"/c", "--att", "--bogus", "--at=--x"} << "";
+        QTest::newRow("time after --at is literal")
+            << QStringList{"-C", "m", "8", "--at", "--att"} << "";
+        QTest::newRow("mistyped at")
+            << QStringList{"-C", "map.png", "2048", "--a", "2027-01-01T00:00Z"}
+            << "unknown option --a" + seeHelp;
+        QTest::newRow("mistyped at equals")
+            << QStringList{"-C", "map.png", "2048", "--att=2027-01-01T00:00Z"}
+            << "unknown option --att=2027-01-01T00:00Z" + seeHelp;
+        QTest::newRow("other case") << QStringList{"--HELP"} << "unknown option --HELP" + seeHelp;
+        QTest::newRow("help with a value")
+            << QStringList{"-max", "--help=x"} << "unknown option --help=x" + seeHelp;
+        QTest::newRow("dashes alone") << QStringList{"--"} << "unknown option --" + seeHelp;
+        QTest::newRow("the first of two")
+            << QStringList{"--max", "--bogus"} << "unknown option --max" + seeHelp;
+        QTest::newRow("at without -C") << QStringList{"--at", "2027-01-01T00:00Z"}
+                                       << "--at works only with -C FILE WIDTH" + seeHelp;
+        QTest::newRow("at equals without -C")
+            << QStringList{"-max", "--at=2027-01-01T00:00Z"}
+            << "--at=2027-01-01T00:00Z works only with -C FILE WIDTH" + seeHelp;
+        QTest::newRow("at twice")
+            << QStringList{"-C", "m", "8", "--at", "2027-01-01T00:00Z", "--at=2027-01-02T00:00Z"}
+            << "--at is given twice" + seeHelp;
+        QTest::newRow("unknown after the time")
+            << QStringList{"-C", "m", "8", "--at", "x", "--z"} << "unknown option --z" + seeHelp;
+    }
+    void CommandLineProblemNamesWhatIsNotUnderstood() {
+        QFETCH(QStringList, params);
+        QFETCH(QString, problem);
+        TCommandLine line;
+        for (const QString& p : params) {
+            line.Params.push_back(p.toStdString());
+        }
+        QCOMPARE(QString::fromStdString(app::CommandLineProblem(line)), problem);
+    }
+
     void HelpAndVersionAnywhereButInTheBatchSlots() {
         using app::TInfoRequest;
         QCOMPARE(app::ParseInfoRequest(Line({"--help"})), TInfoRequest::Help);

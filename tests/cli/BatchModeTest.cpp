@@ -199,17 +199,40 @@ TEST_F(BatchMode, BadWidthsEndWithStatusTwoAndWriteNothing) {
     }
 }
 
-TEST_F(BatchMode, TooFewParametersEndSilentlyWritingNothing) {
+// A command line the program does not understand ends with its one line and
+// status 2 before anything is written or started: an existing file keeps its
+// content and no window program runs (it would end with its "no display" line
+// and status 1 here).
+TEST_F(BatchMode, CommandLinesNotUnderstoodAreNamedAndTouchNothing) {
     TempDir dir;
-    const std::string out = dir.File("never.bmp");
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"-C", out}, std::vector<std::string>{"-c"},
-          std::vector<std::string>{"800", "-c", out}}) {
+    const std::string out = dir.File("kept.png");
+    std::ofstream(out) << "old content";
+    const std::string seeHelp = "; see chronara --help\n";
+    const std::string unknown = "chronara: unknown option ";
+    const std::string tooFew =
+        "chronara: -C needs a file name and a width: -C FILE WIDTH" + seeHelp;
+    const std::string atAlone = "chronara: --at works only with -C FILE WIDTH" + seeHelp;
+    for (const auto& [args, errors] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"-C", out, "2048", "--a", "2027-01-01T00:00Z"}, unknown + "--a" + seeHelp},
+             {{"-C", out, "2048", "--att=2027-01-01T00:00Z"},
+              unknown + "--att=2027-01-01T00:00Z" + seeHelp},
+             {{"--width=64", "-C", out, "64"}, unknown + "--width=64" + seeHelp},
+             {{"-max", "--Max"}, unknown + "--Max" + seeHelp},
+             {{"--"}, unknown + "--" + seeHelp},
+             {{"--at", "2027-01-01T00:00Z"}, atAlone},
+             {{"-max", "--at", "2027-01-01T00:00Z"}, atAlone},
+             {{"-C", out, "64", "--at", "2027-01-01T00:00Z", "--at", "2027-01-02T00:00Z"},
+              "chronara: --at is given twice" + seeHelp},
+             {{"-C", out}, tooFew},
+             {{"-c"}, tooFew},
+             {{"800", "/C", out}, tooFew}}) {
         const RunResult run = RunProgram(Program(), args, dir.Path);
-        EXPECT_EQ(run.Status, 2);
-        EXPECT_EQ(run.Errors, "");
-        EXPECT_FALSE(fs::exists(out));
+        EXPECT_EQ(run.Status, 2) << args.back();
+        EXPECT_EQ(run.Errors, errors);
+        EXPECT_EQ(run.Output, "");
+        EXPECT_EQ(ReadFileText(out), "old content") << args.back();
     }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path), fs::directory_iterator()), 1);
 }
 
 TEST_F(BatchMode, AMissingImageIsNamedAndTheOldFileKept) {
