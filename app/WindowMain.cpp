@@ -52,6 +52,14 @@ void ReleaseStartupMessages(bool show) {
 
 } // namespace
 
+std::unique_ptr<platform::TFrontRequests>
+BringToFrontOnLaterStarts(const platform::TSingleInstance& instance, TFormChronara& form) {
+    auto requests = std::make_unique<platform::TFrontRequests>(instance);
+    QObject::connect(requests.get(), &platform::TFrontRequests::Requested, &form,
+                     [&form] { form.ApplicationEventsRestore(); });
+    return requests;
+}
+
 void SetUpApplication() {
     // Qt adopts the user's locale for the C library; numbers stay with ".".
     std::setlocale(LC_NUMERIC, "C");
@@ -65,10 +73,14 @@ void SetUpApplication() {
 int RunWindow(int& argc, char** argv, const TCommandLine& commandLine) {
     platform::PreferSmallPages();
     ToolkitDefaultHandler = qInstallMessageHandler(HoldStartupMessage);
-    // A second copy ends before it touches the display: silently, at once.
+    // A second copy ends before it touches the display, silently, once it has
+    // asked the first to bring its window to the front: started again from the
+    // menu, the program comes up whether or not the desktop has a tray.
     platform::TSingleInstance instance(ApplicationTitle.toStdString());
     if (!instance.IsFirst()) {
         ReleaseStartupMessages(false);
+        const QCoreApplication core(argc, argv);
+        platform::TFrontRequests::Ask(instance);
         return 0;
     }
     if (!DisplayConfigured()) {
@@ -95,6 +107,7 @@ int RunWindow(int& argc, char** argv, const TCommandLine& commandLine) {
     TFormChronara form(options);
     QObject::connect(&form, &TFormChronara::Closed, &application, &QApplication::quit);
     CloseOnQuitSignals(&form);
+    const auto laterStarts = BringToFrontOnLaterStarts(instance, form);
     form.show();
     return QApplication::exec();
 }

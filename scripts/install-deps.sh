@@ -7,6 +7,7 @@ packages=(
     build-essential cmake pkg-config
     zlib1g-dev libpng-dev libjpeg62-turbo-dev
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+    libxcb1-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     tzdata clang-format
 )

@@ -160,26 +160,38 @@ private slots:
                             [&](const TNode& node) { return angle.match(node.Name).hasMatch(); }));
     }
 
-    // The window reads its title as it starts (minimised, without -max, or
-    // shown), minimised or restored later, and after the title changed (as a
-    // translation changes it).
+    // The window reads its title as it starts (minimised or shown), minimised
+    // or restored later, and after the title changed (as a translation changes
+    // it).
     void windowIsNamedByItsTitle_data() {
-        QTest::addColumn<bool>("max");
-        QTest::newRow("started minimised") << false;
-        QTest::newRow("started shown") << true;
+        QTest::addColumn<bool>("minimised");
+        QTest::newRow("started minimised") << true;
+        QTest::newRow("started shown") << false;
     }
     void windowIsNamedByItsTitle() {
-        QFETCH(bool, max);
-        QVERIFY(StartWindow(max));
-        QCOMPARE(Form->isMinimized(), !max);
+        QFETCH(bool, minimised);
+        app::TStartOptions options;
+        options.Max = true;
+        options.ProgramDir = World->ProgramDir();
+        options.Desktop = Desktop;
+        options.TrayHost = TrayHost;
+        Form = std::make_unique<app::TFormChronara>(options);
+        if (minimised) {
+            Form->showMinimized();
+        } else {
+            Form->show();
+        }
+        QTRY_VERIFY(Form->SettingsLoaded);
+        Form->Timer->stop();
+        QCOMPARE(Form->isMinimized(), minimised);
         const auto name = [this] {
             return QAccessible::queryAccessibleInterface(Form.get())->text(QAccessible::Name);
         };
         QCOMPARE(name(), QStringLiteral("Chronara"));
-        if (max) {
-            Form->showMinimized();
-        } else {
+        if (minimised) {
             Form->showNormal();
+        } else {
+            Form->showMinimized();
         }
         QCOMPARE(name(), QStringLiteral("Chronara"));
         Form->setWindowTitle(QStringLiteral("Chronara (translated)"));
