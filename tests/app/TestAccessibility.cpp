@@ -200,6 +200,39 @@ private slots:
         QCOMPARE(name(), QStringLiteral("Chronara (translated)"));
     }
 
+    // Every part of the window, the program's own rows and panels included,
+    // places itself where its widget is on the screen, in the toolkit's
+    // device-independent pixels, also when the toolkit scales (ctest runs this
+    // once more with QT_SCALE_FACTOR=2). That a screen reader then reads these
+    // positions unscaled is the toolkit's AT-SPI bridge (see the README).
+    void partsArePlacedWhereTheirWidgetsAre() {
+        OpenListedWindow();
+        const double scale = qEnvironmentVariableIsSet("QT_SCALE_FACTOR")
+                                 ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble()
+                                 : 1.0;
+        QCOMPARE(Form->devicePixelRatio(), scale);
+        int placed = 0;
+        std::function<void(QAccessibleInterface*)> check = [&](QAccessibleInterface* node) {
+            auto* widget = qobject_cast<QWidget*>(node->object());
+            if (widget != nullptr && widget->isVisible()) {
+                const QRect expected(widget->mapToGlobal(QPoint(0, 0)), widget->size());
+                QVERIFY2(node->rect() == expected,
+                         qPrintable(QStringLiteral("%1 at %2,%3, its widget at %4,%5")
+                                        .arg(widget->objectName())
+                                        .arg(node->rect().x())
+                                        .arg(node->rect().y())
+                                        .arg(expected.x())
+                                        .arg(expected.y())));
+                ++placed;
+            }
+            for (int i = 0; i < node->childCount(); ++i) {
+                check(node->child(i));
+            }
+        };
+        check(QAccessible::queryAccessibleInterface(Form.get()));
+        QVERIFY(placed > 20);
+    }
+
     // Pressing a row selects it, and the row says so.
     void pressingARowSelectsIt() {
         OpenListedWindow();
