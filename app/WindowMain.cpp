@@ -7,6 +7,7 @@
 #include "app/UnitChronara.h"
 #include "app/WindowLauncher.h"
 #include "kiv/KivData.h"
+#include "platform/DesktopId.h"
 #include "platform/ProcessMemory.h"
 #include "platform/SingleInstance.h"
 
@@ -65,6 +66,8 @@ void SetUpApplication() {
     std::setlocale(LC_NUMERIC, "C");
     // The name only: a display name would be appended to every window's caption.
     QApplication::setApplicationName(ApplicationTitle);
+    // The menu entry the windows belong to, for the desktop's task list.
+    QGuiApplication::setDesktopFileName(QLatin1String(platform::DesktopId));
     QApplication::setWindowIcon(AppIcon());
     // The window hides into the tray; closing it is what ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
