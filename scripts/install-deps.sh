@@ -17,6 +17,8 @@ packages+=(
     dbus-daemon dconf-service dconf-gsettings-backend dconf-cli libglib2.0-bin
     gsettings-desktop-schemas xfconf libxfconf-0-3
 )
+# The tray test runs the window program on a virtual X11 display.
+packages+=(xvfb)
 if [ "${1:-}" = "--fuzz" ]; then
     packages+=(clang libclang-rt-14-dev)
 fi
