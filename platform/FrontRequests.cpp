@@ -20,6 +20,11 @@ QString TFrontRequests::Name(const TSingleInstance& instance) {
     if (name.endsWith(QLatin1String(".lock"))) {
         name.chop(5);
     }
+#if defined(_WIN32)
+    // The lock is the session's mutex; pipe names are machine-wide, so the
+    // user's name keeps the users of one machine apart.
+    name += QLatin1Char('-') + qEnvironmentVariable("USERNAME");
+#endif
     return name + QStringLiteral(".front");
 }
 
