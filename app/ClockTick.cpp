@@ -2,13 +2,13 @@
 
 #include "app/Messages.h"
 #include "app/Translation.h"
+#include "app/TrayIcon.h"
 #include "kiv/KivClock.h"
 #include "kiv/KivErrors.h"
 #include "kiv/KivTimeZone.h"
 #include "solar/shadow.h"
 
 #include <QLabel>
-#include <QSystemTrayIcon>
 #include <QTimer>
 
 namespace app {

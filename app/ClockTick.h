@@ -13,7 +13,6 @@
 #include <QStringList>
 
 class QLabel;
-class QSystemTrayIcon;
 class QWidget;
 
 namespace solar {
@@ -22,12 +21,14 @@ class TShadowMap;
 
 namespace app {
 
+class TTrayIcon;
+
 // What one tick works on.
 struct TTickScene {
     TDisplaySettings* Settings = nullptr;
     TLocationList* List = nullptr;
     QLabel* ClockLabel = nullptr;
-    QSystemTrayIcon* TrayIcon = nullptr;
+    TTrayIcon* TrayIcon = nullptr;
     solar::TShadowMap* ShadowMap = nullptr; // none after a failed start-up
     bool ShowClock = false;                 // "Show Clock" is checked
     bool MapHidden = false;

@@ -14,6 +14,7 @@ inline constexpr const char* About = "About";
 inline constexpr const char* PercentUsed = "% Used";
 inline constexpr const char* NotConnected =
     "You don't seem to be connected to the internet. Do you wish to connect now?";
+inline constexpr const char* NoOpener = "There is no program on this computer to open %1.";
 inline constexpr const char* ListLimit =
     "The List is limited to 15 entrys.\nPlease delete an entry first!";
 inline constexpr const char* ClearListQuestion = "This will empty your city list. Are you sure?";
@@ -79,6 +80,7 @@ inline constexpr const char* ZoneSearch = "Find a time zone";
 inline constexpr std::array All = {About,
                                    PercentUsed,
                                    NotConnected,
+                                   NoOpener,
                                    ListLimit,
                                    ClearListQuestion,
                                    PanHint,

@@ -1,6 +1,7 @@
 #include "app/Translation.h"
 
 #include "app/Messages.h"
+#include "app/TrayIcon.h"
 #include "kiv/KivData.h"
 
 #include <QAbstractButton>
@@ -15,7 +16,6 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QSpinBox>
-#include <QSystemTrayIcon>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -87,7 +87,7 @@ void VisitObject(QObject* o, const QString& s, const TTextVisitor& v) {
         VisitAction(a, s, v);
         return;
     }
-    if (auto* tray = qobject_cast<QSystemTrayIcon*>(o)) {
+    if (auto* tray = qobject_cast<TTrayIcon*>(o)) {
         Visit(v, s, tray->toolTip(), [tray](const QString& t) { tray->setToolTip(t); });
         return;
     }

@@ -100,7 +100,14 @@ bool OpenHomePage(const QString& address, QWidget* parent) {
             return false;
         }
     }
-    return AboutServices().OpenAddress(QUrl(AddressWithoutFragment(address)));
+    const QString opened = AddressWithoutFragment(address);
+    if (!AboutServices().OpenAddress(QUrl(opened))) {
+        // Nothing took the address (no browser, no opener): said, with the
+        // address, so the user can open it by other means.
+        ShowWarning(parent, TranslateMessage(QString::fromUtf8(strings::NoOpener)).arg(opened));
+        return false;
+    }
+    return true;
 }
 
 TFormAboutBox::TFormAboutBox(QWidget* parent, const std::string& programDir)

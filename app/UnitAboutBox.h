@@ -40,7 +40,8 @@ QString AddressWithoutFragment(const QString& address);
 QString HomePageAddress(const std::string& programDir = {});
 // Opens the address as a click on the link does: other schemes than http(s),
 // and http addresses of existing local files, at once; web addresses only
-// after asking when the machine is offline. True when it was handed on.
+// after asking when the machine is offline. True when it was handed on; when
+// nothing could take it, a warning names the address.
 bool OpenHomePage(const QString& address, QWidget* parent);
 
 class TFormAboutBox : public QDialog {

@@ -5,6 +5,7 @@
 #include "app/Messages.h"
 #include "app/StringTable.h"
 #include "app/Translation.h"
+#include "app/TrayIcon.h"
 #include "app/UnitAboutBox.h"
 #include "app/WindowSettings.h"
 #include "app/Wiz1.h"
@@ -28,7 +29,6 @@
 #include <QProcessEnvironment>
 #include <QScreen>
 #include <QStatusBar>
-#include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -157,7 +157,7 @@ void TFormChronara::ConnectCommands() {
     }
     ClockLabel->installEventFilter(new TDoubleClickFilter(
         ClockLabel, [this] { Guarded([this] { Locations->ClockLabelDblClick(); }); }));
-    connect(TrayIcon, &QSystemTrayIcon::activated, this,
+    connect(TrayIcon, &TTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
                     ApplicationEventsRestore();
@@ -359,9 +359,9 @@ void TFormChronara::FormShow() {
         // the icon would have to undo.
         DisableTrayItems();
         hide();
-    } else {
-        showMinimized();
     }
+    // Without a tray the window stays as shown: hidden or minimised, nothing
+    // would bring it back (a tray that comes later only gets the icon).
 }
 
 void TFormChronara::wheelEvent(QWheelEvent* event) {
@@ -413,7 +413,7 @@ void TFormChronara::ApplicationEventsMinimize() {
 }
 
 bool TFormChronara::InTray() const {
-    return TrayAvailable && TrayAvailable() && TrayIcon->isVisible();
+    return TrayIcon->isVisible();
 }
 
 void TFormChronara::DisableTrayItems() {

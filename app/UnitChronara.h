@@ -14,6 +14,7 @@
 #include "app/RepeatedErrors.h"
 #include "kiv/KivFastDIB.h"
 #include "platform/PostedCalls.h"
+#include "platform/TrayHost.h"
 #include "solar/shadow.h"
 
 #include <QList>
@@ -30,7 +31,6 @@ class QFrame;
 class QLabel;
 class QMenu;
 class QStatusBar;
-class QSystemTrayIcon;
 class QTimer;
 class QToolBar;
 
@@ -41,6 +41,7 @@ class TMomentControl;
 class TMapComposer;
 class TMomentShadow;
 class TShownMoment;
+class TTrayIcon;
 class Toptions;
 class TWindowSettings;
 class TWizard1;
@@ -56,6 +57,9 @@ struct TStartOptions {
     std::string SettingsDir;
     // The desktop service; when empty, the one of this session's desktop.
     std::shared_ptr<platform::TDesktop> Desktop;
+    // Where the tray is looked for; when empty, on the user's session bus and
+    // (on an X11 display) the display's tray.
+    std::shared_ptr<platform::TTrayHost> TrayHost;
 };
 
 class TFormChronara : public QMainWindow {
@@ -77,7 +81,7 @@ public:
     QStatusBar* StatusBar = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QMenu* PopupMenu2 = nullptr;
-    QSystemTrayIcon* TrayIcon = nullptr;
+    TTrayIcon* TrayIcon = nullptr;
     QTimer* Timer = nullptr;
 
     // List menu (also the tray menu).
@@ -163,10 +167,6 @@ public:
     // Closing, for every way of closing: the settings are saved first.
     void FormCloseQuery();
 
-    // Whether the desktop has a tray for the icon; tests stand in for one.
-    std::function<bool()> TrayAvailable = DefaultTrayAvailable;
-    static bool DefaultTrayAvailable();
-
     // The error a creation step raised, if any (tests read it).
     QString CreationError;
 
@@ -250,7 +250,7 @@ private:
     // The window's height follows the list while the map is hidden.
     void ListHeightChanged(int delta);
     void LiftHeightLock();
-    // The window lives in the tray: there is one and the icon shows.
+    // The window lives in the tray: there is one and the icon stands in it.
     bool InTray() const;
     void DisableTrayItems();
     // The list menu's items that minimising disabled, enabled again (those of

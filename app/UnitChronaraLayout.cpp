@@ -8,6 +8,7 @@
 #include "app/Messages.h"
 #include "app/StringTable.h"
 #include "app/Translation.h"
+#include "app/TrayIcon.h"
 
 #include <QAction>
 #include <QFrame>
@@ -17,7 +18,6 @@
 #include <QMenu>
 #include <QScreen>
 #include <QStatusBar>
-#include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -300,18 +300,21 @@ void TFormChronara::CreateStatusBar() {
     Timer->setInterval(1000);
 }
 
-bool TFormChronara::DefaultTrayAvailable() {
-    return QSystemTrayIcon::isSystemTrayAvailable();
-}
-
 void TFormChronara::CreateTray() {
-    TrayIcon = new QSystemTrayIcon(AppIcon(), this);
+    std::shared_ptr<platform::TTrayHost> host = Options.TrayHost;
+    if (!host) {
+        // The display's own tray only where the windows are on an X11 display.
+        platform::TTrayHost::TWhere where;
+        where.SessionBus = true;
+        where.X11 = QGuiApplication::platformName() == QLatin1String("xcb");
+        host = std::make_shared<platform::TTrayHost>(where);
+    }
+    TrayIcon = new TTrayIcon(AppIcon(), std::move(host), this);
     TrayIcon->setObjectName(QStringLiteral("TrayIcon"));
     TrayIcon->setContextMenu(PopupMenu1);
     TrayIcon->setToolTip(ApplicationTitle);
-    if (TrayAvailable()) {
-        TrayIcon->show();
-    }
+    // In the tray for the whole run, as soon as there is one.
+    TrayIcon->show();
 }
 
 } // namespace app

@@ -8,13 +8,14 @@
 #include "app/MomentControl.h"
 #include "app/MomentShadow.h"
 #include "app/ShownMoment.h"
+#include "app/TrayIcon.h"
 #include "app/UnitChronara.h"
+
 #include "kiv/KivData.h"
 
 #include <QAction>
 #include <QBoxLayout>
 #include <QLabel>
-#include <QSystemTrayIcon>
 
 namespace app {
 

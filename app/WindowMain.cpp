@@ -7,6 +7,7 @@
 #include "app/UnitChronara.h"
 #include "app/WindowLauncher.h"
 #include "kiv/KivData.h"
+#include "platform/DesktopId.h"
 #include "platform/ProcessMemory.h"
 #include "platform/SingleInstance.h"
 
@@ -52,11 +53,21 @@ void ReleaseStartupMessages(bool show) {
 
 } // namespace
 
+std::unique_ptr<platform::TFrontRequests>
+BringToFrontOnLaterStarts(const platform::TSingleInstance& instance, TFormChronara& form) {
+    auto requests = std::make_unique<platform::TFrontRequests>(instance);
+    QObject::connect(requests.get(), &platform::TFrontRequests::Requested, &form,
+                     [&form] { form.ApplicationEventsRestore(); });
+    return requests;
+}
+
 void SetUpApplication() {
     // Qt adopts the user's locale for the C library; numbers stay with ".".
     std::setlocale(LC_NUMERIC, "C");
     // The name only: a display name would be appended to every window's caption.
     QApplication::setApplicationName(ApplicationTitle);
+    // The menu entry the windows belong to, for the desktop's task list.
+    QGuiApplication::setDesktopFileName(QLatin1String(platform::DesktopId));
     QApplication::setWindowIcon(AppIcon());
     // The window hides into the tray; closing it is what ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -65,10 +76,14 @@ void SetUpApplication() {
 int RunWindow(int& argc, char** argv, const TCommandLine& commandLine) {
     platform::PreferSmallPages();
     ToolkitDefaultHandler = qInstallMessageHandler(HoldStartupMessage);
-    // A second copy ends before it touches the display: silently, at once.
+    // A second copy ends before it touches the display, silently, once it has
+    // asked the first to bring its window to the front: started again from the
+    // menu, the program comes up whether or not the desktop has a tray.
     platform::TSingleInstance instance(ApplicationTitle.toStdString());
     if (!instance.IsFirst()) {
         ReleaseStartupMessages(false);
+        const QCoreApplication core(argc, argv);
+        platform::TFrontRequests::Ask(instance);
         return 0;
     }
     if (!DisplayConfigured()) {
@@ -95,6 +110,7 @@ int RunWindow(int& argc, char** argv, const TCommandLine& commandLine) {
     TFormChronara form(options);
     QObject::connect(&form, &TFormChronara::Closed, &application, &QApplication::quit);
     CloseOnQuitSignals(&form);
+    const auto laterStarts = BringToFrontOnLaterStarts(instance, form);
     form.show();
     return QApplication::exec();
 }

@@ -76,6 +76,13 @@ void Toptions::LoadSettings() {
         return;
     }
     Loaded = true;
+    // An autostart entry of the program's former desktop name becomes one of
+    // the present name. Like the rest of loading, a failure goes unsaid: the
+    // old entry then still starts the program.
+    try {
+        platform::MigrateAutostart(AutostartProgram, AutostartConfigDir);
+    } catch (const platform::EAutostartError&) {
+    }
     Store = std::make_unique<platform::TRegistry>(StoreDir.toStdString());
     Host.SetSavedWallpaper(ReadDesktop());
     const TLoadReport report = ReadSettings(Host, *Store);

@@ -5,9 +5,12 @@
 #   bin/chronara           -> ../lib/<arch>/chronara/chronara
 #   share/chronara/data/   the zone tables and map images
 #   share/chronara/lang/   the shipped translations (lang/<language>/lang.txt)
-#   share/applications/chronara.desktop, share/metainfo/chronara.metainfo.xml,
-#   share/icons/hicolor/*/apps/chronara.{svg,png}, share/man/man1/chronara.1.gz,
+#   share/applications/<id>.desktop, share/metainfo/<id>.metainfo.xml,
+#   share/icons/hicolor/*/apps/<id>.{svg,png}, share/man/man1/chronara.1.gz,
 #   share/doc/chronara/{copyright,changelog.gz,README.md}
+#
+# <id> is the reverse-domain name of the menu entry, icon and software-centre
+# component (platform/DesktopId.h); the command stays chronara.
 #
 # The program reads its data from beside its own file, found through the
 # operating system with links resolved, so the link in bin/ leads it to
@@ -27,6 +30,7 @@ set(CHRONARA_LANG_DIR ${CMAKE_INSTALL_DATADIR}/chronara/lang)
 set(CHRONARA_PACKAGE_MAINTAINER "Chronara developers <chronara@example.org>"
     CACHE STRING "Maintainer named in the Debian package")
 set(CHRONARA_STAGE ${CMAKE_BINARY_DIR}/install-stage)
+set(CHRONARA_DESKTOP_ID io.github.chronara.Chronara)
 
 install(TARGETS chronara chronara-window SolPos
     RUNTIME DESTINATION ${CHRONARA_PRIVATE_DIR}
@@ -50,11 +54,11 @@ install(FILES ${CHRONARA_STAGE}/private/data ${CHRONARA_STAGE}/private/lang
     DESTINATION ${CHRONARA_PRIVATE_DIR})
 
 # Menu entry, software-centre description, icons.
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/chronara.desktop
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/${CHRONARA_DESKTOP_ID}.desktop
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/chronara.metainfo.xml
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/${CHRONARA_DESKTOP_ID}.metainfo.xml
     DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/chronara.svg
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/${CHRONARA_DESKTOP_ID}.svg
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
 # The PNG sizes are drawn by the window's own icon code.
@@ -64,8 +68,8 @@ chronara_warnings(chronara_render_icons)
 set(CHRONARA_ICON_SIZES 16 22 24 32 48 64 128 256)
 set(icon_files)
 foreach(side ${CHRONARA_ICON_SIZES})
-    list(APPEND icon_files ${CHRONARA_STAGE}/icons/${side}x${side}/apps/chronara.png)
-    install(FILES ${CHRONARA_STAGE}/icons/${side}x${side}/apps/chronara.png
+    list(APPEND icon_files ${CHRONARA_STAGE}/icons/${side}x${side}/apps/${CHRONARA_DESKTOP_ID}.png)
+    install(FILES ${CHRONARA_STAGE}/icons/${side}x${side}/apps/${CHRONARA_DESKTOP_ID}.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${side}x${side}/apps)
 endforeach()
 add_custom_command(OUTPUT ${icon_files}

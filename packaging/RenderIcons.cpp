@@ -1,7 +1,8 @@
 // Writes the program's globe for the icon theme: for each size given,
-// OUTDIR/<size>x<size>/apps/chronara.png, drawn by the same code as the window
-// and tray icon.
+// OUTDIR/<size>x<size>/apps/<desktop id>.png, drawn by the same code as the
+// window and tray icon.
 #include "app/Icons.h"
+#include "platform/DesktopId.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -27,7 +28,8 @@ int main(int argc, char* argv[]) {
             return 2;
         }
         const QString dir = QStringLiteral("%1/%2x%2/apps").arg(outDir).arg(side);
-        const QString file = dir + QStringLiteral("/chronara.png");
+        const QString file =
+            dir + QLatin1Char('/') + QLatin1String(platform::DesktopId) + QStringLiteral(".png");
         if (!QDir().mkpath(dir) || !app::GlobePixmap(side).save(file, "PNG")) {
             std::fprintf(stderr, "%s: cannot write %s\n", argv[0], qPrintable(file));
             return 1;

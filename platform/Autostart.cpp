@@ -1,5 +1,7 @@
 #include "platform/Autostart.h"
 
+#include "platform/DesktopId.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,7 +16,8 @@ namespace platform {
 
 namespace {
 
-const QString EntryName = QStringLiteral("chronara.desktop");
+const QString EntryName = QLatin1String(DesktopId) + QStringLiteral(".desktop");
+const QString FormerEntryName = QLatin1String(FormerDesktopId) + QStringLiteral(".desktop");
 
 [[noreturn]] void Fail(const QString& what, const QString& path, const QString& why) {
     throw EAutostartError(QStringLiteral("Cannot %1 the autostart entry \"%2\": %3")
@@ -54,12 +57,12 @@ QString AutostartEntryText(const QString& program) {
                           "Type=Application\n"
                           "Name=Chronara\n"
                           "Comment=World clock with a map of day and night, in the tray\n"
-                          "Icon=chronara\n"
-                          "Exec=%1\n"
+                          "Icon=%1\n"
+                          "Exec=%2\n"
                           "Terminal=false\n"
                           "StartupNotify=false\n"
                           "X-GNOME-Autostart-enabled=true\n")
-        .arg(ExecArgument(QDir::toNativeSeparators(program)));
+        .arg(QLatin1String(DesktopId), ExecArgument(QDir::toNativeSeparators(program)));
 }
 
 #if defined(_WIN32)
@@ -77,6 +80,10 @@ QString AutostartEntryPath(const QString&) {
 
 bool AutostartEnabled(const QString&) {
     return QSettings(RunKey, QSettings::NativeFormat).contains(ValueName);
+}
+
+void MigrateAutostart(const QString&, const QString&) {
+    // The value's name never changed.
 }
 
 void SetAutostart(bool enabled, const QString& program, const QString&) {
@@ -103,9 +110,34 @@ QString AutostartEntryPath(const QString& configDir) {
     return base + QStringLiteral("/autostart/") + EntryName;
 }
 
-bool AutostartEnabled(const QString& configDir) {
-    const QFileInfo entry(AutostartEntryPath(configDir));
+namespace {
+
+bool Present(const QString& path) {
+    const QFileInfo entry(path);
     return entry.exists() || entry.isSymLink();
+}
+
+} // namespace
+
+bool AutostartEnabled(const QString& configDir) {
+    return Present(AutostartEntryPath(configDir));
+}
+
+void MigrateAutostart(const QString& program, const QString& configDir) {
+    const QString path = AutostartEntryPath(configDir);
+    const QString former = QFileInfo(path).absolutePath() + QLatin1Char('/') + FormerEntryName;
+    if (!Present(former)) {
+        return;
+    }
+    // The new entry first, so that a failure leaves the old one starting the
+    // program; one the user already has is kept.
+    if (!Present(path)) {
+        SetAutostart(true, program, configDir);
+    }
+    QFile entry(former);
+    if (!entry.remove()) {
+        Fail(QStringLiteral("remove"), former, entry.errorString());
+    }
 }
 
 void SetAutostart(bool enabled, const QString& program, const QString& configDir) {

@@ -75,15 +75,17 @@ env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM XDG_RUNTIME_DIR="$scratch/r
 [ "$(wc -l <"$scratch/err")" = 1 ] && grep -q "no display" "$scratch/err" ||
     fail "a start without a display said: $(cat "$scratch/err")"
 
+# The menu entry, icons and component carry the reverse-domain name.
+id=io.github.chronara.Chronara
 for side in 16 22 24 32 48 64 128 256; do
-    [ -s "$root/usr/share/icons/hicolor/${side}x${side}/apps/chronara.png" ] ||
+    [ -s "$root/usr/share/icons/hicolor/${side}x${side}/apps/$id.png" ] ||
         fail "no ${side}x${side} icon"
 done
-desktop-file-validate "$root/usr/share/applications/chronara.desktop"
-# The component keeps the menu entry's plain name as its id: no reverse-domain
-# name has been chosen for the project.
-appstreamcli validate --no-net --override=cid-desktopapp-is-not-rdns=info \
-    "$root/usr/share/metainfo/chronara.metainfo.xml" >/dev/null
+[ -s "$root/usr/share/icons/hicolor/scalable/apps/$id.svg" ] || fail "no scalable icon"
+grep -qx "Icon=$id" "$root/usr/share/applications/$id.desktop" ||
+    fail "the menu entry does not name the icon $id"
+desktop-file-validate "$root/usr/share/applications/$id.desktop"
+appstreamcli validate --no-net "$root/usr/share/metainfo/$id.metainfo.xml"
 status=0
 report=$(lintian --fail-on error "$deb" 2>&1) || status=$?
 grep -v "^running with root privileges" <<<"$report" || true

@@ -10,6 +10,7 @@ packages=(
     build-essential cmake pkg-config
     zlib1g-dev libpng-dev libjpeg62-turbo-dev
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+    libxcb1-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     tzdata clang-format
 )
@@ -19,6 +20,8 @@ packages+=(
     dbus-daemon dconf-service dconf-gsettings-backend dconf-cli libglib2.0-bin
     gsettings-desktop-schemas xfconf libxfconf-0-3
 )
+# The tray test runs the window program on a virtual X11 display.
+packages+=(xvfb)
 if [ "${1:-}" = "--fuzz" ]; then
     packages+=(clang libclang-rt-14-dev)
 fi

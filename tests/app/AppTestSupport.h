@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/Messages.h"
+#include "app/TrayIcon.h"
 #include "app/UnitChronara.h"
 #include "kiv/KivClock.h"
 #include "kiv/KivDateTime.h"
@@ -221,6 +222,8 @@ public:
     std::unique_ptr<app::TFormChronara> Form;
     // The window's desktop: never the real one of the machine running the tests.
     std::shared_ptr<TRecordingDesktop> Desktop;
+    // Where the window looks for a tray: nowhere unless a test says so.
+    std::shared_ptr<platform::TTrayHost> TrayHost;
 
     // For a test's init().
     void StartFixture() {
@@ -230,23 +233,27 @@ public:
         kiv::ZoneDB.Clear();
         Messages = std::make_unique<TMessageRecorder>();
         Desktop = std::make_shared<TRecordingDesktop>();
+        TrayHost = std::make_shared<platform::TTrayHost>(platform::TTrayHost::TWhere{});
     }
     // For a test's cleanup(): the window first, then what it used.
     void EndFixture() {
         Form.reset();
+        TrayHost.reset();
         Messages.reset();
         ClockOverride.reset();
         Clock.reset();
         World.reset();
     }
-    // Shows the window over World (minimised unless max, as the program starts
-    // without -max), with its timer stopped so the test drives the ticks.
+    // Shows the window over World (into the tray, where there is one, unless
+    // max, as the program starts without -max), with its timer stopped so the
+    // test drives the ticks.
     // False when the first activation never came.
     bool StartWindow(bool max) {
         app::TStartOptions options;
         options.Max = max;
         options.ProgramDir = World->ProgramDir();
         options.Desktop = Desktop;
+        options.TrayHost = TrayHost;
         Form = std::make_unique<app::TFormChronara>(options);
         Form->show();
         const bool activated = QTest::qWaitFor([this] { return Form->SettingsLoaded; });

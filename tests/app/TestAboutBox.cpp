@@ -233,6 +233,39 @@ private slots:
         QCOMPARE(services.Opened.size(), qsizetype(opened));
     }
 
+    // Where nothing takes the link's address, a click on it says so and names
+    // the address. The real opening service is used: the offscreen display
+    // opens nothing, and with an empty path no browser could start either.
+    void LinkWithoutAnOpenerIsReported_data() {
+        QTest::addColumn<QString>("address");
+        QTest::newRow("web") << "https://example.org/chronara#about";
+        QTest::newRow("file") << "file:///usr/share/doc/chronara/README.md";
+    }
+    void LinkWithoutAnOpenerIsReported() {
+        QFETCH(QString, address);
+        TFakeServices services(true);
+        app::AboutServices().OpenAddress = services.Saved.OpenAddress;
+        QTemporaryDir empty;
+        const QByteArray path = qgetenv("PATH");
+        const QByteArray browser = qgetenv("BROWSER");
+        qputenv("PATH", QFile::encodeName(empty.path()));
+        qunsetenv("BROWSER");
+        TMessageRecorder messages;
+        TFormAboutBox box;
+        auto* link = box.findChild<QLabel*>(QStringLiteral("LabelHomePage"));
+        link->setText(address);
+        QTest::mouseClick(link, Qt::LeftButton);
+        qputenv("PATH", path);
+        if (!browser.isEmpty()) {
+            qputenv("BROWSER", browser);
+        }
+        const QString shown = app::AddressWithoutFragment(address);
+        QCOMPARE(messages.Texts, QStringList{QStringLiteral("There is no program on this "
+                                                            "computer to open %1.")
+                                                 .arg(shown)});
+        QCOMPARE(messages.Kinds.front(), app::TMessageKind::Warning);
+    }
+
     void HttpAddressOfALocalFileOpensOffline() {
         TFakeServices services(false);
         TMessageRecorder messages(QMessageBox::No);

@@ -22,7 +22,7 @@ QCheckBox* AutostartBox(Toptions& dialog) {
 }
 
 QString EntryPath(const QTemporaryDir& config) {
-    return config.path() + QStringLiteral("/autostart/chronara.desktop");
+    return config.path() + QStringLiteral("/autostart/io.github.chronara.Chronara.desktop");
 }
 
 QString ReadText(const QString& path) {

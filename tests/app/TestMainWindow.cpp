@@ -1,4 +1,6 @@
 // The main window and its map view, driven through object names offscreen.
+#include "../platform/FakeTrayWatcher.h"
+#include "../platform/PrivateSession.h"
 #include "AppTestSupport.h"
 
 #include "app/MapComposer.h"
@@ -10,6 +12,7 @@
 #include <QCursor>
 #include <QFile>
 #include <QMenu>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -45,6 +48,18 @@ class TestMainWindow : public QObject, private TWindowFixture {
 
 private:
     void Open() { QVERIFY(OpenWindow()); }
+
+    // A private session bus for the window's tray (the settings stay in World).
+    std::unique_ptr<testsupport::TPrivateSession> TraySession() {
+        auto session = std::make_unique<testsupport::TPrivateSession>();
+        session->Set("XDG_CONFIG_HOME", World->ConfigHome());
+        if (session->Ok()) {
+            platform::TTrayHost::TWhere where;
+            where.BusAddress = session->Address;
+            TrayHost = std::make_shared<platform::TTrayHost>(where);
+        }
+        return session;
+    }
 
     // Moves the pointer over the paint box without buttons.
     void Hover(int x, int y) {
@@ -518,25 +533,132 @@ private slots:
 
     void oneTrayClickBringsBackAWindowStartedIntoTheTray() {
         QFETCH(int, reason);
+        // A desktop with a tray.
+        const auto session = TraySession();
+        if (!session->Ok()) {
+            QSKIP(session->Error.c_str());
+        }
+        testsupport::TFakeTrayWatcher tray(session->Address);
+        QVERIFY(tray.Start());
+        TStateWatcher* states = nullptr;
         app::TStartOptions options; // without "max"
         options.ProgramDir = World->ProgramDir();
+        options.Desktop = Desktop;
+        options.TrayHost = TrayHost;
         Form = std::make_unique<TFormChronara>(options);
         TFormChronara& form = *Form;
-        // A desktop with a tray.
-        form.TrayAvailable = [] { return true; };
-        form.TrayIcon->show();
-        TStateWatcher states(&form);
+        states = new TStateWatcher(&form);
         form.show();
-        QTRY_VERIFY(form.Locations != nullptr && !form.isVisible());
+        QTRY_VERIFY(form.SettingsLoaded && !form.isVisible());
         form.Timer->stop();
         QVERIFY(!form.TBAddLocation->isEnabled());
         // Hidden, never minimised: nothing for the first click to undo.
-        QCOMPARE(states.Minimised, 0);
+        QCOMPARE(states->Minimised, 0);
         emit form.TrayIcon->activated(static_cast<QSystemTrayIcon::ActivationReason>(reason));
         QTRY_VERIFY(form.isVisible());
         QVERIFY(!form.isMinimized());
         QVERIFY(form.TBAddLocation->isEnabled());
-        QCOMPARE(states.Minimised, 0);
+        QCOMPARE(states->Minimised, 0);
+    }
+
+    // A start without -max goes into the tray only where the desktop has one:
+    // elsewhere the window shows as a normal window with all its commands, and
+    // minimising it is normal; a tray that comes later gets the icon.
+    void aStartWithoutMaxShowsTheWindowWhereThereIsNoTray_data() {
+        QTest::addColumn<bool>("bus");
+        QTest::addColumn<bool>("trayAtStart");
+        QTest::newRow("no tray") << false << false;
+        QTest::newRow("bus without a tray") << true << false;
+        QTest::newRow("tray from the start") << true << true;
+    }
+    void aStartWithoutMaxShowsTheWindowWhereThereIsNoTray() {
+        QFETCH(bool, bus);
+        QFETCH(bool, trayAtStart);
+        std::unique_ptr<testsupport::TPrivateSession> session;
+        std::unique_ptr<testsupport::TFakeTrayWatcher> tray;
+        if (bus) {
+            session = TraySession();
+            if (!session->Ok()) {
+                QSKIP(session->Error.c_str());
+            }
+            tray = std::make_unique<testsupport::TFakeTrayWatcher>(session->Address);
+            if (trayAtStart) {
+                QVERIFY(tray->Start());
+            }
+        }
+        QVERIFY(StartWindow(false));
+        TFormChronara& form = *Form;
+        QCoreApplication::processEvents();
+        if (trayAtStart) {
+            QVERIFY(form.TrayIcon->isVisible());
+            QVERIFY(!form.isVisible());
+            return;
+        }
+        QVERIFY(form.isVisible());
+        QVERIFY(!form.isMinimized());
+        QVERIFY(!form.TrayIcon->isVisible());
+        // The tray menu's commands are the list menu's, over the hint label.
+        QCOMPARE(form.LabelTop->contextMenuPolicy(), Qt::CustomContextMenu);
+        for (QAction* a : form.PopupMenu1->actions()) {
+            QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
+        }
+        // Minimised, the window stays on the taskbar.
+        form.showMinimized();
+        QTRY_VERIFY(form.isMinimized());
+        QCoreApplication::processEvents();
+        QVERIFY(form.isVisible());
+        form.showNormal();
+        QTRY_VERIFY(!form.isMinimized());
+        if (bus) {
+            // A panel with a tray starts after the program.
+            QVERIFY(tray->Start());
+            QTRY_VERIFY(form.TrayIcon->isVisible());
+            QVERIFY(form.isVisible());
+            QVERIFY(form.TrayIcon->SystemIcon() != nullptr);
+            QCOMPARE(form.TrayIcon->SystemIcon()->toolTip(), form.TrayIcon->toolTip());
+            QCOMPARE(form.TrayIcon->SystemIcon()->contextMenu(), form.PopupMenu1);
+            // From now on minimising goes into the tray.
+            form.showMinimized();
+            QTRY_VERIFY(!form.isVisible());
+        }
+    }
+
+    // Starting the program again brings the running copy's window to the
+    // front: out of the tray, or back from the taskbar.
+    void aLaterStartBringsTheWindowToTheFront_data() {
+        QTest::addColumn<bool>("minimised");
+        QTest::newRow("hidden") << false;
+        QTest::newRow("minimised") << true;
+    }
+    void aLaterStartBringsTheWindowToTheFront() {
+        QFETCH(bool, minimised);
+        QTemporaryDir runtime;
+        QVERIFY(runtime.isValid());
+        const platform::TSingleInstance instance(app::ApplicationTitle.toStdString(),
+                                                 runtime.path().toStdString());
+        QVERIFY(instance.IsFirst());
+        QVERIFY(StartWindow(false));
+        TFormChronara& form = *Form;
+        const auto laterStarts = app::BringToFrontOnLaterStarts(instance, form);
+        QVERIFY(laterStarts->Listening());
+        if (minimised) {
+            form.showMinimized();
+            QTRY_VERIFY(form.isMinimized());
+        } else {
+            form.ApplicationEventsMinimize();
+            form.hide();
+        }
+        // The program started again, by the same user.
+        QProcess second;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        second.setProcessEnvironment(env);
+        second.start(QStringLiteral(CHRONARA_BIN_DIR "/chronara-window"), {});
+        QVERIFY(second.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(second.state() == QProcess::NotRunning, 10000);
+        QCOMPARE(second.exitCode(), 0);
+        QTRY_VERIFY(form.isVisible() && !form.isMinimized());
+        QVERIFY(form.TBAddLocation->isEnabled());
     }
 
     void mapMenuTwinsFollowTheirMasters() {

@@ -136,6 +136,50 @@ private slots:
         QCOMPARE(Form->ShowSM1->isChecked(), v.ShowSM);
     }
 
+    // The session's autostart entry of the program's former desktop name
+    // ("chronara.desktop") becomes one of the reverse-domain name when the
+    // window starts, so the session starts the program once and the options
+    // show the entry; one of the new name already there is kept as it is.
+    void anAutostartEntryOfTheFormerNameIsTakenOver_data() {
+        QTest::addColumn<bool>("newAlreadyThere");
+        QTest::newRow("old entry only") << false;
+        QTest::newRow("both entries") << true;
+    }
+    void anAutostartEntryOfTheFormerNameIsTakenOver() {
+        QFETCH(bool, newAlreadyThere);
+        const QString folder = World->ConfigHome() + QStringLiteral("/autostart/");
+        QVERIFY(QDir().mkpath(folder));
+        const QString former = folder + QStringLiteral("chronara.desktop");
+        const QString present = folder + QStringLiteral("io.github.chronara.Chronara.desktop");
+        auto write = [](const QString& path, const QByteArray& text) {
+            QFile file(path);
+            return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+        };
+        QVERIFY(write(former, "[Desktop Entry]\nType=Application\nIcon=chronara\n"
+                              "Exec=/opt/old/chronara\n"));
+        const QByteArray mine = "[Desktop Entry]\nType=Application\nExec=/home/me/chronara\n";
+        if (newAlreadyThere) {
+            QVERIFY(write(present, mine));
+        }
+        QVERIFY(OpenWindow());
+        QVERIFY(!QFile::exists(former));
+        QFile entry(present);
+        QVERIFY(entry.open(QIODevice::ReadOnly));
+        const QByteArray text = entry.readAll();
+        if (newAlreadyThere) {
+            QCOMPARE(text, mine);
+        } else {
+            QVERIFY2(text.contains("\nIcon=io.github.chronara.Chronara\n"), text.constData());
+            QVERIFY2(text.contains("\nExec=" +
+                                   QFile::encodeName(Form->OptionsDialog->AutostartProgram) + "\n"),
+                     text.constData());
+        }
+        // The options show the entry.
+        Form->OptionsDialog->FormShow();
+        QVERIFY(Form->OptionsDialog->findChild<QCheckBox*>(QStringLiteral("CheckBoxAutostart"))
+                    ->isChecked());
+    }
+
     void singleModeComesBack() {
         QVERIFY(OpenWindow());
         Form->Locations->AddLocation(QStringLiteral("Kolkata"), "Asia/Kolkata", 22.57, 88.36);

@@ -34,7 +34,8 @@ std::string ExecLine(const std::string& entry) {
 TEST(Autostart, TheEntryIsWrittenAndRemovedAndItsPresenceIsTheState) {
     TempDir dir;
     const QString config = Q(dir.Path / "config");
-    const fs::path entry = dir.Path / "config" / "autostart" / "chronara.desktop";
+    const fs::path entry =
+        dir.Path / "config" / "autostart" / "io.github.chronara.Chronara.desktop";
     EXPECT_EQ(platform::AutostartEntryPath(config), Q(entry));
     EXPECT_FALSE(platform::AutostartEnabled(config));
 
@@ -67,9 +68,10 @@ TEST(Autostart, FollowsXdgConfigHome) {
     const char* old = std::getenv("XDG_CONFIG_HOME");
     const std::string saved = old ? old : "";
     setenv("XDG_CONFIG_HOME", dir.Path.c_str(), 1);
-    EXPECT_EQ(platform::AutostartEntryPath(), Q(dir.Path / "autostart" / "chronara.desktop"));
+    EXPECT_EQ(platform::AutostartEntryPath(),
+              Q(dir.Path / "autostart" / "io.github.chronara.Chronara.desktop"));
     platform::SetAutostart(true, "/usr/bin/chronara");
-    EXPECT_TRUE(fs::exists(dir.Path / "autostart" / "chronara.desktop"));
+    EXPECT_TRUE(fs::exists(dir.Path / "autostart" / "io.github.chronara.Chronara.desktop"));
     EXPECT_TRUE(platform::AutostartEnabled());
     platform::SetAutostart(false, {});
     EXPECT_FALSE(platform::AutostartEnabled());
@@ -123,7 +125,8 @@ TEST(Autostart, TheEntryPassesTheDesktopFileValidator) {
     }
     TempDir dir;
     platform::SetAutostart(true, R"(/home/Ann Lee/$x "100%"/chronara)", Q(dir.Path));
-    const std::string entry = (dir.Path / "autostart" / "chronara.desktop").string();
+    const std::string entry =
+        (dir.Path / "autostart" / "io.github.chronara.Chronara.desktop").string();
     EXPECT_EQ(std::system(("desktop-file-validate '" + entry + "'").c_str()), 0);
 }
 #endif
