@@ -20,6 +20,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -197,7 +198,7 @@ void TFormChronara::CreateLayout() {
     auto* paintLayout = new QVBoxLayout(PanelPaintBox);
     paintLayout->setContentsMargins(1, 1, 1, 1);
     PaintBox = new TMapWidget(PanelPaintBox);
-    PaintBox->setAccessibleName(TranslateMessage(QString::fromUtf8(strings::WorldMap)));
+    PaintBox->setAccessibleName(QStringLiteral("World map"));
     PaintBox->setContextMenuPolicy(Qt::CustomContextMenu);
     paintLayout->addWidget(PaintBox);
     mapRow->addWidget(PanelPaintBox, 1);
@@ -227,6 +228,13 @@ void TFormChronara::CreateLayout() {
     ToolBar->addSeparator();
     TBOptions = button("TBOptions", QStringLiteral("Options"), 4, MIOptions);
     TBAbout = button("TBAbout", QStringLiteral("About"), 3, MIAbout);
+    // The button that offers the buttons a short window has no room for.
+    for (auto* more : ToolBar->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly)) {
+        if (more->defaultAction() == nullptr) {
+            more->setAccessibleName(QStringLiteral("More Buttons"));
+            more->setToolTip(QStringLiteral("More Buttons"));
+        }
+    }
     mapRow->addWidget(ToolBar);
     clientColumn->addLayout(mapRow, 1);
 
