@@ -3,6 +3,7 @@
 #include "app/LocaleText.h"
 #include "app/MapComposer.h"
 #include "app/Messages.h"
+#include "app/StatusPanel.h"
 #include "app/StringTable.h"
 #include "app/Translation.h"
 #include "app/UnitAboutBox.h"
@@ -232,7 +233,7 @@ void TFormChronara::ConnectParts() {
 }
 
 void TFormChronara::SetStatusPanel(int n, const QString& text) {
-    StatusPanels[static_cast<std::size_t>(n)]->setText(text);
+    StatusPanels[static_cast<std::size_t>(n)]->SetText(text);
 }
 
 QString TFormChronara::StatusPanelText(int n) const {

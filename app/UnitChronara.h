@@ -41,6 +41,7 @@ class TMomentControl;
 class TMapComposer;
 class TMomentShadow;
 class TShownMoment;
+class TStatusPanel;
 class Toptions;
 class TWindowSettings;
 class TWizard1;
@@ -268,7 +269,7 @@ private:
         }
     }
 
-    std::array<QLabel*, 8> StatusPanels{};
+    std::array<TStatusPanel*, 8> StatusPanels{};
     TStartOptions Options;
     // The last errors shown of the map rebuild and of the solar library.
     TRepeatedErrors RebuildErrors;

@@ -6,6 +6,7 @@
 #include "app/Accessibility.h"
 #include "app/Icons.h"
 #include "app/Messages.h"
+#include "app/StatusPanel.h"
 #include "app/StringTable.h"
 #include "app/Translation.h"
 
@@ -270,11 +271,11 @@ void TFormChronara::CreateStatusBar() {
         QStringLiteral("SR = Sunrise; SS = Sunset; DL = Daylength; SA = Sun Angle"));
     StatusBar->setSizeGripEnabled(false);
     // Each read-out panel is as wide as its widest text; the first panel (the
-    // place's name, the hints) takes the rest of the bar.
+    // place's name, the hints) takes the rest of the bar. In a window too
+    // narrow for them the panels shorten their texts rather than widen the bar.
     for (int i = 0; i < 8; ++i) {
-        auto* panel = new QLabel(StatusBar);
+        auto* panel = new TStatusPanel(StatusBar);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         const QFontMetrics metrics = panel->fontMetrics();
         int textWidth = 0;
         for (const QString& text : WidestStatusTexts(i)) {
@@ -283,19 +284,19 @@ void TFormChronara::CreateStatusBar() {
         // The frame on both sides and the label's indent of half an "x" each.
         const int width =
             textWidth + 2 * panel->frameWidth() + metrics.horizontalAdvance(QLatin1Char('x')) + 2;
-        if (i == 0) {
-            panel->setMinimumWidth(width);
-        } else {
-            panel->setFixedWidth(width);
+        panel->SetPreferredWidth(width);
+        if (i != 0) {
+            panel->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
         }
         StatusBar->addWidget(panel, i == 0 ? 1 : 0);
         StatusPanels[static_cast<std::size_t>(i)] = panel;
     }
     setStatusBar(StatusBar);
     SetStatusPanel(0, QStringLiteral("Use left Button to pan!"));
-    // The window starts wide enough for every panel, and can be narrowed below it.
-    const int wanted = StatusBar->minimumSizeHint().width();
-    StatusPanels[0]->setMinimumWidth(0);
+    // The window starts wide enough for every panel, and can be narrowed below
+    // it; from then on the first panel has what the others leave.
+    const int wanted = StatusBar->sizeHint().width();
+    StatusPanels[0]->SetPreferredWidth(0);
 
     resize(std::max(556, wanted), 468);
     setMinimumWidth(320);
