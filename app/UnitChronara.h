@@ -78,6 +78,9 @@ public:
     QStatusBar* StatusBar = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QMenu* PopupMenu2 = nullptr;
+    // The places of the map menu, behind "E&xit" and a separator.
+    QAction* CityPopupBreak = nullptr;
+    QMenu* CityPopupMenu = nullptr;
     QSystemTrayIcon* TrayIcon = nullptr;
     QTimer* Timer = nullptr;
 

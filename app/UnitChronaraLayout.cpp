@@ -136,6 +136,17 @@ void TFormChronara::CreateMenus() {
     PopupMenu2->addAction(TranspDesk);
     PopupMenu2->addSeparator();
     PopupMenu2->addAction(Shutdown2);
+    // The places near the pointer, filled at each opening. A menu here has no
+    // column break, so they open beside the menu as a column of their own
+    // rather than lengthen it past the screen.
+    CityPopupBreak = PopupMenu2->addSeparator();
+    CityPopupBreak->setObjectName(QStringLiteral("CityPopupBreak"));
+    CityPopupMenu = new QMenu(QStringLiteral("Places Nearby"), PopupMenu2);
+    CityPopupMenu->setObjectName(QStringLiteral("CityPopupMenu"));
+    PopupMenu2->addMenu(CityPopupMenu)->setObjectName(QStringLiteral("CityPopups"));
+    // Shown once an opening finds places.
+    CityPopupBreak->setVisible(false);
+    CityPopupMenu->menuAction()->setVisible(false);
 }
 
 void TFormChronara::CreateLayout() {

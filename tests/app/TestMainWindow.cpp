@@ -109,7 +109,7 @@ private slots:
                  QStringLiteral("AddLocationWizard1 - MIZoomIn MIZoomOut N4 - "
                                 "PISetDesktopIconTextColor MIOptions MIAbout - MultiMode "
                                 "AddLocationsoverMap1 ShowMap1 ShowSM1 ShowClock ShowClouds - "
-                                "Stayontop1 Wallpaper TranspDesk - Shutdown2"));
+                                "Stayontop1 Wallpaper TranspDesk - Shutdown2 - CityPopups"));
         for (const char* checked : {"PIShowMap", "ShowMap1", "ShowSM1", "MultiMode"}) {
             QVERIFY2(FindAction(&form, checked)->isChecked(), checked);
         }
