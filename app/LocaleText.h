@@ -4,10 +4,16 @@
 
 #include "kiv/KivText.h"
 
+#include <QCollator>
+
 namespace app {
 
-// Compares two UTF-8 names in the order of the user's locale, letter case
-// ignored (in the C locale: by code point, letter case ignored).
+// The order of names in the user's locale, letter case ignored; in the C
+// locale, which has no alphabet, Unicode's default order. Every list of names
+// (the wizard's, the map menu's places) sorts with it.
+QCollator NameCollator();
+
+// Compares two UTF-8 names with NameCollator().
 kiv::TTextCompare LocaleCompare();
 
 } // namespace app

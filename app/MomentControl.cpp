@@ -8,8 +8,6 @@
 #include <QToolButton>
 #include <QWheelEvent>
 
-#include <utility>
-
 namespace app {
 
 namespace {
@@ -88,14 +86,11 @@ TMomentControl::TMomentControl(TShownMoment& moment, QWidget* parent)
     NowButton->setObjectName(QStringLiteral("TBNow"));
     NowButton->setDefaultAction(MINow);
     NowButton->setFocusPolicy(Qt::NoFocus);
-    NowButton->setAccessibleName(QStringLiteral("Now"));
     row->addWidget(NowButton);
 
     connect(Slider, &QSlider::valueChanged, this, &TMomentControl::SliderMoved);
     // Pressing the slider or the field counts as using the control.
     connect(Slider, &QSlider::sliderPressed, this, [this] { Moment.Touch(); });
-    // Only the user's changes reach here: the control's own are blocked.
-    connect(Edit, &QDateTimeEdit::dateTimeChanged, this, [this] { EditChanged = true; });
     connect(Edit, &QDateTimeEdit::editingFinished, this, &TMomentControl::EditFinished);
     connect(MINow, &QAction::triggered, this, &TMomentControl::NowClick);
     connect(&Moment, &TShownMoment::Changed, this, &TMomentControl::Synchronise);
@@ -115,7 +110,9 @@ void TMomentControl::SliderMoved(int steps) {
 }
 
 void TMomentControl::EditFinished() {
-    if (!std::exchange(EditChanged, false)) {
+    // Enter re-reads the field even when nothing was typed: only a value
+    // other than the one the control put there is a moment picked.
+    if (Edit->dateTime() == FieldValue) {
         // Left without a change: what is shown stays, the present live.
         return;
     }
@@ -156,15 +153,19 @@ void TMomentControl::Synchronise() {
             Slider->setValue(0);
         }
     }
-    if (Edit->hasFocus() && present) {
-        // The user is typing: the field is theirs until they finish.
+    // A return to the present ("Now", ten idle minutes, the map hidden)
+    // replaces whatever the field holds, typed text included.
+    const bool cameBack = present && !ShownPresent;
+    ShownPresent = present;
+    if (Edit->hasFocus() && present && !cameBack) {
+        // The user is typing: the field is theirs until they finish; the
+        // clock's minutes do not overwrite it.
         return;
     }
-    const QDateTime shown = ToFieldValue(MachineLocalAt(Moment.Utc()));
-    if (Edit->dateTime() != shown) {
+    FieldValue = ToFieldValue(MachineLocalAt(Moment.Utc()));
+    if (Edit->dateTime() != FieldValue) {
         const QSignalBlocker block(Edit);
-        Edit->setDateTime(shown);
-        EditChanged = false;
+        Edit->setDateTime(FieldValue);
     }
 }
 

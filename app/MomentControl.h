@@ -10,6 +10,7 @@
 
 #include "kiv/KivDateTime.h"
 
+#include <QDateTime>
 #include <QSlider>
 #include <QWidget>
 
@@ -52,7 +53,8 @@ public:
 
     // Follows the moment shown: the slider's position, the field's text, and
     // whether "Now" can be used. While the present is shown the field follows
-    // the clock, minute by minute, unless the user is typing in it.
+    // the clock, minute by minute, unless the user is typing in it; coming
+    // back to the present always shows the present in the field.
     void Synchronise();
 
 private:
@@ -65,8 +67,10 @@ private:
     // slider's middle then shows the present itself).
     kiv::TDateTime Anchor = 0;
     bool AnchorIsPresent = true;
-    // The user changed the field since its text was last set.
-    bool EditChanged = false;
+    // The value the control last put into the field.
+    QDateTime FieldValue;
+    // Whether the present was shown when the control last followed the moment.
+    bool ShownPresent = true;
 };
 
 } // namespace app

@@ -58,7 +58,6 @@ inline constexpr const char* LocalSunTimes = "sunrise %1, sunset %2 local time";
 inline constexpr const char* NoSunriseSunset = "no sunrise or sunset today";
 
 // What a screen reader reads.
-inline constexpr const char* WorldMap = "World map";
 inline constexpr const char* LocationsName = "Locations";
 inline constexpr const char* SpokenSunAngle = "sun angle %1 degrees";
 inline constexpr const char* NearestPlace = "Nearest place";
@@ -74,8 +73,6 @@ inline constexpr const char* Degrees = "%1 degrees";
 inline constexpr const char* NoneToday = "none today";
 inline constexpr const char* Unknown = "unknown";
 inline constexpr const char* MoreThanADay = "more than 24 hours";
-inline constexpr const char* CitySearch = "Find a city";
-inline constexpr const char* ZoneSearch = "Find a time zone";
 
 inline constexpr std::array All = {About,
                                    PercentUsed,
@@ -107,7 +104,6 @@ inline constexpr std::array All = {About,
                                    NoRuleKnown,
                                    LocalSunTimes,
                                    NoSunriseSunset,
-                                   WorldMap,
                                    LocationsName,
                                    SpokenSunAngle,
                                    NearestPlace,
@@ -122,8 +118,6 @@ inline constexpr std::array All = {About,
                                    Degrees,
                                    NoneToday,
                                    Unknown,
-                                   MoreThanADay,
-                                   CitySearch,
-                                   ZoneSearch};
+                                   MoreThanADay};
 
 } // namespace app::strings

@@ -76,6 +76,13 @@ void VisitAction(QAction* a, const QString& s, const TTextVisitor& v) {
     Visit(v, s, text, [a](const QString& t) { a->setText(t); });
 }
 
+// What a screen reader reads of a control, where the program names it.
+void VisitAccessibleTexts(QWidget* w, const QString& s, const TTextVisitor& v) {
+    Visit(v, s, w->accessibleName(), [w](const QString& t) { w->setAccessibleName(t); });
+    Visit(v, s, w->accessibleDescription(),
+          [w](const QString& t) { w->setAccessibleDescription(t); });
+}
+
 void VisitHeader(QTreeWidgetItem* header, const QString& s, const TTextVisitor& v) {
     for (int c = 0; header != nullptr && c < header->columnCount(); ++c) {
         Visit(v, s, header->text(c), [&](const QString& t) { header->setText(c, t); });
@@ -94,6 +101,10 @@ void VisitObject(QObject* o, const QString& s, const TTextVisitor& v) {
     auto* w = qobject_cast<QWidget*>(o);
     if (w == nullptr) {
         return;
+    }
+    // The scroll buttons of a tab bar are Qt's own, named by Qt's translations.
+    if (qobject_cast<QTabBar*>(w->parentWidget()) == nullptr) {
+        VisitAccessibleTexts(w, s, v);
     }
     if (auto* b = qobject_cast<QToolButton*>(w); b != nullptr && b->defaultAction() != nullptr) {
         return; // shows its action's texts
@@ -209,6 +220,7 @@ void WalkTexts(QWidget* window, const TTextVisitor& visit) {
     Visit(visit, section, window->windowTitle(),
           [window](const QString& t) { window->setWindowTitle(t); });
     Visit(visit, section, window->toolTip(), [window](const QString& t) { window->setToolTip(t); });
+    VisitAccessibleTexts(window, section, visit);
     WalkChildren(window, section, visit);
 }
 

@@ -36,8 +36,9 @@ QString TranslatedTitle();
 QString SectionOf(const QObject* window);
 
 // Visits every translatable text of a window and the components it owns:
-// captions, texts and hints of controls, captions and hints of menu items and
-// actions, list column captions, combo-box items and tab captions. The visitor
+// captions, texts and hints of controls, the names and descriptions given to
+// screen readers, captions and hints of menu items and actions, list column
+// captions, combo-box items and tab captions. The visitor
 // returns the text to put in its place. Dialogs and main windows among the
 // children are left to translate themselves.
 using TTextVisitor = std::function<QString(const QString& section, const QString& text)>;

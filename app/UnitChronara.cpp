@@ -3,6 +3,7 @@
 #include "app/LocaleText.h"
 #include "app/MapComposer.h"
 #include "app/Messages.h"
+#include "app/StatusPanel.h"
 #include "app/StringTable.h"
 #include "app/Translation.h"
 #include "app/TrayIcon.h"
@@ -232,7 +233,7 @@ void TFormChronara::ConnectParts() {
 }
 
 void TFormChronara::SetStatusPanel(int n, const QString& text) {
-    StatusPanels[static_cast<std::size_t>(n)]->setText(text);
+    StatusPanels[static_cast<std::size_t>(n)]->SetText(text);
 }
 
 QString TFormChronara::StatusPanelText(int n) const {
@@ -544,29 +545,25 @@ void TFormChronara::MultiModeClick() {
 
 void TFormChronara::PopupMenu2Popup() {
     // The place items of the last opening go first.
-    const QList<QAction*> items = PopupMenu2->actions();
-    for (qsizetype i = items.indexOf(Shutdown2) + 1; i > 0 && i < items.size(); ++i) {
-        PopupMenu2->removeAction(items[i]);
-        delete items[i];
+    const QList<QAction*> items = CityPopupMenu->actions();
+    for (QAction* item : items) {
+        CityPopupMenu->removeAction(item);
+        delete item;
     }
     const std::vector<int> order = kiv::ZoneDB.PlaceMenuOrder(LocaleCompare());
-    if (order.empty()) {
-        return;
-    }
-    // Menus here have no column break: a separator sets the places apart.
-    QAction* bar = PopupMenu2->addSeparator();
-    bar->setObjectName(QStringLiteral("CityPopupBreak"));
+    CityPopupBreak->setVisible(!order.empty());
+    CityPopupMenu->menuAction()->setVisible(!order.empty());
     for (const int index : order) {
         QString caption =
             QString::fromStdString(kiv::ZoneDB.Places[static_cast<std::size_t>(index)].Name);
         caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
-        auto* item = new QAction(caption, PopupMenu2);
+        auto* item = new QAction(caption, CityPopupMenu);
         item->setObjectName(QStringLiteral("CityPopup"));
         item->setData(index);
         // CityPopupClick: the place is added.
         connect(item, &QAction::triggered, this,
                 [this, index] { Guarded([&] { Locations->AddPlace(index); }); });
-        PopupMenu2->addAction(item);
+        CityPopupMenu->addAction(item);
     }
 }
 

@@ -41,6 +41,7 @@ class TMomentControl;
 class TMapComposer;
 class TMomentShadow;
 class TShownMoment;
+class TStatusPanel;
 class TTrayIcon;
 class Toptions;
 class TWindowSettings;
@@ -81,6 +82,9 @@ public:
     QStatusBar* StatusBar = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QMenu* PopupMenu2 = nullptr;
+    // The places of the map menu, behind "E&xit" and a separator.
+    QAction* CityPopupBreak = nullptr;
+    QMenu* CityPopupMenu = nullptr;
     TTrayIcon* TrayIcon = nullptr;
     QTimer* Timer = nullptr;
 
@@ -268,7 +272,7 @@ private:
         }
     }
 
-    std::array<QLabel*, 8> StatusPanels{};
+    std::array<TStatusPanel*, 8> StatusPanels{};
     TStartOptions Options;
     // The last errors shown of the map rebuild and of the solar library.
     TRepeatedErrors RebuildErrors;

@@ -6,6 +6,7 @@
 #include "app/Accessibility.h"
 #include "app/Icons.h"
 #include "app/Messages.h"
+#include "app/StatusPanel.h"
 #include "app/StringTable.h"
 #include "app/Translation.h"
 #include "app/TrayIcon.h"
@@ -20,6 +21,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -134,6 +136,17 @@ void TFormChronara::CreateMenus() {
     PopupMenu2->addAction(TranspDesk);
     PopupMenu2->addSeparator();
     PopupMenu2->addAction(Shutdown2);
+    // The places near the pointer, filled at each opening. A menu here has no
+    // column break, so they open beside the menu as a column of their own
+    // rather than lengthen it past the screen.
+    CityPopupBreak = PopupMenu2->addSeparator();
+    CityPopupBreak->setObjectName(QStringLiteral("CityPopupBreak"));
+    CityPopupMenu = new QMenu(QStringLiteral("Places Nearby"), PopupMenu2);
+    CityPopupMenu->setObjectName(QStringLiteral("CityPopupMenu"));
+    PopupMenu2->addMenu(CityPopupMenu)->setObjectName(QStringLiteral("CityPopups"));
+    // Shown once an opening finds places.
+    CityPopupBreak->setVisible(false);
+    CityPopupMenu->menuAction()->setVisible(false);
 }
 
 void TFormChronara::CreateLayout() {
@@ -197,7 +210,7 @@ void TFormChronara::CreateLayout() {
     auto* paintLayout = new QVBoxLayout(PanelPaintBox);
     paintLayout->setContentsMargins(1, 1, 1, 1);
     PaintBox = new TMapWidget(PanelPaintBox);
-    PaintBox->setAccessibleName(TranslateMessage(QString::fromUtf8(strings::WorldMap)));
+    PaintBox->setAccessibleName(QStringLiteral("World map"));
     PaintBox->setContextMenuPolicy(Qt::CustomContextMenu);
     paintLayout->addWidget(PaintBox);
     mapRow->addWidget(PanelPaintBox, 1);
@@ -227,6 +240,13 @@ void TFormChronara::CreateLayout() {
     ToolBar->addSeparator();
     TBOptions = button("TBOptions", QStringLiteral("Options"), 4, MIOptions);
     TBAbout = button("TBAbout", QStringLiteral("About"), 3, MIAbout);
+    // The button that offers the buttons a short window has no room for.
+    for (auto* more : ToolBar->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly)) {
+        if (more->defaultAction() == nullptr) {
+            more->setAccessibleName(QStringLiteral("More Buttons"));
+            more->setToolTip(QStringLiteral("More Buttons"));
+        }
+    }
     mapRow->addWidget(ToolBar);
     clientColumn->addLayout(mapRow, 1);
 
@@ -262,11 +282,11 @@ void TFormChronara::CreateStatusBar() {
         QStringLiteral("SR = Sunrise; SS = Sunset; DL = Daylength; SA = Sun Angle"));
     StatusBar->setSizeGripEnabled(false);
     // Each read-out panel is as wide as its widest text; the first panel (the
-    // place's name, the hints) takes the rest of the bar.
+    // place's name, the hints) takes the rest of the bar. In a window too
+    // narrow for them the panels shorten their texts rather than widen the bar.
     for (int i = 0; i < 8; ++i) {
-        auto* panel = new QLabel(StatusBar);
+        auto* panel = new TStatusPanel(StatusBar);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         const QFontMetrics metrics = panel->fontMetrics();
         int textWidth = 0;
         for (const QString& text : WidestStatusTexts(i)) {
@@ -275,19 +295,19 @@ void TFormChronara::CreateStatusBar() {
         // The frame on both sides and the label's indent of half an "x" each.
         const int width =
             textWidth + 2 * panel->frameWidth() + metrics.horizontalAdvance(QLatin1Char('x')) + 2;
-        if (i == 0) {
-            panel->setMinimumWidth(width);
-        } else {
-            panel->setFixedWidth(width);
+        panel->SetPreferredWidth(width);
+        if (i != 0) {
+            panel->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
         }
         StatusBar->addWidget(panel, i == 0 ? 1 : 0);
         StatusPanels[static_cast<std::size_t>(i)] = panel;
     }
     setStatusBar(StatusBar);
     SetStatusPanel(0, QStringLiteral("Use left Button to pan!"));
-    // The window starts wide enough for every panel, and can be narrowed below it.
-    const int wanted = StatusBar->minimumSizeHint().width();
-    StatusPanels[0]->setMinimumWidth(0);
+    // The window starts wide enough for every panel, and can be narrowed below
+    // it; from then on the first panel has what the others leave.
+    const int wanted = StatusBar->sizeHint().width();
+    StatusPanels[0]->SetPreferredWidth(0);
 
     resize(std::max(556, wanted), 468);
     setMinimumWidth(320);

@@ -1,5 +1,7 @@
 #include "app/WizardParts.h"
 
+#include "app/LocaleText.h"
+
 #include <QCollator>
 #include <QFont>
 #include <QLabel>
@@ -35,15 +37,7 @@ QLabel* MakeWizardHeading(const QString& text, QWidget* parent) {
 }
 
 void SortIgnoringCase(QStringList& names) {
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    if (collator.locale().language() == QLocale::C) {
-        // The C locale's sort keys keep letter case: compare names directly.
-        std::stable_sort(
-            names.begin(), names.end(),
-            [&collator](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
-        return;
-    }
+    const QCollator collator = NameCollator();
     // Sort keys once per name: far cheaper than collating every comparison.
     std::vector<std::pair<QCollatorSortKey, qsizetype>> keyed;
     keyed.reserve(static_cast<std::size_t>(names.size()));

@@ -19,8 +19,8 @@ QPixmap WizardPicture();
 // The heading of a wizard page: Verdana, 16 pixels, bold.
 QLabel* MakeWizardHeading(const QString& text, QWidget* parent);
 
-// Sorts names in the user's locale's order with letter case ignored; names
-// that compare equal keep their order.
+// Sorts names in the order of NameCollator() (the user's alphabet, letter
+// case ignored); names that compare equal keep their order.
 void SortIgnoringCase(QStringList& names);
 
 // Makes a list show its selection in the same colours when it is not focused.

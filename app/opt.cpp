@@ -13,7 +13,6 @@
 #include <QColorDialog>
 #include <QEvent>
 #include <QFontDatabase>
-#include <QMouseEvent>
 
 #include <algorithm>
 #include <limits>
@@ -31,15 +30,17 @@ QFont PreviewFont() {
     return font;
 }
 
-// The colour-label look: blue and underlined while the pointer is over it,
-// else the window-text colour.
-void SetLabelHover(QLabel* label, bool hover) {
+// The colour choosers look like labels that turn into links under the
+// pointer: blue and underlined while it is over one, else the window-text
+// colour. They are flat buttons, so the keyboard reaches and presses them.
+void SetLabelHover(QPushButton* label, bool hover) {
     QFont font = label->font();
     font.setUnderline(hover);
     label->setFont(font);
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText,
-                     hover ? ColorOfWord(0xFF0000u) : ColorOfWord(WindowTextColor, QPalette()));
+    const QColor color = hover ? ColorOfWord(0xFF0000u) : ColorOfWord(WindowTextColor, QPalette());
+    palette.setColor(QPalette::ButtonText, color);
+    palette.setColor(QPalette::WindowText, color);
     label->setPalette(palette);
 }
 
@@ -50,10 +51,15 @@ Toptions::Toptions(TSettingsHost& host, QWidget* parent, const QString& storeDir
     Form->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     Form->Panel2->setFont(PreviewFont());
-    for (QLabel* label : {Form->Label3, Form->Label4}) {
+    for (QPushButton* label : {Form->Label3, Form->Label4}) {
         label->setCursor(Qt::PointingHandCursor);
         label->installEventFilter(this);
     }
+    connect(Form->Label3, &QPushButton::clicked, this, [this] { Label3Click(); });
+    connect(Form->Label4, &QPushButton::clicked, this, [this] { Label4Click(); });
+    // The cloud settings are kept but not offered: their group is out of
+    // sight, and hidden it takes no keyboard focus either.
+    Form->GroupBox4->hide();
     ColorDialog1 = new QColorDialog(this);
     ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));
     ShowModal = [](QDialog& dialog) { return dialog.exec(); };
@@ -155,6 +161,12 @@ bool Toptions::ReadInteger(QLineEdit* edit, int& value) {
     return true;
 }
 
+int Toptions::IntegerOr(const QLineEdit* edit, int kept) {
+    bool ok = false;
+    const int v = edit->text().trimmed().toInt(&ok);
+    return ok ? v : kept;
+}
+
 void Toptions::ButtonOKClick() {
     TSettingsValues v = Host.Values();
     // Every number is checked before anything is applied.
@@ -173,9 +185,10 @@ void Toptions::ButtonOKClick() {
         Form->LabeledEdit1->selectAll();
         return;
     }
-    if (!ReadInteger(Form->Edit2, intensity) || !ReadInteger(Form->LabeledEdit3, port)) {
-        return;
-    }
+    // The cloud fields are out of sight, so never the subject of a message: a
+    // text in them that is no number keeps the value it stands for.
+    intensity = IntegerOr(Form->Edit2, v.CloudIntensity);
+    port = IntegerOr(Form->LabeledEdit3, v.ProxyPort);
     // Minutes to seconds, kept within what the interval can hold.
     v.SMUpdate = static_cast<int>(std::clamp<qint64>(
         qint64(minutes) * 60, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
@@ -247,24 +260,9 @@ void Toptions::Label4Click() {
 }
 
 bool Toptions::eventFilter(QObject* watched, QEvent* event) {
-    auto* label = qobject_cast<QLabel*>(watched);
-    if (label && (label == Form->Label3 || label == Form->Label4)) {
-        switch (event->type()) {
-        case QEvent::Enter:
-            SetLabelHover(label, true);
-            break;
-        case QEvent::Leave:
-            SetLabelHover(label, false);
-            break;
-        case QEvent::MouseButtonRelease:
-            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
-                label->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
-                label == Form->Label3 ? Label3Click() : Label4Click();
-                return true;
-            }
-            break;
-        default:
-            break;
+    if (watched == Form->Label3 || watched == Form->Label4) {
+        if (event->type() == QEvent::Enter || event->type() == QEvent::Leave) {
+            SetLabelHover(static_cast<QPushButton*>(watched), event->type() == QEvent::Enter);
         }
     }
     return QDialog::eventFilter(watched, event);

@@ -56,8 +56,8 @@ public:
 
     // Handlers, named after their component and event.
     void FormShow();
-    // Checks every number first; the first bad one is reported, focused, and
-    // nothing is applied. Otherwise applies, saves and accepts.
+    // Checks the numbers shown first; the first bad one is reported, focused,
+    // and nothing is applied. Otherwise applies, saves and accepts.
     void ButtonOKClick();
     void Label3Click();
     void Label4Click();
@@ -84,6 +84,8 @@ private:
     bool ChooseColor(QColor& chosen);
     // The integer in an edit, or nothing after telling the user and focusing it.
     bool ReadInteger(QLineEdit* edit, int& value);
+    // The integer in an edit, or the value kept when its text is no integer.
+    static int IntegerOr(const QLineEdit* edit, int kept);
 
     std::unique_ptr<Ui::Toptions> Form;
     TSettingsHost& Host;

@@ -58,8 +58,8 @@ TWizard2::TWizard2(const TWizard1& page1, const kiv::TTimeZone& database, QWidge
     Edit2 = MakeEdit("Edit2", this);
     ListBox2 = MakeList("ListBox2", this);
     // The two searches have no label on screen; screen readers name them.
-    Edit1->setAccessibleName(TranslateMessage(QString::fromUtf8(strings::CitySearch)));
-    Edit2->setAccessibleName(TranslateMessage(QString::fromUtf8(strings::ZoneSearch)));
+    Edit1->setAccessibleName(QStringLiteral("Find a city"));
+    Edit2->setAccessibleName(QStringLiteral("Find a time zone"));
     LabelFinalName = new QLabel(QStringLiteral("Final Name to display: "), this);
     LabelFinalName->setObjectName(QStringLiteral("LabelFinalName"));
     Edit3 = MakeEdit("Edit3", this);

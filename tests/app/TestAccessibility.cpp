@@ -51,7 +51,8 @@ const TNode* Named(const QList<TNode>& nodes, const QString& name) {
     return nullptr;
 }
 
-// The roles a user acts on, which must say what they are (where they show).
+// The roles a user acts on, which must say what they are: hidden ones too, as
+// a screen reader lists them.
 bool IsControl(QAccessible::Role role) {
     static const QList<QAccessible::Role> controls = {
         QAccessible::PushButton, QAccessible::CheckBox,     QAccessible::RadioButton,
@@ -64,7 +65,7 @@ bool IsControl(QAccessible::Role role) {
 QStringList Unnamed(const QList<TNode>& nodes) {
     QStringList unnamed;
     for (const TNode& node : nodes) {
-        if (IsControl(node.Role) && !node.Invisible && node.Name.trimmed().isEmpty()) {
+        if (IsControl(node.Role) && node.Name.trimmed().isEmpty()) {
             unnamed << QStringLiteral("%1 (role %2)").arg(node.ObjectName).arg(int(node.Role));
         }
     }

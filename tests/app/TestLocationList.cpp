@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QEnterEvent>
 #include <QMenu>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
@@ -100,9 +101,20 @@ private:
         Settle();
     }
     // The menu's items behind "E&xit".
-    QList<QAction*> PlaceItems() const {
+    // The map menu's places: the items of the menu behind "E&xit".
+    QMenu* PlaceMenu() const {
         const QList<QAction*> all = Form->PopupMenu2->actions();
-        return all.mid(all.indexOf(Form->Shutdown2) + 1);
+        const QList<QAction*> behind = all.mid(all.indexOf(Form->Shutdown2) + 1);
+        for (QAction* a : behind) {
+            if (a->menu() != nullptr && a->isVisible()) {
+                return a->menu();
+            }
+        }
+        return nullptr;
+    }
+    QList<QAction*> PlaceItems() const {
+        QMenu* places = PlaceMenu();
+        return places != nullptr ? places->actions() : QList<QAction*>();
     }
     void Hover(QWidget* w) {
         QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
@@ -567,21 +579,35 @@ private slots:
         for (int n = 4; n <= 19; ++n) {
             expected << QStringLiteral("Q-%1").arg(n, 2, 10, QLatin1Char('0'));
         }
+        const QRect screen = form.screen()->availableGeometry();
         for (int opening = 0; opening < 2; ++opening) {
-            form.PopupMenu2->popup(QPoint(10, 10));
+            // Opened near the screen's foot, the menu and its places stay on
+            // the screen, and the places do not lengthen it: behind "E&xit"
+            // come a separator and the one item that opens them beside it.
+            form.PopupMenu2->popup(QPoint(10, screen.bottom() - 100));
+            QVERIFY(screen.contains(form.PopupMenu2->geometry()));
+            const QList<QAction*> all = form.PopupMenu2->actions();
+            QCOMPARE(all.size() - all.indexOf(form.Shutdown2), 3);
+            QMenu* places = PlaceMenu();
+            QVERIFY(places != nullptr);
+            form.PopupMenu2->setActiveAction(places->menuAction());
+            QTest::keyClick(form.PopupMenu2, Qt::Key_Right);
+            QTRY_VERIFY(places->isVisible());
+            QVERIFY(screen.contains(places->geometry()));
+            QVERIFY(places->geometry().left() >= form.PopupMenu2->geometry().right() ||
+                    places->geometry().right() <= form.PopupMenu2->geometry().left());
             const QList<QAction*> items = PlaceItems();
             form.PopupMenu2->hide();
-            QCOMPARE(items.size(), 19);
-            QVERIFY(items.front()->isSeparator());
+            QCOMPARE(items.size(), 18);
             QStringList captions;
-            for (QAction* a : items.mid(1)) {
+            for (QAction* a : items) {
                 captions << a->text();
                 QCOMPARE(kiv::ZoneDB.Places[a->data().toUInt()].Name, a->text().toStdString());
             }
             QCOMPARE(captions, expected);
         }
         // Choosing one adds it.
-        PlaceItems()[3]->trigger(); // "Q-04"
+        PlaceItems()[2]->trigger(); // "Q-04"
         QCOMPARE(RowNames(), QStringList({"Q-04, Germany"}));
         QVERIFY(qAbs(form.Locations->Entries()[0].Latitude - 54.1) < 1e-9);
         // Elsewhere the nearest ones change.
@@ -590,7 +616,7 @@ private slots:
         form.PopupMenu2->hide();
         // The farthest go: St. John's and the four northernmost.
         QStringList captions;
-        for (QAction* a : PlaceItems().mid(1)) {
+        for (QAction* a : PlaceItems()) {
             captions << a->text();
         }
         expected = QStringList{"Berlin", "Geelong", "Kolkata", "Melbourne", "Potsdam"};

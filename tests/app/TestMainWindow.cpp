@@ -6,9 +6,11 @@
 #include "app/MapComposer.h"
 
 #include "app/Readouts.h"
+#include "app/Translation.h"
 #include "app/WindowMain.h"
 #include "app/Wiz1.h"
 
+#include <QAccessible>
 #include <QCursor>
 #include <QFile>
 #include <QMenu>
@@ -80,7 +82,10 @@ private:
 
 private slots:
     void init() { StartFixture(); }
-    void cleanup() { EndFixture(); }
+    void cleanup() {
+        EndFixture();
+        app::SetLangTable({});
+    }
 
     void creationStateAndMenus() {
         Open();
@@ -119,7 +124,7 @@ private slots:
                  QStringLiteral("AddLocationWizard1 - MIZoomIn MIZoomOut N4 - "
                                 "PISetDesktopIconTextColor MIOptions MIAbout - MultiMode "
                                 "AddLocationsoverMap1 ShowMap1 ShowSM1 ShowClock ShowClouds - "
-                                "Stayontop1 Wallpaper TranspDesk - Shutdown2"));
+                                "Stayontop1 Wallpaper TranspDesk - Shutdown2 - CityPopups"));
         for (const char* checked : {"PIShowMap", "ShowMap1", "ShowSM1", "MultiMode"}) {
             QVERIFY2(FindAction(&form, checked)->isChecked(), checked);
         }
@@ -758,6 +763,59 @@ private slots:
                          qPrintable(text));
             }
         }
+    }
+
+    // A long place name never widens the status bar past the window: the
+    // first panel shortens it and keeps it whole in its tooltip and in what a
+    // screen reader reads; the read-out panels stay inside the window.
+    void longNamesKeepTheStatusBarInTheWindow_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<int>("width"); // 0: the size the window starts with
+        QTest::newRow("English") << QString() << 0;
+        QTest::newRow("German") << QStringLiteral("de") << 0;
+        QTest::newRow("English, 420 pixels") << QString() << 420;
+        QTest::newRow("German, 420 pixels") << QStringLiteral("de") << 420;
+    }
+    void longNamesKeepTheStatusBarInTheWindow() {
+        QFETCH(QString, language);
+        QFETCH(int, width);
+        TWorldExtras extras;
+        extras.Places = "Kolkata\t-7.3\t72.4\tChagos Archipelago, British Indian Ocean Territory\n";
+        World = std::make_unique<TTestWorld>(extras);
+        if (!language.isEmpty()) {
+            kiv::TLangTable table;
+            QVERIFY(table.LoadFile(CHRONARA_SHIPPED_DATA_DIR "/../lang/" + language.toStdString() +
+                                   "/lang.txt"));
+            app::SetLangTable(std::move(table));
+        }
+        Open();
+        TFormChronara& form = *Form;
+        const QPoint chagos = ViewOf(-7.3, 72.4);
+        Hover(chagos.x(), chagos.y());
+        if (width > 0) {
+            form.resize(width, form.height());
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QCoreApplication::processEvents();
+        QCOMPARE(form.width(), width > 0 ? width : form.width());
+        const QString title = form.StatusPanelText(0);
+        QVERIFY2(title.startsWith(QStringLiteral("Chagos Archipelago, British Indian Ocean")),
+                 qPrintable(title));
+        QVERIFY(form.StatusBar->geometry().right() < form.width());
+        for (int i = 0; i < 8; ++i) {
+            auto* panel =
+                form.StatusBar->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(i));
+            const int right = panel->mapTo(&form, QPoint(panel->width(), 0)).x();
+            QVERIFY2(right <= form.width(), qPrintable(QStringLiteral("panel %1 ends at %2 of %3")
+                                                           .arg(i)
+                                                           .arg(right)
+                                                           .arg(form.width())));
+            QVERIFY2(panel->width() > 0, qPrintable(panel->objectName()));
+        }
+        auto* first = form.StatusBar->findChild<QLabel*>(QStringLiteral("StatusPanel0"));
+        QCOMPARE(first->toolTip(), title);
+        QVERIFY(
+            QAccessible::queryAccessibleInterface(first)->text(QAccessible::Name).contains(title));
     }
 
     void aBadImageLeavesTheZoneDatabaseOn_data() {

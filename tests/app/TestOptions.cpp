@@ -8,6 +8,7 @@
 #include "platform/Registry.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QFile>
@@ -60,6 +61,9 @@ private slots:
     void acceptingUnchangedStoresWholeMinutes();
     void everyNumberIsCheckedFirst_data();
     void everyNumberIsCheckedFirst();
+    void hiddenFieldsAreNeverReported_data();
+    void hiddenFieldsAreNeverReported();
+    void keyboardReachesEveryShownControlInReadingOrder();
     void colourLabels();
     void damagedFileIsKeptAndToldOnce();
     void loadsOnlyOnce();
@@ -176,10 +180,6 @@ void TestOptions::everyNumberIsCheckedFirst_data() {
                                     << "-1024" << width;
     QTest::newRow("width too large") << "LabeledEdit1"
                                      << "16385" << width;
-    QTest::newRow("intensity empty") << "Edit2"
-                                     << "" << notInteger.arg("");
-    QTest::newRow("port a name") << "LabeledEdit3"
-                                 << "http" << notInteger.arg("http");
 }
 
 void TestOptions::everyNumberIsCheckedFirst() {
@@ -209,25 +209,115 @@ void TestOptions::everyNumberIsCheckedFirst() {
     dialog.reject();
 }
 
+// The cloud fields are out of sight: a bad text in one keeps its value and
+// the rest is applied.
+void TestOptions::hiddenFieldsAreNeverReported_data() {
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("intensity empty") << "Edit2"
+                                     << "";
+    QTest::newRow("port a name") << "LabeledEdit3"
+                                 << "http";
+}
+
+void TestOptions::hiddenFieldsAreNeverReported() {
+    QFETCH(QString, edit);
+    QFETCH(QString, text);
+    QTemporaryDir dir;
+    TFakeSettingsHost host;
+    host.V.CloudIntensity = 40;
+    host.V.ProxyPort = 8080;
+    Toptions dialog(host, nullptr, dir.path());
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto* hidden = Find<QLineEdit>(dialog, qPrintable(edit));
+    QVERIFY(!hidden->isVisible());
+    hidden->setText(text);
+    Find<QLineEdit>(dialog, "LabeledEdit2")->setText(QStringLiteral("changed"));
+    TMessages messages;
+    QTest::mouseClick(Find<QPushButton>(dialog, "ButtonOK"), Qt::LeftButton);
+    QCOMPARE(messages.Texts, QStringList());
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(host.V.CloudIntensity, 40);
+    QCOMPARE(host.V.ProxyPort, 8080);
+    QCOMPARE(host.V.Proxy, QStringLiteral("changed"));
+}
+
+// Tab walks the controls shown, as they read, OK included, and never into the
+// hidden cloud fields; the colour choosers are pressed with the space bar.
+void TestOptions::keyboardReachesEveryShownControlInReadingOrder() {
+    QTemporaryDir dir;
+    TFakeSettingsHost host;
+    Toptions dialog(host, nullptr, dir.path());
+    dialog.show();
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QCOMPARE(QApplication::focusWidget(), Find<QWidget>(dialog, "Edit1"));
+    QStringList walked;
+    for (int i = 0; i < 30 && (walked.isEmpty() || walked.back() != "Edit1"); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        walked << QApplication::focusWidget()->objectName();
+    }
+    const QStringList readingOrder = {"LabeledEdit1",
+                                      "CheckBoxAutostart",
+                                      "CheckBox4",
+                                      "CheckBox6",
+                                      "CheckBox5",
+                                      "CheckBox7",
+                                      "Label3",
+                                      "Label4",
+                                      "CheckBox1",
+                                      "CheckBox3",
+                                      "CheckBox2",
+                                      "ButtonOK",
+                                      "qt_tabwidget_tabbar",
+                                      "Edit1"};
+    QCOMPARE(walked, readingOrder);
+
+    int opened = 0;
+    dialog.ShowModal = [&](QDialog& d) {
+        ++opened;
+        static_cast<QColorDialog&>(d).setCurrentColor(QColor(10, 20, 30));
+        return int(QDialog::Accepted);
+    };
+    for (const char* chooser : {"Label3", "Label4"}) {
+        auto* button = Find<QWidget>(dialog, chooser);
+        while (QApplication::focusWidget() != button) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QTest::keyClick(button, Qt::Key_Space);
+    }
+    QCOMPARE(opened, 2);
+    QCOMPARE(dialog.Panel2Color(), app::TColorWord{0x001E140A});
+    QCOMPARE(dialog.Panel2FontColor(), app::TColorWord{0x001E140A});
+    // OK by the keyboard too.
+    while (QApplication::focusWidget() != Find<QWidget>(dialog, "ButtonOK")) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(host.V.ClockBGColor, app::TColorWord{0x001E140A});
+}
+
 void TestOptions::colourLabels() {
     QTemporaryDir dir;
     TFakeSettingsHost host;
     Toptions dialog(host, nullptr, dir.path());
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    auto* label3 = Find<QLabel>(dialog, "Label3");
-    auto* label4 = Find<QLabel>(dialog, "Label4");
+    auto* label3 = Find<QPushButton>(dialog, "Label3");
+    auto* label4 = Find<QPushButton>(dialog, "Label4");
     QCOMPARE(label3->cursor().shape(), Qt::PointingHandCursor);
     QCOMPARE(label4->cursor().shape(), Qt::PointingHandCursor);
 
     QEvent enter(QEvent::Enter);
     QCoreApplication::sendEvent(label3, &enter);
     QVERIFY(label3->font().underline());
-    QCOMPARE(label3->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    QCOMPARE(label3->palette().color(QPalette::ButtonText), QColor(0, 0, 255));
     QEvent leave(QEvent::Leave);
     QCoreApplication::sendEvent(label3, &leave);
     QVERIFY(!label3->font().underline());
-    QCOMPARE(label3->palette().color(QPalette::WindowText), app::ColorOfWord(app::WindowTextColor));
+    QCOMPARE(label3->palette().color(QPalette::ButtonText), app::ColorOfWord(app::WindowTextColor));
 
     // The colour dialog opens on the colour last chosen (black the first time).
     QList<QColor> openedOn;

@@ -4,6 +4,7 @@
 #include "AppTestSupport.h"
 #include "FakeSettingsHost.h"
 
+#include "app/MomentControl.h"
 #include "app/StringTable.h"
 #include "app/Translation.h"
 #include "app/UnitAboutBox.h"
@@ -11,12 +12,15 @@
 #include "app/opt.h"
 #include "app/wiz2.h"
 
+#include <QAccessible>
+#include <QDateTimeEdit>
 #include <QDirIterator>
 #include <QMenu>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSet>
 #include <QSystemTrayIcon>
+#include <QToolButton>
 
 #include <utility>
 
@@ -171,6 +175,13 @@ private slots:
                  QStringLiteral("Damit wird Ihre Ortsliste geleert. Sind Sie sicher?"));
         QCOMPARE(Form->Wizard2->findChild<QPushButton*>(QStringLiteral("ButtonBack"))->text(),
                  QStringLiteral("<< Zur\u00fcck"));
+        // What a screen reader reads of the time control.
+        const auto spoken = [](QWidget* w) {
+            return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+        };
+        QCOMPARE(spoken(Form->MomentBar->Slider), QStringLiteral("Angezeigter Zeitpunkt"));
+        QCOMPARE(spoken(Form->MomentBar->Edit), QStringLiteral("Angezeigtes Datum und Uhrzeit"));
+        QCOMPARE(spoken(Form->MomentBar->NowButton), QStringLiteral("Jetzt"));
 
         QList<TText> shown;
         Collect(Form.get(), shown);
