@@ -2,7 +2,9 @@
 
 #include "app/Messages.h"
 #include "app/StringTable.h"
+#include "app/Translation.h"
 #include "kiv/KivData.h"
+#include "platform/WallpaperRecord.h"
 
 #include <QAction>
 #include <QColorDialog>
@@ -63,19 +65,31 @@ TDesktopIntegration::~TDesktopIntegration() = default;
 void TDesktopIntegration::ReadUserWallpaper() {
     // Like the other settings at load: a failed read is silent, and then
     // nothing is ever written back.
+    platform::TSavedWallpaper now;
     try {
-        Saved = DesktopService->ReadWallpaper();
+        now = DesktopService->ReadWallpaper();
     } catch (const std::exception&) {
-        Saved = {};
+        now = {};
     }
     // Our own picture still on the desktop: the last run ended without putting
     // the user's back, and its record of the user's is the one to keep.
-    if (platform::NamesOurWallpaper(Saved)) {
-        if (const auto kept = platform::LoadKeptWallpaper(KeptFile())) {
-            Saved = *kept;
-        }
-    } else {
-        platform::ForgetKeptWallpaper(KeptFile());
+    const platform::TWallpaperRecord::TStart start =
+        platform::TWallpaperRecord(KeptFile()).Start(DesktopService->Name(), now);
+    Saved = start.Saved;
+    Kept = false;
+    QStringList told;
+    if (start.Damaged) {
+        told << (start.DamagedCopy.isEmpty()
+                     ? TranslateMessage(QString::fromUtf8(strings::WallpaperRecordNotKept))
+                           .arg(KeptFile(), start.Problem)
+                     : TranslateMessage(QString::fromUtf8(strings::WallpaperRecordDamaged))
+                           .arg(KeptFile(), start.Problem, start.DamagedCopy));
+    }
+    if (start.EntryMissing) {
+        told << TranslateMessage(QString::fromUtf8(strings::WallpaperRecordMissing));
+    }
+    if (!told.isEmpty()) {
+        ShowWarning(Window, told.join(QStringLiteral("\n\n")));
     }
 }
 
@@ -101,10 +115,11 @@ void TDesktopIntegration::WallpaperClick() {
         ShowInformation(Window, WallpaperModeMessage);
         return;
     }
-    // Off: nothing more reaches the desktop, then the user's own comes back.
+    // Off: nothing more reaches the desktop, then the user's own comes back,
+    // and only then the record of it goes.
     WallpaperBuilder->Stop();
     DesktopService->RestoreWallpaper(Saved);
-    platform::ForgetKeptWallpaper(KeptFile());
+    platform::TWallpaperRecord(KeptFile()).Forget(DesktopService->Name());
     Kept = false;
 }
 
@@ -115,6 +130,21 @@ void TDesktopIntegration::SetWallpaperChecked(bool checked) {
 void TDesktopIntegration::BuildWallpaper(const kiv::TFastDIB& day, int width) {
     if (!Commands.Wallpaper->isChecked() || !DesktopService->CanSetWallpaper() || day.Empty()) {
         return;
+    }
+    // The user's record is on disk before our picture first reaches the
+    // desktop; while it cannot be written, ours is not set.
+    if (!Kept) {
+        try {
+            platform::TWallpaperRecord(KeptFile()).Keep(DesktopService->Name(), Saved);
+            Kept = true;
+        } catch (const std::exception& e) {
+            if (!RecordFailureShown) {
+                RecordFailureShown = true;
+                Report(TranslateMessage(QString::fromUtf8(strings::WallpaperRecordUnsaved))
+                           .arg(KeptFile(), QString::fromUtf8(e.what())));
+            }
+            return;
+        }
     }
     platform::TWallpaperJob job;
     job.Day = day;
@@ -127,10 +157,6 @@ void TDesktopIntegration::BuildWallpaper(const kiv::TFastDIB& day, int width) {
 void TDesktopIntegration::BuildFinished(const QString& file, const QString& error) {
     if (error.isEmpty()) {
         LastError.clear();
-        if (!Kept && !file.isEmpty()) {
-            platform::KeepSavedWallpaper(Saved, KeptFile());
-            Kept = true;
-        }
     } else if (error != LastError) {
         LastError = error;
         Report(error);

@@ -98,7 +98,10 @@ private:
     // The last build error shown; the same error is not shown again until a
     // build succeeds.
     QString LastError;
+    // The record of the user's wallpaper is on disk for this run's pictures.
     bool Kept = false;
+    // A record that could not be written was reported (once a run).
+    bool RecordFailureShown = false;
 };
 
 } // namespace app

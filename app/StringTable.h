@@ -35,6 +35,21 @@ inline constexpr const char* WallpaperMode =
 inline constexpr const char* NoWallpaper =
     "This desktop offers no way for Chronara to set the wallpaper, so Wallpaper Mode stays off.";
 
+// The record of the user's own wallpaper, kept while the map is the wallpaper.
+inline constexpr const char* WallpaperRecordDamaged =
+    "The record of your own wallpaper, '%1', could not be read whole (%2). It is kept as '%3'; "
+    "what could be read of it is used.";
+inline constexpr const char* WallpaperRecordNotKept =
+    "The record of your own wallpaper, '%1', could not be read whole (%2), and it could not be "
+    "kept aside; what could be read of it is used.";
+inline constexpr const char* WallpaperRecordMissing =
+    "Chronara's map is still your wallpaper from an earlier run, but no record of your own "
+    "wallpaper was found for it. When Wallpaper Mode ends, the desktop's default wallpaper is "
+    "put back.";
+inline constexpr const char* WallpaperRecordUnsaved =
+    "The record of your own wallpaper could not be saved as '%1' (%2). So that your wallpaper is "
+    "never lost, Chronara does not set its map as the wallpaper until the record can be saved.";
+
 // Clocks of a zone: its tooltip, its next change.
 inline constexpr const char* ClocksForward = "Clocks go forward %1 on %2 at %3 local time";
 inline constexpr const char* ClocksBack = "Clocks go back %1 on %2 at %3 local time";
@@ -91,6 +106,10 @@ inline constexpr std::array All = {About,
                                    WallpaperWidthRange,
                                    WallpaperMode,
                                    NoWallpaper,
+                                   WallpaperRecordDamaged,
+                                   WallpaperRecordNotKept,
+                                   WallpaperRecordMissing,
+                                   WallpaperRecordUnsaved,
                                    ClocksForward,
                                    ClocksBack,
                                    NoClockChange,
