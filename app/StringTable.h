@@ -35,6 +35,17 @@ inline constexpr const char* WallpaperMode =
 inline constexpr const char* NoWallpaper =
     "This desktop offers no way for Chronara to set the wallpaper, so Wallpaper Mode stays off.";
 
+// The settings file: values that could not be read, places beyond the list.
+inline constexpr const char* SettingsDamaged =
+    "Some settings in '%1' could not be read and keep their defaults:\n%2";
+inline constexpr const char* AndMore = "(and %1 more)";
+inline constexpr const char* SettingsCopied = "The file as it was is kept as '%1'.";
+inline constexpr const char* SettingsNotCopied =
+    "No copy of the file could be kept (%1); it stays as it was until the settings are saved.";
+inline constexpr const char* PlacesNotLoaded =
+    "%1 places in '%2' were not loaded: the list holds at most 15. They stay in the settings "
+    "file and are listed once there is room.";
+
 // The record of the user's own wallpaper, kept while the map is the wallpaper.
 inline constexpr const char* WallpaperRecordDamaged =
     "The record of your own wallpaper, '%1', could not be read whole (%2). It is kept as '%3'; "
@@ -106,6 +117,11 @@ inline constexpr std::array All = {About,
                                    WallpaperWidthRange,
                                    WallpaperMode,
                                    NoWallpaper,
+                                   SettingsDamaged,
+                                   AndMore,
+                                   SettingsCopied,
+                                   SettingsNotCopied,
+                                   PlacesNotLoaded,
                                    WallpaperRecordDamaged,
                                    WallpaperRecordNotKept,
                                    WallpaperRecordMissing,

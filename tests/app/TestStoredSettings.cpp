@@ -369,7 +369,8 @@ void TestStoredSettings::failedSaveKeepsTheOldStore() {
     }
     setrlimit(RLIMIT_FSIZE, &oldLimit);
     std::signal(SIGXFSZ, oldHandler);
-    QCOMPARE(error, QStringLiteral("Failed to set data for '%1'").arg(file));
+    QVERIFY2(error.startsWith(QStringLiteral("Failed to set data for '%1' (").arg(file)),
+             qPrintable(error));
     QCOMPARE(ReadAll(file), before);
     // The accessor still reads the old store, and the next save works.
     QVERIFY(!reg.HasPendingWrites());
