@@ -55,8 +55,8 @@ inline constexpr const char* WallpaperRecordNotKept =
     "kept aside; what could be read of it is used.";
 inline constexpr const char* WallpaperRecordMissing =
     "Chronara's map is still your wallpaper from an earlier run, but no record of your own "
-    "wallpaper was found for it. When Wallpaper Mode ends, the desktop's default wallpaper is "
-    "put back.";
+    "wallpaper was found for it in '%1'. When Wallpaper Mode ends, the desktop's default "
+    "wallpaper is put back.";
 inline constexpr const char* WallpaperRecordUnsaved =
     "The record of your own wallpaper could not be saved as '%1' (%2). So that your wallpaper is "
     "never lost, Chronara does not set its map as the wallpaper until the record can be saved.";

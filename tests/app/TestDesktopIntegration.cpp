@@ -3,6 +3,7 @@
 #include "AppTestSupport.h"
 
 #include "app/DesktopIntegration.h"
+#include "tests/FullDisk.h"
 
 #include <QMainWindow>
 #include <QMenu>
@@ -152,6 +153,36 @@ private slots:
         next.FormClose();
         QCOMPARE(desktop->Recorded(), QStringList{QStringLiteral("restore mine.png")});
         QVERIFY(!QFileInfo::exists(kept));
+    }
+
+    // A full disk: the record of the user's wallpaper cannot be written, so
+    // ours is not set (a kill would lose the user's); said once, with the
+    // cause. Once there is room, the record goes first, then ours.
+    void ARecordThatCannotBeWrittenIsReportedOnceAndOursIsNotSet() {
+        TRig rig;
+        TMessageRecorder messages;
+        rig.Integration->ReadUserWallpaper();
+        rig.Integration->SetWallpaperChecked(true);
+        {
+            testsupport::TFullDisk full(16);
+            for (int i = 0; i < 2; ++i) {
+                rig.Integration->BuildWallpaper(Day(), 64);
+            }
+        }
+        QCOMPARE(messages.Texts.size(), 1);
+        const QString record =
+            QString::fromStdString(rig.World.ProgramDir()) + QStringLiteral("/SavedWallpaper.json");
+        QVERIFY2(messages.Texts[0].contains(record), qPrintable(messages.Texts[0]));
+        QVERIFY(!rig.Integration->Builder().Busy());
+        QVERIFY(rig.Desktop->Recorded().isEmpty());
+        QVERIFY(!QFileInfo::exists(record));
+
+        QSignalSpy built(rig.Integration.get(), &TDesktopIntegration::WallpaperBuilt);
+        rig.Integration->BuildWallpaper(Day(), 64);
+        QVERIFY(QFileInfo::exists(record));
+        QVERIFY(built.wait(30000));
+        QCOMPARE(rig.Desktop->Recorded(), QStringList{QStringLiteral("set Wallpaper.bmp")});
+        QCOMPARE(messages.Texts.size(), 1);
     }
 
     // A 4096-wide build runs off the window thread: the call returns at once and
