@@ -86,7 +86,8 @@ void TDesktopIntegration::ReadUserWallpaper() {
                            .arg(KeptFile(), start.Problem, start.DamagedCopy));
     }
     if (start.EntryMissing) {
-        told << TranslateMessage(QString::fromUtf8(strings::WallpaperRecordMissing)).arg(KeptFile());
+        told
+            << TranslateMessage(QString::fromUtf8(strings::WallpaperRecordMissing)).arg(KeptFile());
     }
     if (!told.isEmpty()) {
         ShowWarning(Window, told.join(QStringLiteral("\n\n")));

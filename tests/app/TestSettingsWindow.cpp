@@ -78,9 +78,9 @@ private slots:
         QVERIFY(OpenWindow());
         QCOMPARE(Form->Locations->Entries().size(), std::size_t{15});
         QCOMPARE(Messages->Texts.size(), 1);
-        QVERIFY2(Messages->Texts[0].startsWith(QStringLiteral("3 places in '") +
-                                               World->SettingsFile()),
-                 qPrintable(Messages->Texts[0]));
+        QVERIFY2(
+            Messages->Texts[0].startsWith(QStringLiteral("3 places in '") + World->SettingsFile()),
+            qPrintable(Messages->Texts[0]));
         Form->close();
         const QByteArray text = StoredText();
         QVERIFY(text.contains("\"LocationCount\"=dword:00000012"));
@@ -230,8 +230,8 @@ private slots:
             QTRY_COMPARE(closed.count(), 1);
         }
         app::SetMessageAnswerer(previous);
-        QVERIFY2(text.startsWith(QStringLiteral("Failed to set data for '") + World->SettingsFile() +
-                                 QStringLiteral("' (")),
+        QVERIFY2(text.startsWith(QStringLiteral("Failed to set data for '") +
+                                 World->SettingsFile() + QStringLiteral("' (")),
                  qPrintable(text));
         QCOMPARE(desktopAtReport, QStringList{QStringLiteral("restore mine.png")});
         QVERIFY(!StoredText().contains("Kolkata"));

@@ -305,24 +305,25 @@ private slots:
         const QString settings = QStringLiteral("settings");
         QTest::newRow("not a settings file")
             << settings << QByteArray(png, sizeof png - 1) << "line 1" << false << QString();
-        QTest::newRow("cut in a text")
-            << settings << head + "\"SLName\"=\"Melbou" << "SLName" << false << QString();
+        QTest::newRow("cut in a text") << settings << head + "\"SLName\"=\"Melbou"
+                                       << "SLName" << false << QString();
         QTest::newRow("a value of the wrong kind")
-            << settings << head + "\"SMUpdate\"=\"ten minutes\"\n" << "SMUpdate" << false << QString();
+            << settings << head + "\"SMUpdate\"=\"ten minutes\"\n"
+            << "SMUpdate" << false << QString();
         // What a crash during a write can leave on some file systems.
         QTest::newRow("zeros after a crash")
             << settings << QByteArray(4096, '\0') << "line 1" << false << QString();
-        const QByteArray noise = head + "\"ShowDate\"=dword:00000001\n@@@@\n\"ShowZA\"=dword:00000000\n";
+        const QByteArray noise =
+            head + "\"ShowDate\"=dword:00000001\n@@@@\n\"ShowZA\"=dword:00000000\n";
         QTest::newRow("a line of noise") << settings << noise << "@@@@" << false << QString();
         // The copy cannot be made: the store stays in place, and is copied
         // before the save at the close replaces it.
         QTest::newRow("a line of noise on a full disk")
             << settings << noise << "@@@@" << true << QString();
-        QTest::newRow("a place given twice")
-            << settings
-            << head + "\"LocationCount\"=dword:00000001\n" + PlaceKeyText("Kolkata") +
-                   PlaceKeyText("Berlin")
-            << "Data\\0]" << false << QString();
+        QTest::newRow("a place given twice") << settings
+                                             << head + "\"LocationCount\"=dword:00000001\n" +
+                                                    PlaceKeyText("Kolkata") + PlaceKeyText("Berlin")
+                                             << "Data\\0]" << false << QString();
 
         const QString record = QStringLiteral("record");
         const QByteArray good = GoodRecord();
@@ -344,8 +345,8 @@ private slots:
         QFETCH(bool, fullDisk);
         QFETCH(QString, restored);
         const bool record = file == QLatin1String("record");
-        const QString path = record ? ProgramDir() + QStringLiteral("/SavedWallpaper.json")
-                                    : World->SettingsFile();
+        const QString path =
+            record ? ProgramDir() + QStringLiteral("/SavedWallpaper.json") : World->SettingsFile();
         // The record's rows: "directory", "deleted" or a file of the content.
         const QString fault = record ? problem : QString();
         if (record) {

@@ -241,11 +241,13 @@ void TestStoredSettings::eachValueOnItsOwn_data() {
     QTest::newRow("SMUpdate a damaged line")
         << QByteArray("\"SMUpdate\"") << QByteArray("\"SMUpdate\"=dword:zz") << false;
     // A place that lacks a value keeps the rest, and says so.
-    QTest::newRow("a place's Latitude deleted") << QByteArray("\"Latitude\"") << QByteArray() << true;
+    QTest::newRow("a place's Latitude deleted")
+        << QByteArray("\"Latitude\"") << QByteArray() << true;
     QTest::newRow("a place's Longitude a text")
         << QByteArray("\"Longitude\"") << QByteArray("\"Longitude\"=\"8.54\"") << true;
     QTest::newRow("a place's Name deleted") << QByteArray("\"Name\"") << QByteArray() << true;
-    QTest::newRow("a place's ZoneName deleted") << QByteArray("\"ZoneName\"") << QByteArray() << true;
+    QTest::newRow("a place's ZoneName deleted")
+        << QByteArray("\"ZoneName\"") << QByteArray() << true;
 }
 
 void TestStoredSettings::eachValueOnItsOwn() {
@@ -463,7 +465,8 @@ void TestStoredSettings::killedSaveLeavesOldOrNew() {
     // Two records of the user's wallpaper, the second with many monitors.
     const QString recordFile = dir.filePath(QStringLiteral("SavedWallpaper.json"));
     const QString ours = dir.filePath(QStringLiteral("Wallpaper.bmp"));
-    const platform::TSavedWallpaper mineA{true, {{QStringLiteral("picture"), QStringLiteral("/a.png")}}};
+    const platform::TSavedWallpaper mineA{true,
+                                          {{QStringLiteral("picture"), QStringLiteral("/a.png")}}};
     platform::TSavedWallpaper mineB{true, {}};
     platform::TSavedWallpaper oursShown{true, {}};
     for (int i = 0; i < 200; ++i) {
@@ -474,7 +477,8 @@ void TestStoredSettings::killedSaveLeavesOldOrNew() {
     oursShown.Values.push_back({QStringLiteral("picture"), ours});
     const auto save = [&](int n) {
         if (record) {
-            platform::TWallpaperRecord(recordFile).Keep(QStringLiteral("GNOME"), n % 2 ? mineA : mineB);
+            platform::TWallpaperRecord(recordFile)
+                .Keep(QStringLiteral("GNOME"), n % 2 ? mineA : mineB);
         } else {
             Save(n % 2 ? a : b, dir.path());
         }
