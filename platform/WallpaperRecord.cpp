@@ -187,7 +187,10 @@ bool TWallpaperRecord::Read(TEntries& entries, QString& problem) const {
         problem = in.errorString();
         return false;
     }
-    const QByteArray bytes = in.read(RecordLimit);
+    return ParseWallpaperRecord(in.read(RecordLimit), entries, problem);
+}
+
+bool ParseWallpaperRecord(const QByteArray& bytes, TWallpaperEntries& entries, QString& problem) {
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
     bool whole = error.error == QJsonParseError::NoError;
@@ -206,7 +209,7 @@ bool TWallpaperRecord::Read(TEntries& entries, QString& problem) const {
     }
     problem = error.error != QJsonParseError::NoError
                   ? error.errorString() + QStringLiteral(" at byte %1").arg(error.offset)
-                  : QStringLiteral("It holds no wallpaper values");
+                  : QStringLiteral("It holds no wallpaper values in the form of a record");
     entries.clear();
     Recover(QString::fromUtf8(bytes), entries);
     return false;

@@ -12,6 +12,7 @@
 
 #include "platform/Desktop.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <map>
@@ -32,6 +33,13 @@ bool NamesOurWallpaper(const std::optional<QString>& value);
 // kept at all, puts the key back to the desktop's default.
 TSavedWallpaper MergeKeptWallpaper(const TSavedWallpaper& now,
                                    const std::vector<TDesktopValue>* kept);
+
+// The entries of a record file's text, per desktop (the first form's under an
+// empty name). True when the text is whole; else false with the reason in
+// problem, and entries hold what could be recovered: every whole key and
+// value pair, under the desktop whose entry it stood in.
+using TWallpaperEntries = std::map<QString, std::vector<TDesktopValue>>;
+bool ParseWallpaperRecord(const QByteArray& bytes, TWallpaperEntries& entries, QString& problem);
 
 class TWallpaperRecord {
 public:
@@ -66,7 +74,7 @@ public:
     const QString& File() const { return Path; }
 
 private:
-    using TEntries = std::map<QString, std::vector<TDesktopValue>>;
+    using TEntries = TWallpaperEntries;
     // Reads the file: whole (true), or what could be recovered (false, with
     // the reason in problem). An absent file reads as whole and empty.
     bool Read(TEntries& entries, QString& problem) const;
