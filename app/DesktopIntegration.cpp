@@ -197,7 +197,7 @@ void TDesktopIntegration::PIStayOnTopClick(QAction* chosen) {
     }
 }
 
-void TDesktopIntegration::FormClose() {
+void TDesktopIntegration::FormClose(bool answerable) {
     // Closing is never refused: a desktop that fails is reported and closing
     // goes on.
     try {
@@ -210,7 +210,11 @@ void TDesktopIntegration::FormClose() {
             TranspDeskClick();
         }
     } catch (const std::exception& e) {
-        Report(QString::fromUtf8(e.what()));
+        if (answerable) {
+            Report(QString::fromUtf8(e.what()));
+        } else {
+            ReportWithoutWaiting(TMessageKind::Error, QString::fromUtf8(e.what()));
+        }
     }
     WallpaperBuilder->Stop();
 }

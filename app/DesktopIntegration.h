@@ -74,8 +74,10 @@ public:
     void PIStayOnTopClick(QAction* chosen);
 
     // At every close, after the settings were saved: the wallpaper mode and the
-    // icon transparency are switched off as their commands do.
-    void FormClose();
+    // icon transparency are switched off as their commands do. A failure is
+    // reported without waiting for an answer when nobody may give one (the
+    // program ends on a quit signal).
+    void FormClose(bool answerable = true);
 
 signals:
     // A wallpaper build ended: the file handed over, or the error.

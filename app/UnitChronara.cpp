@@ -387,7 +387,7 @@ void TFormChronara::closeEvent(QCloseEvent* event) {
     PaintBox->TimerZoomTo->stop();
     TrayIcon->hide();
     // The user's wallpaper goes back before anything waits for an answer.
-    Desktop->FormClose();
+    Desktop->FormClose(!ClosingOnSignal);
     if (!saveError.isEmpty()) {
         if (ClosingOnSignal) {
             ReportWithoutWaiting(TMessageKind::Error, saveError);
