@@ -77,6 +77,9 @@ void TDesktopIntegration::ReadUserWallpaper() {
         platform::TWallpaperRecord(KeptFile()).Start(DesktopService->Name(), now);
     Saved = start.Saved;
     Kept = false;
+    // Ours left on the desktop is put back at the close even when the mode
+    // comes up off (a kill before the mode was ever saved as on).
+    OursLeftOver = platform::NamesOurWallpaper(now);
     QStringList told;
     if (start.Damaged) {
         told << (start.DamagedCopy.isEmpty()
@@ -122,6 +125,7 @@ void TDesktopIntegration::WallpaperClick() {
     DesktopService->RestoreWallpaper(Saved);
     platform::TWallpaperRecord(KeptFile()).Forget(DesktopService->Name());
     Kept = false;
+    OursLeftOver = false;
 }
 
 void TDesktopIntegration::SetWallpaperChecked(bool checked) {
@@ -201,7 +205,7 @@ void TDesktopIntegration::FormClose(bool answerable) {
     // Closing is never refused: a desktop that fails is reported and closing
     // goes on.
     try {
-        if (Commands.Wallpaper->isChecked()) {
+        if (Commands.Wallpaper->isChecked() || OursLeftOver) {
             Commands.Wallpaper->setChecked(false);
             WallpaperClick();
         }

@@ -104,6 +104,8 @@ private:
     bool Kept = false;
     // A record that could not be written was reported (once a run).
     bool RecordFailureShown = false;
+    // The desktop showed our picture at the start, left by an earlier run.
+    bool OursLeftOver = false;
 };
 
 } // namespace app

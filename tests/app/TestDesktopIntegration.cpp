@@ -126,8 +126,15 @@ private slots:
     }
 
     // A run that ended with our picture on the desktop left the user's record
-    // beside it: the next start takes that one, and it goes once put back.
+    // beside it: the next start takes that one, and it goes once put back at
+    // the close, also when the mode comes up off (killed before it was saved).
+    void TheUsersWallpaperSurvivesARunThatEndedWithoutRestoring_data() {
+        QTest::addColumn<bool>("modeOn");
+        QTest::newRow("mode stored on") << true;
+        QTest::newRow("mode stored off") << false;
+    }
     void TheUsersWallpaperSurvivesARunThatEndedWithoutRestoring() {
+        QFETCH(bool, modeOn);
         TRig rig;
         TMessageRecorder messages;
         rig.Integration->ReadUserWallpaper();
@@ -149,7 +156,7 @@ private slots:
         TDesktopIntegration next(&rig.Window, rig.Commands, desktop, rig.World.ProgramDir());
         next.ReadUserWallpaper();
         QCOMPARE(next.SavedWallpaper().Get(QStringLiteral("picture")), QStringLiteral("mine.png"));
-        next.SetWallpaperChecked(true);
+        next.SetWallpaperChecked(modeOn);
         next.FormClose();
         QCOMPARE(desktop->Recorded(), QStringList{QStringLiteral("restore mine.png")});
         QVERIFY(!QFileInfo::exists(kept));
