@@ -1,6 +1,7 @@
-// The record of the user's wallpaper: damaged, deleted or replaced by a
-// directory after a kill; started on another desktop; written to a full disk;
-// and which keys go back after the user changed some of them meanwhile.
+// The record of the user's wallpaper: started on another desktop, in its
+// first form, written to a full disk, and which keys go back after the user
+// changed some of them meanwhile. (Damaged records: the start-up fault table
+// of the window tests.)
 #include "platform/WallpaperRecord.h"
 
 #include <QDir>
@@ -51,81 +52,6 @@ void WriteAll(const QString& file, const QByteArray& bytes) {
 }
 
 } // namespace
-
-// After a kill the desktop shows our picture and the record is damaged: the
-// damaged file is kept aside, what can be read of it is used, our own picture
-// is never taken as the user's, and the record holds the result for the next
-// start.
-struct TDamageRow {
-    const char* Case;
-    const char* Damage; // "half", "empty", "noise", "[]", "directory", "deleted"
-    bool PictureRecovered;
-};
-
-void PrintTo(const TDamageRow& row, std::ostream* os) {
-    *os << row.Case;
-}
-
-class WallpaperRecordDamage : public ::testing::TestWithParam<TDamageRow> {};
-
-TEST_P(WallpaperRecordDamage, IsKeptAsideAndOurPictureIsNeverTakenForTheUsers) {
-    const TDamageRow& row = GetParam();
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("SavedWallpaper.json"));
-    TWallpaperRecord(file).Keep(QStringLiteral("GNOME"), MineShown());
-    const QByteArray whole = ReadAll(file);
-    const QString damage = QLatin1String(row.Damage);
-    QByteArray damaged;
-    if (damage == QLatin1String("half")) {
-        damaged = whole.left(whole.size() / 2);
-    } else if (damage == QLatin1String("noise")) {
-        damaged = QByteArray("\x93\x07\xfe{\"GNOME\x00\x01", 12).repeated(9);
-    } else if (damage == QLatin1String("[]")) {
-        damaged = "[]";
-    }
-    if (damage == QLatin1String("directory")) {
-        ASSERT_TRUE(QFile::remove(file));
-        ASSERT_TRUE(QDir().mkdir(file));
-    } else if (damage == QLatin1String("deleted")) {
-        ASSERT_TRUE(QFile::remove(file));
-    } else {
-        WriteAll(file, damaged);
-    }
-
-    const TWallpaperRecord::TStart start =
-        TWallpaperRecord(file).Start(QStringLiteral("GNOME"), OursShown());
-    EXPECT_FALSE(platform::NamesOurWallpaper(start.Saved));
-    EXPECT_EQ(start.Saved.Values.size(), 3u);
-    EXPECT_EQ(start.Saved.Get(QStringLiteral("picture-uri")), row.PictureRecovered ? Mine : "");
-    if (damage == QLatin1String("deleted")) {
-        EXPECT_FALSE(start.Damaged);
-        EXPECT_TRUE(start.EntryMissing);
-    } else {
-        EXPECT_TRUE(start.Damaged);
-        EXPECT_FALSE(start.Problem.isEmpty());
-        EXPECT_EQ(start.DamagedCopy, file + QStringLiteral(".damaged"));
-        if (damage == QLatin1String("directory")) {
-            EXPECT_TRUE(QFileInfo(start.DamagedCopy).isDir());
-        } else {
-            EXPECT_EQ(ReadAll(start.DamagedCopy), damaged);
-        }
-    }
-    // The next start after another kill finds what this one recovered.
-    const TWallpaperRecord::TStart again =
-        TWallpaperRecord(file).Start(QStringLiteral("GNOME"), OursShown());
-    EXPECT_FALSE(again.Damaged);
-    EXPECT_FALSE(again.EntryMissing);
-    EXPECT_EQ(again.Saved, start.Saved);
-}
-
-INSTANTIATE_TEST_SUITE_P(Faults, WallpaperRecordDamage,
-                         ::testing::Values(TDamageRow{"CutToHalf", "half", true},
-                                           TDamageRow{"Empty", "empty", false},
-                                           TDamageRow{"RandomBytes", "noise", false},
-                                           TDamageRow{"AnEmptyList", "[]", false},
-                                           TDamageRow{"ADirectory", "directory", false},
-                                           TDamageRow{"Deleted", "deleted", false}),
-                         [](const auto& info) { return std::string(info.param.Case); });
 
 // A start on a desktop we cannot tell, or on another desktop, leaves the
 // record of the desktop it belongs to; that desktop's start takes it, and the
