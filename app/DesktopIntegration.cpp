@@ -2,7 +2,9 @@
 
 #include "app/Messages.h"
 #include "app/StringTable.h"
+#include "app/Translation.h"
 #include "kiv/KivData.h"
+#include "platform/WallpaperRecord.h"
 
 #include <QAction>
 #include <QColorDialog>
@@ -63,19 +65,35 @@ TDesktopIntegration::~TDesktopIntegration() = default;
 void TDesktopIntegration::ReadUserWallpaper() {
     // Like the other settings at load: a failed read is silent, and then
     // nothing is ever written back.
+    platform::TSavedWallpaper now;
     try {
-        Saved = DesktopService->ReadWallpaper();
+        now = DesktopService->ReadWallpaper();
     } catch (const std::exception&) {
-        Saved = {};
+        now = {};
     }
     // Our own picture still on the desktop: the last run ended without putting
     // the user's back, and its record of the user's is the one to keep.
-    if (platform::NamesOurWallpaper(Saved)) {
-        if (const auto kept = platform::LoadKeptWallpaper(KeptFile())) {
-            Saved = *kept;
-        }
-    } else {
-        platform::ForgetKeptWallpaper(KeptFile());
+    const platform::TWallpaperRecord::TStart start =
+        platform::TWallpaperRecord(KeptFile()).Start(DesktopService->Name(), now);
+    Saved = start.Saved;
+    Kept = false;
+    // Ours left on the desktop is put back at the close even when the mode
+    // comes up off (a kill before the mode was ever saved as on).
+    OursLeftOver = platform::NamesOurWallpaper(now);
+    QStringList told;
+    if (start.Damaged) {
+        told << (start.DamagedCopy.isEmpty()
+                     ? TranslateMessage(QString::fromUtf8(strings::WallpaperRecordNotKept))
+                           .arg(KeptFile(), start.Problem)
+                     : TranslateMessage(QString::fromUtf8(strings::WallpaperRecordDamaged))
+                           .arg(KeptFile(), start.Problem, start.DamagedCopy));
+    }
+    if (start.EntryMissing) {
+        told
+            << TranslateMessage(QString::fromUtf8(strings::WallpaperRecordMissing)).arg(KeptFile());
+    }
+    if (!told.isEmpty()) {
+        ShowWarning(Window, told.join(QStringLiteral("\n\n")));
     }
 }
 
@@ -101,11 +119,13 @@ void TDesktopIntegration::WallpaperClick() {
         ShowInformation(Window, WallpaperModeMessage);
         return;
     }
-    // Off: nothing more reaches the desktop, then the user's own comes back.
+    // Off: nothing more reaches the desktop, then the user's own comes back,
+    // and only then the record of it goes.
     WallpaperBuilder->Stop();
     DesktopService->RestoreWallpaper(Saved);
-    platform::ForgetKeptWallpaper(KeptFile());
+    platform::TWallpaperRecord(KeptFile()).Forget(DesktopService->Name());
     Kept = false;
+    OursLeftOver = false;
 }
 
 void TDesktopIntegration::SetWallpaperChecked(bool checked) {
@@ -115,6 +135,21 @@ void TDesktopIntegration::SetWallpaperChecked(bool checked) {
 void TDesktopIntegration::BuildWallpaper(const kiv::TFastDIB& day, int width) {
     if (!Commands.Wallpaper->isChecked() || !DesktopService->CanSetWallpaper() || day.Empty()) {
         return;
+    }
+    // The user's record is on disk before our picture first reaches the
+    // desktop; while it cannot be written, ours is not set.
+    if (!Kept) {
+        try {
+            platform::TWallpaperRecord(KeptFile()).Keep(DesktopService->Name(), Saved);
+            Kept = true;
+        } catch (const std::exception& e) {
+            if (!RecordFailureShown) {
+                RecordFailureShown = true;
+                Report(TranslateMessage(QString::fromUtf8(strings::WallpaperRecordUnsaved))
+                           .arg(KeptFile(), QString::fromUtf8(e.what())));
+            }
+            return;
+        }
     }
     platform::TWallpaperJob job;
     job.Day = day;
@@ -127,10 +162,6 @@ void TDesktopIntegration::BuildWallpaper(const kiv::TFastDIB& day, int width) {
 void TDesktopIntegration::BuildFinished(const QString& file, const QString& error) {
     if (error.isEmpty()) {
         LastError.clear();
-        if (!Kept && !file.isEmpty()) {
-            platform::KeepSavedWallpaper(Saved, KeptFile());
-            Kept = true;
-        }
     } else if (error != LastError) {
         LastError = error;
         Report(error);
@@ -170,11 +201,11 @@ void TDesktopIntegration::PIStayOnTopClick(QAction* chosen) {
     }
 }
 
-void TDesktopIntegration::FormClose() {
+void TDesktopIntegration::FormClose(bool answerable) {
     // Closing is never refused: a desktop that fails is reported and closing
     // goes on.
     try {
-        if (Commands.Wallpaper->isChecked()) {
+        if (Commands.Wallpaper->isChecked() || OursLeftOver) {
             Commands.Wallpaper->setChecked(false);
             WallpaperClick();
         }
@@ -183,7 +214,11 @@ void TDesktopIntegration::FormClose() {
             TranspDeskClick();
         }
     } catch (const std::exception& e) {
-        Report(QString::fromUtf8(e.what()));
+        if (answerable) {
+            Report(QString::fromUtf8(e.what()));
+        } else {
+            ReportWithoutWaiting(TMessageKind::Error, QString::fromUtf8(e.what()));
+        }
     }
     WallpaperBuilder->Stop();
 }

@@ -74,8 +74,10 @@ public:
     void PIStayOnTopClick(QAction* chosen);
 
     // At every close, after the settings were saved: the wallpaper mode and the
-    // icon transparency are switched off as their commands do.
-    void FormClose();
+    // icon transparency are switched off as their commands do. A failure is
+    // reported without waiting for an answer when nobody may give one (the
+    // program ends on a quit signal).
+    void FormClose(bool answerable = true);
 
 signals:
     // A wallpaper build ended: the file handed over, or the error.
@@ -98,7 +100,12 @@ private:
     // The last build error shown; the same error is not shown again until a
     // build succeeds.
     QString LastError;
+    // The record of the user's wallpaper is on disk for this run's pictures.
     bool Kept = false;
+    // A record that could not be written was reported (once a run).
+    bool RecordFailureShown = false;
+    // The desktop showed our picture at the start, left by an earlier run.
+    bool OursLeftOver = false;
 };
 
 } // namespace app

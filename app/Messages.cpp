@@ -2,6 +2,7 @@
 
 #include "app/Translation.h"
 
+#include <cstdio>
 #include <utility>
 
 namespace app {
@@ -38,6 +39,17 @@ QMessageBox::StandardButton ShowMessage(QWidget* parent, TMessageKind kind, cons
         return QMessageBox::information(parent, title, shown, buttons);
     }
     return QMessageBox::NoButton;
+}
+
+void ReportWithoutWaiting(TMessageKind kind, const QString& text) {
+    const QString shown = TranslateMessage(text);
+    if (Answerer()) {
+        Answerer()(kind, shown);
+        return;
+    }
+    std::fprintf(stderr, "%s: %s\n", TranslatedTitle().toLocal8Bit().constData(),
+                 shown.toLocal8Bit().constData());
+    std::fflush(stderr);
 }
 
 } // namespace app

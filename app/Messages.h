@@ -33,6 +33,11 @@ inline bool AskYesNo(QWidget* parent, TMessageKind kind, const QString& text) {
     return ShowMessage(parent, kind, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
+// Reports without waiting for an answer, when nobody may be there to give one
+// (the program ends on a quit signal): on standard error, where the session
+// keeps it. The answerer below gets it too.
+void ReportWithoutWaiting(TMessageKind kind, const QString& text);
+
 // The test seam: while set, every box is answered by this function instead of
 // being shown; it is given the translated text. Returns the previous answerer.
 using TMessageAnswerer =

@@ -28,16 +28,21 @@ extern "C" void OnQuitSignal(int) {
 
 } // namespace
 
-void CloseOnQuitSignals(QWidget* window) {
+void CloseOnQuitSignals(QWidget* window, std::function<void()> closeWindow) {
     if (SignalSocket[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, SignalSocket) != 0) {
         return;
     }
     auto* notifier = new QSocketNotifier(SignalSocket[1], QSocketNotifier::Read, window);
     QObject::connect(notifier, &QSocketNotifier::activated, window,
-                     [window = QPointer<QWidget>(window)] {
+                     [window = QPointer<QWidget>(window), closeWindow = std::move(closeWindow)] {
                          char byte = 0;
                          [[maybe_unused]] const auto read = ::read(SignalSocket[1], &byte, 1);
-                         if (window) {
+                         if (!window) {
+                             return;
+                         }
+                         if (closeWindow) {
+                             closeWindow();
+                         } else {
                              window->close();
                          }
                      });
@@ -52,7 +57,7 @@ void CloseOnQuitSignals(QWidget* window) {
 
 #else
 
-void CloseOnQuitSignals(QWidget*) {}
+void CloseOnQuitSignals(QWidget*, std::function<void()>) {}
 
 #endif
 

@@ -1,5 +1,7 @@
 #include "app/StoredSettings.h"
 
+#include "kiv/KivTimeZone.h"
+
 #include <QScopeGuard>
 
 #include <algorithm>
@@ -13,8 +15,10 @@ namespace {
 using platform::ERegistryException;
 using platform::TRegistry;
 
-// The list holds at most this many places; a larger stored count reads no more.
+// The list holds at most this many places; the ones after them are read only
+// to be kept, up to a number no store of places reaches.
 constexpr int StoredPlacesLimit = 15;
+constexpr int KeptPlacesLimit = 1000;
 
 // Reads one value of the open key into `target` when it is there and readable;
 // a value that is there but unreadable is noted and `target` keeps its value.
@@ -73,13 +77,13 @@ public:
         });
     }
 
-private:
     void Note(const char* name, const QString& why) {
         Problems << QStringLiteral("%1\\%2: %3")
                         .arg(QString::fromStdString(Registry.CurrentPath()),
                              QString::fromLatin1(name), why);
     }
 
+private:
     TRegistry& Registry;
     QStringList& Problems;
 };
@@ -90,6 +94,51 @@ std::string PlaceKey(int index) {
 
 std::string Utf8(const QString& text) {
     return text.toStdString();
+}
+
+// One place of the open subkey; false when it names no zone (a clock needs
+// one). Missing coordinates are its zone's own, a missing name the zone's.
+bool ReadPlace(TRegistry& reg, TValueReader& read, TStoredLocation& place) {
+    const bool lat = read.Real("Latitude", place.Latitude);
+    const bool lon = read.Real("Longitude", place.Longitude);
+    const bool zoneRead = read.Text("ZoneName", place.ZoneName);
+    const bool name = read.Text("Name", place.Name);
+    const auto missing = [&](const char* value, const QString& instead) {
+        if (!reg.ValueExists(value)) {
+            read.Note(value, QStringLiteral("missing; %1").arg(instead));
+        }
+    };
+    if (!zoneRead || place.ZoneName.isEmpty()) {
+        missing("ZoneName", QStringLiteral("the place is not listed"));
+        if (zoneRead) {
+            read.Note("ZoneName", QStringLiteral("empty; the place is not listed"));
+        }
+        return false;
+    }
+    if (!lat || !lon) {
+        double zoneLatitude = 0;
+        double zoneLongitude = 0;
+        try {
+            const kiv::TZoneData& z = kiv::ZoneDB.FindZone(Utf8(place.ZoneName));
+            zoneLatitude = z.Latitude;
+            zoneLongitude = z.Longitude;
+        } catch (const std::exception&) {
+            // A zone the database does not know: the place still keeps its clock.
+        }
+        if (!lat) {
+            place.Latitude = zoneLatitude;
+            missing("Latitude", QStringLiteral("the zone's own is used"));
+        }
+        if (!lon) {
+            place.Longitude = zoneLongitude;
+            missing("Longitude", QStringLiteral("the zone's own is used"));
+        }
+    }
+    if (!name) {
+        place.Name = place.ZoneName;
+        missing("Name", QStringLiteral("the zone's name is used"));
+    }
+    return true;
 }
 
 int MinusOne(int v) {
@@ -160,18 +209,16 @@ TLoadReport ReadSettings(TSettingsHost& host, TRegistry& reg) {
     host.SetSingleLocation(single);
 
     // The places, in list mode (the stored mode is applied below). A missing
-    // subkey, or one without a zone or coordinates, is skipped.
-    for (int i = 0; i < std::min(count, StoredPlacesLimit); ++i) {
-        if (!reg.OpenKeyReadOnly(PlaceKey(i))) {
+    // subkey is skipped; a place that lacks values keeps what it has.
+    for (int i = 0; i < std::min(count, KeptPlacesLimit); ++i) {
+        TStoredLocation place;
+        if (!reg.OpenKeyReadOnly(PlaceKey(i)) || !ReadPlace(reg, read, place)) {
             continue;
         }
-        TStoredLocation place;
-        const bool lat = read.Real("Latitude", place.Latitude);
-        const bool lon = read.Real("Longitude", place.Longitude);
-        const bool zone = read.Text("ZoneName", place.ZoneName);
-        read.Text("Name", place.Name);
-        if (lat && lon && zone) {
+        if (i < StoredPlacesLimit) {
             host.AddLocation(place.Name, place.ZoneName, place.Latitude, place.Longitude);
+        } else {
+            report.NotLoaded.push_back(place);
         }
     }
 
@@ -204,10 +251,12 @@ TLoadReport ReadSettings(TSettingsHost& host, TRegistry& reg) {
     return report;
 }
 
-void WriteSettings(const TSettingsHost& host, TRegistry& reg) {
+void WriteSettings(const TSettingsHost& host, TRegistry& reg,
+                   const std::vector<TStoredLocation>& notLoaded) {
     const TSettingsValues v = host.Values();
     const TStoredLocation single = host.SingleLocation();
-    const std::vector<TStoredLocation> places = host.Locations();
+    std::vector<TStoredLocation> places = host.Locations();
+    places.insert(places.end(), notLoaded.begin(), notLoaded.end());
     reg.Discard();
     reg.OpenKey(SettingsKey, true);
     reg.WriteBool("ShowDate", v.ShowDate);

@@ -36,6 +36,32 @@ inline constexpr const char* WallpaperMode =
 inline constexpr const char* NoWallpaper =
     "This desktop offers no way for Chronara to set the wallpaper, so Wallpaper Mode stays off.";
 
+// The settings file: values that could not be read, places beyond the list.
+inline constexpr const char* SettingsDamaged =
+    "Some settings in '%1' could not be read and keep their defaults:\n%2";
+inline constexpr const char* AndMore = "(and %1 more)";
+inline constexpr const char* SettingsCopied = "The file as it was is kept as '%1'.";
+inline constexpr const char* SettingsNotCopied =
+    "No copy of the file could be kept (%1); it stays as it was until the settings are saved.";
+inline constexpr const char* PlacesNotLoaded =
+    "%1 places in '%2' were not loaded: the list holds at most 15. They stay in the settings "
+    "file and are listed once there is room.";
+
+// The record of the user's own wallpaper, kept while the map is the wallpaper.
+inline constexpr const char* WallpaperRecordDamaged =
+    "The record of your own wallpaper, '%1', could not be read whole (%2). It is kept as '%3'; "
+    "what could be read of it is used.";
+inline constexpr const char* WallpaperRecordNotKept =
+    "The record of your own wallpaper, '%1', could not be read whole (%2), and it could not be "
+    "kept aside; what could be read of it is used.";
+inline constexpr const char* WallpaperRecordMissing =
+    "Chronara's map is still your wallpaper from an earlier run, but no record of your own "
+    "wallpaper was found for it in '%1'. When Wallpaper Mode ends, the desktop's default "
+    "wallpaper is put back.";
+inline constexpr const char* WallpaperRecordUnsaved =
+    "The record of your own wallpaper could not be saved as '%1' (%2). So that your wallpaper is "
+    "never lost, Chronara does not set its map as the wallpaper until the record can be saved.";
+
 // Clocks of a zone: its tooltip, its next change.
 inline constexpr const char* ClocksForward = "Clocks go forward %1 on %2 at %3 local time";
 inline constexpr const char* ClocksBack = "Clocks go back %1 on %2 at %3 local time";
@@ -90,6 +116,15 @@ inline constexpr std::array All = {About,
                                    WallpaperWidthRange,
                                    WallpaperMode,
                                    NoWallpaper,
+                                   SettingsDamaged,
+                                   AndMore,
+                                   SettingsCopied,
+                                   SettingsNotCopied,
+                                   PlacesNotLoaded,
+                                   WallpaperRecordDamaged,
+                                   WallpaperRecordNotKept,
+                                   WallpaperRecordMissing,
+                                   WallpaperRecordUnsaved,
                                    ClocksForward,
                                    ClocksBack,
                                    NoClockChange,

@@ -383,11 +383,20 @@ void TFormChronara::keyPressEvent(QKeyEvent* event) {
 
 void TFormChronara::closeEvent(QCloseEvent* event) {
     WindowClosed = true;
-    FormCloseQuery();
+    const QString saveError = FormCloseQuery();
     Timer->stop();
     PaintBox->TimerZoomTo->stop();
     TrayIcon->hide();
-    Desktop->FormClose();
+    // The user's wallpaper goes back before anything waits for an answer.
+    Desktop->FormClose(!ClosingOnSignal);
+    if (!saveError.isEmpty()) {
+        if (ClosingOnSignal) {
+            ReportWithoutWaiting(TMessageKind::Error, saveError);
+        } else {
+            ShowError(this, saveError);
+        }
+    }
+    ClosingOnSignal = false;
     event->accept();
     emit Closed();
 }

@@ -168,8 +168,14 @@ public:
     Toptions* OptionsDialog = nullptr;
     TCloudSwitch* Clouds = nullptr;
     void PIOptionsClick();
-    // Closing, for every way of closing: the settings are saved first.
-    void FormCloseQuery();
+    // Closing, for every way of closing: the settings are saved first. Gives
+    // the failed save's message (empty when saved), for closing to report
+    // once the desktop is put back.
+    QString FormCloseQuery();
+    // A quit signal (SIGTERM from a session manager, Ctrl+C): closes as the
+    // user would, but a failed save is reported without waiting for an answer,
+    // since nobody may be there to give one.
+    void CloseOnSignal();
 
     // The error a creation step raised, if any (tests read it).
     QString CreationError;
@@ -279,6 +285,8 @@ private:
     TRepeatedErrors RefusedDates;
     // Set when the window closes (cleared when it is shown): the program ends.
     bool WindowClosed = false;
+    // The close under way comes from a quit signal.
+    bool ClosingOnSignal = false;
     // Shared with the dispatcher: cleared when the window goes, so a late
     // completion is dropped instead of reaching a destroyed window.
     std::shared_ptr<bool> Alive = std::make_shared<bool>(true);

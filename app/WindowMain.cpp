@@ -109,7 +109,7 @@ int RunWindow(int& argc, char** argv, const TCommandLine& commandLine) {
     options.Max = commandLine.HasSwitch("max");
     TFormChronara form(options);
     QObject::connect(&form, &TFormChronara::Closed, &application, &QApplication::quit);
-    CloseOnQuitSignals(&form);
+    CloseOnQuitSignals(&form, [&form] { form.CloseOnSignal(); });
     const auto laterStarts = BringToFrontOnLaterStarts(instance, form);
     form.show();
     return QApplication::exec();

@@ -172,12 +172,23 @@ void TFormChronara::PIOptionsClick() {
     }
 }
 
-void TFormChronara::FormCloseQuery() {
+QString TFormChronara::FormCloseQuery() {
     // Settings never loaded (the window closed before its first activation)
     // must not be written over the stored ones.
     if (OptionsDialog && OptionsDialog->SettingsLoaded()) {
-        Guarded([this] { OptionsDialog->SaveSettings(); });
+        try {
+            OptionsDialog->SaveSettings();
+        } catch (const std::exception& e) {
+            return QString::fromUtf8(e.what());
+        }
     }
+    return {};
+}
+
+void TFormChronara::CloseOnSignal() {
+    ClosingOnSignal = true;
+    close();
+    ClosingOnSignal = false;
 }
 
 } // namespace app

@@ -92,6 +92,13 @@ void Toptions::LoadSettings() {
     Store = std::make_unique<platform::TRegistry>(StoreDir.toStdString());
     Host.SetSavedWallpaper(ReadDesktop());
     const TLoadReport report = ReadSettings(Host, *Store);
+    const QString file = QString::fromStdString(Store->FileName());
+    NotLoaded = report.NotLoaded;
+    if (!NotLoaded.empty()) {
+        ShowWarning(parentWidget(), TranslateMessage(QString::fromUtf8(strings::PlacesNotLoaded))
+                                        .arg(NotLoaded.size())
+                                        .arg(file));
+    }
     QStringList problems;
     for (const std::string& line : Store->Problems()) {
         problems << QString::fromStdString(line);
@@ -101,23 +108,42 @@ void Toptions::LoadSettings() {
         return;
     }
     // Nothing is lost silently: the file as it was stays beside the new one.
-    const QString copy = QString::fromStdString(Store->KeepCopy(".damaged"));
-    QString text = QStringLiteral("Some settings in '%1' could not be read and keep their "
-                                  "defaults:\n%2")
-                       .arg(QString::fromStdString(Store->FileName()),
-                            problems.mid(0, 5).join(QLatin1Char('\n')));
+    QString text = TranslateMessage(QString::fromUtf8(strings::SettingsDamaged))
+                       .arg(file, problems.mid(0, 5).join(QLatin1Char('\n')));
     if (problems.size() > 5) {
-        text += QStringLiteral("\n(and %1 more)").arg(problems.size() - 5);
+        text += QLatin1Char('\n') +
+                TranslateMessage(QString::fromUtf8(strings::AndMore)).arg(problems.size() - 5);
     }
-    text += copy.isEmpty() ? QStringLiteral("\n\nNo copy of the file could be kept.")
-                           : QStringLiteral("\n\nThe file as it was is kept as '%1'.").arg(copy);
+    QString copy;
+    try {
+        copy = QString::fromStdString(Store->KeepCopy(".damaged"));
+    } catch (const std::exception& e) {
+        // A full disk: the file stays as it is, and the copy is tried again
+        // before the next save replaces it.
+        CopyPending = true;
+        text +=
+            QStringLiteral("\n\n") + TranslateMessage(QString::fromUtf8(strings::SettingsNotCopied))
+                                         .arg(QString::fromUtf8(e.what()));
+    }
+    if (!copy.isEmpty()) {
+        text += QStringLiteral("\n\n") +
+                TranslateMessage(QString::fromUtf8(strings::SettingsCopied)).arg(copy);
+    }
     ShowWarning(parentWidget(), text);
 }
 
 void Toptions::SaveSettings() {
     // A fresh accessor: the store as it is now, plus this save.
     Store = std::make_unique<platform::TRegistry>(StoreDir.toStdString());
-    WriteSettings(Host, *Store);
+    if (CopyPending) {
+        try {
+            Store->KeepCopy(".damaged");
+            CopyPending = false;
+        } catch (const std::exception&) {
+            // Reported at the load; the settings are saved all the same.
+        }
+    }
+    WriteSettings(Host, *Store, NotLoaded);
 }
 
 void Toptions::showEvent(QShowEvent* event) {

@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QColorDialog;
 class QLabel;
@@ -92,6 +93,10 @@ private:
     QString StoreDir;
     std::unique_ptr<platform::TRegistry> Store;
     bool Loaded = false;
+    // Places stored beyond the list's limit, written back after the list.
+    std::vector<TStoredLocation> NotLoaded;
+    // The damaged file's copy failed at the load: tried again before a save.
+    bool CopyPending = false;
     TColorWord PanelColor = ButtonFaceColor;
     TColorWord PanelFontColor = WindowTextColor;
     QColor LastChosen = Qt::black;

@@ -120,7 +120,35 @@ bool Present(const QString& path) {
 } // namespace
 
 bool AutostartEnabled(const QString& configDir) {
-    return Present(AutostartEntryPath(configDir));
+    const QFileInfo entry(AutostartEntryPath(configDir));
+    if (!entry.isFile()) {
+        return entry.exists() || entry.isSymLink();
+    }
+    // An entry the user switched off by hand ("Hidden=true", or the GNOME
+    // session's own switch) starts nothing.
+    QFile file(entry.filePath());
+    if (!file.open(QIODevice::ReadOnly)) {
+        return true;
+    }
+    bool inMainGroup = false;
+    for (const QByteArray& raw : file.read(64 * 1024).split('\n')) {
+        const QByteArray line = raw.trimmed();
+        if (line.startsWith('[')) {
+            inMainGroup = line == "[Desktop Entry]";
+            continue;
+        }
+        const qsizetype equals = line.indexOf('=');
+        if (!inMainGroup || equals < 0) {
+            continue;
+        }
+        const QByteArray key = line.left(equals).trimmed();
+        const QByteArray value = line.mid(equals + 1).trimmed();
+        if ((key == "Hidden" && value == "true") ||
+            (key == "X-GNOME-Autostart-enabled" && value == "false")) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void MigrateAutostart(const QString& program, const QString& configDir) {

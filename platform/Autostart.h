@@ -20,7 +20,8 @@ public:
 // Where the entry lies. `configDir` stands for $XDG_CONFIG_HOME when given.
 QString AutostartEntryPath(const QString& configDir = {});
 
-// True when the entry exists.
+// True when the entry exists and is not switched off ("Hidden=true", or
+// "X-GNOME-Autostart-enabled=false").
 bool AutostartEnabled(const QString& configDir = {});
 
 // Writes the entry, starting `program` (an absolute path) without parameters,

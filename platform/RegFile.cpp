@@ -6,6 +6,8 @@
 #include <QList>
 #include <QStringDecoder>
 
+#include <set>
+
 namespace platform {
 
 namespace {
@@ -265,6 +267,8 @@ TRegParseResult ParseRegText(std::string_view input) {
     QList<QByteArray> lines = text.split('\n');
     TRegKey* key = nullptr;
     bool headerSeen = false;
+    std::set<std::string> seen; // the keys read, folded
+    bool skipping = false;      // in a key given a second time
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const qsizetype number = i + 1;
         QByteArray line = lines[i];
@@ -307,16 +311,28 @@ TRegParseResult ParseRegText(std::string_view input) {
                 !path.starts_with("HKEY_")) {
                 problem();
                 key = nullptr; // the values below belong to no key we know
+                skipping = false;
                 continue;
             }
             while (path.ends_with('\\')) {
                 path.pop_back();
             }
+            if (!seen.insert(kiv::FoldCase(path)).second) {
+                // A key given twice: the first stays as it is, and the second's
+                // values are not read over it.
+                problem();
+                key = nullptr;
+                skipping = true;
+                continue;
+            }
+            skipping = false;
             key = &result.Tree.Make(path);
             continue;
         }
         if (!key) {
-            problem();
+            if (!skipping) {
+                problem();
+            }
             continue;
         }
         std::string name;

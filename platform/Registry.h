@@ -94,7 +94,7 @@ public:
     void WriteValue(const std::string& name, const TRegValue& value);
 
     // Puts every write made since the last Commit into the store, all at once
-    // or none. Throws ERegistryException "Failed to set data for '<name>'"
+    // or none. Throws ERegistryException "Failed to set data for '<name>' (<cause>)"
     // naming the value, or the file when the file cannot be written.
     void Commit();
     // Drops the writes not yet committed.
@@ -108,10 +108,12 @@ public:
     std::vector<std::string> Problems() const;
     // The settings file (empty on Windows).
     std::string FileName() const;
-    // Keeps a copy of the settings file beside it, under a name not taken yet,
-    // and returns that name; empty when there is no file to keep. What cannot
-    // be copied (no read permission, a directory) or is too large to copy is
-    // moved there instead.
+    // Keeps a copy of the settings file beside it, under a name not taken yet
+    // (or the earlier copy that holds the same bytes), and returns that name;
+    // empty when there is no file to keep. What could not be read at all (a
+    // directory, a named pipe, no read permission, too large) is moved there
+    // instead. A file that was read always stays where it is: when the copy
+    // fails (a full disk) this throws ERegistryException with the cause.
     std::string KeepCopy(const std::string& suffix) const;
 
 private:

@@ -11,7 +11,13 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <string>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -23,24 +29,45 @@ std::string Full(const std::string& key) {
     return key.empty() ? Root : Root + '\\' + key;
 }
 
-[[noreturn]] void FailedToSet(const QString& what) {
-    throw ERegistryException("Failed to set data for '" + what.toStdString() + "'");
+// The store's write error, with its cause.
+[[noreturn]] void FailedToSet(const QString& what, const QString& why) {
+    throw ERegistryException("Failed to set data for '" + what.toStdString() + "' (" +
+                             why.toStdString() + ")");
 }
 
 class TFileBackend : public TRegistryBackend {
 public:
     explicit TFileBackend(const std::string& fileDir)
         : File(QString::fromStdString(SettingsFilePath(fileDir))) {
-        QFile file(File);
-        if (!file.exists()) {
+        const QFileInfo info(File);
+        if (!info.exists() && !info.isSymLink()) {
             return;
         }
-        if (QFileInfo(File).isDir()) {
+        if (info.isDir()) {
+            Unread = true;
             ReadProblems.push_back("Cannot open file \"" + File.toStdString() +
                                    "\". It is a directory");
             return;
         }
-        if (!file.open(QIODevice::ReadOnly)) {
+        // Only a plain file is opened, and without waiting: a named pipe or a
+        // device would block the start for good (and keep the single-instance
+        // lock with it).
+        const int fd =
+            ::open(QFile::encodeName(File).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        struct stat status {};
+        if (fd < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+            const std::string why = fd < 0 ? std::strerror(errno) : "It is not a plain file";
+            if (fd >= 0) {
+                ::close(fd);
+            }
+            Unread = true;
+            ReadProblems.push_back("Cannot open file \"" + File.toStdString() + "\". " + why);
+            return;
+        }
+        QFile file;
+        if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+            ::close(fd);
+            Unread = true;
             ReadProblems.push_back("the file cannot be read: " + file.errorString().toStdString());
             return;
         }
@@ -49,7 +76,7 @@ public:
         QByteArray text =
             file.size() > SettingsFileLimit ? QByteArray() : file.read(SettingsFileLimit + 1);
         if (file.size() > SettingsFileLimit || text.size() > SettingsFileLimit) {
-            TooLarge = true;
+            Unread = true;
             ReadProblems.push_back("Cannot open file \"" + File.toStdString() +
                                    "\". It is too large (" +
                                    std::to_string(std::max<qint64>(file.size(), text.size())) +
@@ -90,22 +117,24 @@ public:
         }
         // A temporary file beside the old one, flushed to disk, then renamed
         // over it: a crash at any moment leaves the old file or the new one.
-        if (!QDir().mkpath(QFileInfo(File).absolutePath())) {
-            FailedToSet(File);
+        const QString folder = QFileInfo(File).absolutePath();
+        if (!QDir().mkpath(folder)) {
+            FailedToSet(File, QStringLiteral("the folder \"%1\" cannot be made").arg(folder));
         }
         QSaveFile file(File);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-            FailedToSet(File);
+            FailedToSet(File, file.errorString());
         }
         // A short write (a full disk) is no error to QSaveFile, which would
         // then put the cut file in place: count the bytes and cancel.
         if (file.write(text) != text.size() || file.size() != text.size()) {
+            const QString why = file.errorString();
             file.cancelWriting();
             file.commit();
-            FailedToSet(File);
+            FailedToSet(File, why);
         }
         if (!file.commit()) {
-            FailedToSet(File);
+            FailedToSet(File, file.errorString());
         }
         Tree = std::move(next);
         Text = text;
@@ -115,22 +144,46 @@ public:
     std::string FileName() const override { return File.toStdString(); }
 
     std::string KeepCopy(const std::string& suffix) const override {
-        if (!QFileInfo::exists(File)) {
+        const QFileInfo info(File);
+        if (!info.exists() && !info.isSymLink()) {
             return {};
         }
         const QString base = File + QString::fromStdString(suffix);
         QString copy = base;
-        for (int n = 2; QFileInfo::exists(copy); ++n) {
+        for (int n = 2; QFileInfo::exists(copy) || QFileInfo(copy).isSymLink(); ++n) {
+            // A copy of these very bytes is kept already (a store that cannot
+            // be rewritten is found damaged at every start): one is enough.
+            if (!Unread && SameBytes(copy)) {
+                return copy.toStdString();
+            }
             copy = base + QLatin1Char('-') + QString::number(n);
         }
-        if (!TooLarge && QFile::copy(File, copy)) {
-            return copy.toStdString();
+        if (Unread) {
+            // What could not be read (a directory, no read permission, a
+            // named pipe, a file too large to read) is moved aside whole, so
+            // that the next save neither fails on it nor replaces it; the store
+            // starts from nothing then.
+            if (QDir().rename(File, copy)) {
+                return copy.toStdString();
+            }
+            throw ERegistryException("It could not be moved aside");
         }
-        // What cannot be copied (a file without read permission, a directory)
-        // or would fill the disk twice over (a file too large to read) is moved
-        // aside whole instead, so that the next save neither fails on it nor
-        // replaces it; the store starts from nothing then.
-        return QDir().rename(File, copy) ? copy.toStdString() : std::string();
+        // What was read stays where it is whatever happens to the copy: on a
+        // full disk the copy fails, never the store.
+        QSaveFile out(copy);
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+            throw ERegistryException(out.errorString().toStdString());
+        }
+        if (out.write(Text) != Text.size() || out.size() != Text.size()) {
+            const QString why = out.errorString();
+            out.cancelWriting();
+            out.commit();
+            throw ERegistryException(why.toStdString());
+        }
+        if (!out.commit()) {
+            throw ERegistryException(out.errorString().toStdString());
+        }
+        return copy.toStdString();
     }
 
 private:
@@ -138,7 +191,15 @@ private:
     TRegTree Tree;
     QByteArray Text; // the file as read or last written
     std::vector<std::string> ReadProblems;
-    bool TooLarge = false; // larger than SettingsFileLimit: not read
+    // Not read at all (a directory, not a plain file, no permission, larger
+    // than SettingsFileLimit).
+    bool Unread = false;
+
+    bool SameBytes(const QString& other) const {
+        QFile f(other);
+        return QFileInfo(other).isFile() && f.size() == Text.size() &&
+               f.open(QIODevice::ReadOnly) && f.readAll() == Text;
+    }
 };
 
 } // namespace

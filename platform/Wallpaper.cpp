@@ -5,10 +5,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <cmath>
@@ -53,65 +49,6 @@ QString WallpaperFolder(const QString& programDir) {
 QString WallpaperFile(const QString& folder, std::uint64_t n, bool newNameEachTime) {
     const bool other = newNameEachTime && n % 2 == 1;
     return folder + (other ? QStringLiteral("/Wallpaper-1.bmp") : QStringLiteral("/Wallpaper.bmp"));
-}
-
-void KeepSavedWallpaper(const TSavedWallpaper& saved, const QString& file) {
-    QJsonArray values;
-    for (const TDesktopValue& v : saved.Values) {
-        QJsonObject o{{QStringLiteral("key"), v.Key}};
-        o.insert(QStringLiteral("value"), v.Value ? QJsonValue(*v.Value) : QJsonValue());
-        values.append(o);
-    }
-    QSaveFile out(file);
-    if (out.open(QIODevice::WriteOnly)) {
-        out.write(QJsonDocument(values).toJson());
-        out.commit();
-    }
-}
-
-std::optional<TSavedWallpaper> LoadKeptWallpaper(const QString& file) {
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly)) {
-        return std::nullopt;
-    }
-    const QJsonDocument doc = QJsonDocument::fromJson(in.readAll());
-    if (!doc.isArray()) {
-        return std::nullopt;
-    }
-    TSavedWallpaper saved;
-    saved.Valid = true;
-    for (const QJsonValue& item : doc.array()) {
-        const QJsonObject o = item.toObject();
-        const QJsonValue key = o.value(QStringLiteral("key"));
-        const QJsonValue value = o.value(QStringLiteral("value"));
-        if (!key.isString() || !(value.isString() || value.isNull())) {
-            return std::nullopt;
-        }
-        saved.Values.push_back({key.toString(), value.isString()
-                                                    ? std::optional<QString>(value.toString())
-                                                    : std::nullopt});
-    }
-    return saved;
-}
-
-void ForgetKeptWallpaper(const QString& file) {
-    QFile::remove(file);
-}
-
-bool NamesOurWallpaper(const TSavedWallpaper& saved) {
-    for (const TDesktopValue& v : saved.Values) {
-        if (!v.Value) {
-            continue;
-        }
-        QString text = *v.Value;
-        text.replace(QLatin1Char('\\'), QLatin1Char('/'));
-        for (const char* name : {"/Wallpaper.bmp", "/Wallpaper-1.bmp"}) {
-            if (text.contains(QLatin1String(name), Qt::CaseInsensitive)) {
-                return true;
-            }
-        }
-    }
-    return false;
 }
 
 void SaveWallpaperFile(const TWallpaperJob& job, const QString& colorText, const QString& file) {

@@ -45,17 +45,6 @@ QString WallpaperFolder(const QString& programDir);
 // needs a new name for every picture, "Wallpaper-1.bmp" for every other build.
 QString WallpaperFile(const QString& folder, std::uint64_t n, bool newNameEachTime);
 
-// While our wallpaper is set, the user's own record is also kept in a file, so
-// that a run which ends without putting it back (a crash, a power cut) does not
-// take it as the user's at the next start. KeepSavedWallpaper writes it (raises
-// nothing; a file that cannot be written is skipped), LoadKeptWallpaper reads it
-// (nullopt when absent or unreadable), ForgetKeptWallpaper removes it.
-void KeepSavedWallpaper(const TSavedWallpaper& saved, const QString& file);
-std::optional<TSavedWallpaper> LoadKeptWallpaper(const QString& file);
-void ForgetKeptWallpaper(const QString& file);
-// True when a value of the record names one of our wallpaper files.
-bool NamesOurWallpaper(const TSavedWallpaper& saved);
-
 // One build's input.
 struct TWallpaperJob {
     kiv::TFastDIB Day; // the map as shown (shaded when the shadow is on)

@@ -24,6 +24,7 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace apptest {
@@ -184,33 +185,43 @@ inline void SizePaintBox(app::TFormChronara& form, int width, int height) {
 // What every window test starts from: a fixed clock at 21 December 2026, 12:00
 // UTC with the machine at UTC, an empty database, message boxes answered (their
 // texts kept), a made-up world, and the window once OpenWindow() is called.
-// A desktop that records what it is asked to set and restore (file names only).
+// A desktop that records what it is asked to set and restore (file names
+// only). Its one value, "picture", shows what was set or put back last.
 class TRecordingDesktop : public platform::TDesktop {
 public:
     explicit TRecordingDesktop(bool canSet = true) : CanSet(canSet) {}
     QString Name() const override { return QStringLiteral("recording"); }
     bool CanSetWallpaper() const override { return CanSet; }
     platform::TSavedWallpaper ReadWallpaper() override {
-        return {true, {{QStringLiteral("picture"), QStringLiteral("mine.png")}}};
+        std::lock_guard guard(M);
+        return {true, {{QStringLiteral("picture"), Shown}}};
     }
     QString BackgroundColor() override { return QStringLiteral("255 0 0"); }
     void SetWallpaper(const QString& path) override {
         std::lock_guard guard(M);
         Calls << QStringLiteral("set ") + QFileInfo(path).fileName();
+        Shown = path;
     }
     void RestoreWallpaper(const platform::TSavedWallpaper& saved) override {
         std::lock_guard guard(M);
         Calls << QStringLiteral("restore ") + saved.Get(QStringLiteral("picture"));
+        Shown = saved.Get(QStringLiteral("picture"));
     }
     QStringList Recorded() {
         std::lock_guard guard(M);
         return Calls;
+    }
+    // What the desktop shows, as a run that ended without restoring left it.
+    void Show(const QString& picture) {
+        std::lock_guard guard(M);
+        Shown = picture;
     }
     bool CanSet;
 
 private:
     std::mutex M;
     QStringList Calls;
+    std::optional<QString> Shown = QStringLiteral("mine.png");
 };
 
 class TWindowFixture {

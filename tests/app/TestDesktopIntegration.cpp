@@ -3,6 +3,7 @@
 #include "AppTestSupport.h"
 
 #include "app/DesktopIntegration.h"
+#include "tests/FullDisk.h"
 
 #include <QMainWindow>
 #include <QMenu>
@@ -125,8 +126,15 @@ private slots:
     }
 
     // A run that ended with our picture on the desktop left the user's record
-    // beside it: the next start takes that one, and it goes once put back.
+    // beside it: the next start takes that one, and it goes once put back at
+    // the close, also when the mode comes up off (killed before it was saved).
+    void TheUsersWallpaperSurvivesARunThatEndedWithoutRestoring_data() {
+        QTest::addColumn<bool>("modeOn");
+        QTest::newRow("mode stored on") << true;
+        QTest::newRow("mode stored off") << false;
+    }
     void TheUsersWallpaperSurvivesARunThatEndedWithoutRestoring() {
+        QFETCH(bool, modeOn);
         TRig rig;
         TMessageRecorder messages;
         rig.Integration->ReadUserWallpaper();
@@ -148,10 +156,40 @@ private slots:
         TDesktopIntegration next(&rig.Window, rig.Commands, desktop, rig.World.ProgramDir());
         next.ReadUserWallpaper();
         QCOMPARE(next.SavedWallpaper().Get(QStringLiteral("picture")), QStringLiteral("mine.png"));
-        next.SetWallpaperChecked(true);
+        next.SetWallpaperChecked(modeOn);
         next.FormClose();
         QCOMPARE(desktop->Recorded(), QStringList{QStringLiteral("restore mine.png")});
         QVERIFY(!QFileInfo::exists(kept));
+    }
+
+    // A full disk: the record of the user's wallpaper cannot be written, so
+    // ours is not set (a kill would lose the user's); said once, with the
+    // cause. Once there is room, the record goes first, then ours.
+    void ARecordThatCannotBeWrittenIsReportedOnceAndOursIsNotSet() {
+        TRig rig;
+        TMessageRecorder messages;
+        rig.Integration->ReadUserWallpaper();
+        rig.Integration->SetWallpaperChecked(true);
+        {
+            testsupport::TFullDisk full(16);
+            for (int i = 0; i < 2; ++i) {
+                rig.Integration->BuildWallpaper(Day(), 64);
+            }
+        }
+        QCOMPARE(messages.Texts.size(), 1);
+        const QString record =
+            QString::fromStdString(rig.World.ProgramDir()) + QStringLiteral("/SavedWallpaper.json");
+        QVERIFY2(messages.Texts[0].contains(record), qPrintable(messages.Texts[0]));
+        QVERIFY(!rig.Integration->Builder().Busy());
+        QVERIFY(rig.Desktop->Recorded().isEmpty());
+        QVERIFY(!QFileInfo::exists(record));
+
+        QSignalSpy built(rig.Integration.get(), &TDesktopIntegration::WallpaperBuilt);
+        rig.Integration->BuildWallpaper(Day(), 64);
+        QVERIFY(QFileInfo::exists(record));
+        QVERIFY(built.wait(30000));
+        QCOMPARE(rig.Desktop->Recorded(), QStringList{QStringLiteral("set Wallpaper.bmp")});
+        QCOMPARE(messages.Texts.size(), 1);
     }
 
     // A 4096-wide build runs off the window thread: the call returns at once and

@@ -3,13 +3,17 @@
 // options commands, and a kill that still saves the list.
 #include "AppTestSupport.h"
 #include "app/QuitSignals.h"
+#include "app/StoredSettings.h"
 #include "app/WindowSettings.h"
 #include "app/opt.h"
+#include "platform/Registry.h"
+#include "tests/FullDisk.h"
 
 #include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSignalSpy>
 
 #include <csignal>
@@ -53,6 +57,34 @@ private slots:
         QVERIFY(!QFile::exists(World->SettingsFile()));
         Form->close();
         QVERIFY(StoredText().contains("\"SingleMode\"=dword:00000001"));
+    }
+
+    // 18 stored places: 15 listed, the user told of the other three once, and
+    // the file still holds all 18 after the close.
+    void placesPastTheListsLimitAreNamedAndKept() {
+        {
+            platform::TRegistry store; // the fixture's settings folder
+            QVERIFY(store.OpenKey(app::SettingsKey, true));
+            store.WriteInteger("LocationCount", 18);
+            for (int i = 0; i < 18; ++i) {
+                QVERIFY(store.OpenKey(app::SettingsKey + "\\" + std::to_string(i), true));
+                store.WriteString("Name", "P" + std::to_string(i));
+                store.WriteString("ZoneName", "Asia/Kolkata");
+                store.WriteFloat("Latitude", i * 2.0);
+                store.WriteFloat("Longitude", 0);
+            }
+            store.Commit();
+        }
+        QVERIFY(OpenWindow());
+        QCOMPARE(Form->Locations->Entries().size(), std::size_t{15});
+        QCOMPARE(Messages->Texts.size(), 1);
+        QVERIFY2(
+            Messages->Texts[0].startsWith(QStringLiteral("3 places in '") + World->SettingsFile()),
+            qPrintable(Messages->Texts[0]));
+        Form->close();
+        const QByteArray text = StoredText();
+        QVERIFY(text.contains("\"LocationCount\"=dword:00000012"));
+        QVERIFY(text.contains("\"Name\"=\"P17\""));
     }
 
     void everythingComesBackAfterARestart() {
@@ -215,6 +247,38 @@ private slots:
         app::TFormChronara hidden(options);
         hidden.close();
         QCOMPARE(StoredText(), before);
+    }
+
+    // A quit signal while the save fails (a full disk): the user's wallpaper
+    // is put back before the failed save is reported, and the report names
+    // the cause. (Reported on standard error, it waits for no answer.)
+    void aQuitSignalPutsTheWallpaperBackBeforeReportingAFailedSave() {
+        QVERIFY(OpenWindow());
+        {
+            const QSignalBlocker quiet(Form->Wallpaper);
+            Form->Wallpaper->setChecked(true);
+        }
+        app::CloseOnQuitSignals(Form.get(), [this] { Form->CloseOnSignal(); });
+        Form->Locations->AddLocation(QStringLiteral("Kolkata"), "Asia/Kolkata", 22.57, 88.36);
+        QString text;
+        QStringList desktopAtReport;
+        const auto previous = app::SetMessageAnswerer([&](app::TMessageKind, const QString& t) {
+            text = t;
+            desktopAtReport = Desktop->Recorded();
+            return QMessageBox::Ok;
+        });
+        QSignalSpy closed(Form.get(), &app::TFormChronara::Closed);
+        {
+            testsupport::TFullDisk full(16);
+            std::raise(SIGTERM);
+            QTRY_COMPARE(closed.count(), 1);
+        }
+        app::SetMessageAnswerer(previous);
+        QVERIFY2(text.startsWith(QStringLiteral("Failed to set data for '") +
+                                 World->SettingsFile() + QStringLiteral("' (")),
+                 qPrintable(text));
+        QCOMPARE(desktopAtReport, QStringList{QStringLiteral("restore mine.png")});
+        QVERIFY(!StoredText().contains("Kolkata"));
     }
 
     void killedProgramSavesTheList() {

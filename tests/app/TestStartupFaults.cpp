@@ -10,6 +10,7 @@
 #include "app/StoredSettings.h"
 #include "app/Translation.h"
 #include "platform/Registry.h"
+#include "tests/FullDisk.h"
 
 #include <QDirIterator>
 #include <QMap>
@@ -17,6 +18,10 @@
 #include <QScopeGuard>
 #include <QSignalBlocker>
 #include <QSignalSpy>
+
+#include <optional>
+
+#include <sys/stat.h>
 
 using namespace apptest;
 using app::TFormChronara;
@@ -87,6 +92,21 @@ QStringList LeftoverTemporaries(const QString& dir) {
         }
     }
     return found;
+}
+
+// A place subkey of the settings file.
+QByteArray PlaceKeyText(const char* name) {
+    return QByteArray("[HKEY_CURRENT_USER\\Software\\Kiv\\Chronara\\Data\\0]\n\"Name\"=\"") + name +
+           "\"\n\"ZoneName\"=\"Asia/Kolkata\"\n\"Latitude\"=hex:52,b8,1e,85,eb,91,36,40\n"
+           "\"Longitude\"=hex:d7,a3,70,3d,0a,17,56,40\n";
+}
+
+// The record of the user's wallpaper as a run writes it for the recording
+// desktop.
+QByteArray GoodRecord() {
+    return "{\n    \"recording\": [\n        {\n            \"key\": \"picture\",\n"
+           "            \"value\": \"mine.png\"\n        },\n        {\n"
+           "            \"key\": \"style\",\n            \"value\": null\n        }\n    ]\n}\n";
 }
 
 // Whether this process may write where the permission bits say it may not
@@ -268,46 +288,128 @@ private slots:
         CheckUntouched(before);
     }
 
+    // The settings file, and the record of the user's wallpaper that a killed
+    // run left while the desktop still shows our map. The damaged file is
+    // kept aside, what can be read is used, the user is told once, and at the
+    // close the store is whole and the desktop gets the user's picture back
+    // (or the desktop's default where the record lost it), never our map.
     void aDamagedSettingsFileIsKeptAndReplaced_data() {
+        QTest::addColumn<QString>("file"); // "settings" or "record"
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("problem");
+        QTest::addColumn<bool>("fullDisk");
+        QTest::addColumn<QString>("restored"); // the record's rows: the picture put back
         const QByteArray head = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Kiv\\Chronara\\Data]\n";
         // The start of a PNG file, with the zero bytes inside it.
         static constexpr char png[] = "\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR\xff\xfe";
-        QTest::newRow("not a settings file") << QByteArray(png, sizeof png - 1) << "line 1";
-        QTest::newRow("cut in a text") << head + "\"SLName\"=\"Melbou"
-                                       << "SLName";
-        QTest::newRow("a value of the wrong kind") << head + "\"SMUpdate\"=\"ten minutes\"\n"
-                                                   << "SMUpdate";
+        const QString settings = QStringLiteral("settings");
+        QTest::newRow("not a settings file")
+            << settings << QByteArray(png, sizeof png - 1) << "line 1" << false << QString();
+        QTest::newRow("cut in a text") << settings << head + "\"SLName\"=\"Melbou"
+                                       << "SLName" << false << QString();
+        QTest::newRow("a value of the wrong kind")
+            << settings << head + "\"SMUpdate\"=\"ten minutes\"\n"
+            << "SMUpdate" << false << QString();
         // What a crash during a write can leave on some file systems.
-        QTest::newRow("zeros after a crash") << QByteArray(4096, '\0') << "line 1";
-        QTest::newRow("a line of noise")
-            << head + "\"ShowDate\"=dword:00000001\n@@@@\n\"ShowZA\"=dword:00000000\n"
-            << "@@@@";
+        QTest::newRow("zeros after a crash")
+            << settings << QByteArray(4096, '\0') << "line 1" << false << QString();
+        const QByteArray noise =
+            head + "\"ShowDate\"=dword:00000001\n@@@@\n\"ShowZA\"=dword:00000000\n";
+        QTest::newRow("a line of noise") << settings << noise << "@@@@" << false << QString();
+        // The copy cannot be made: the store stays in place, and is copied
+        // before the save at the close replaces it.
+        QTest::newRow("a line of noise on a full disk")
+            << settings << noise << "@@@@" << true << QString();
+        QTest::newRow("a place given twice") << settings
+                                             << head + "\"LocationCount\"=dword:00000001\n" +
+                                                    PlaceKeyText("Kolkata") + PlaceKeyText("Berlin")
+                                             << "Data\\0]" << false << QString();
+
+        const QString record = QStringLiteral("record");
+        const QByteArray good = GoodRecord();
+        QTest::newRow("record cut short")
+            << record << good.left(good.indexOf("\"style\"")) << "" << false << "mine.png";
+        QTest::newRow("record empty") << record << QByteArray("") << "" << false << "";
+        QTest::newRow("record of random bytes")
+            << record << QByteArray("\x93\x07\xfe{\"rec\x00\x01", 11).repeated(7) << "" << false
+            << "";
+        QTest::newRow("record an empty list") << record << QByteArray("[]") << "" << false << "";
+        QTest::newRow("record a directory") << record << QByteArray() << "directory" << false << "";
+        QTest::newRow("record deleted") << record << QByteArray() << "deleted" << false << "";
     }
 
     void aDamagedSettingsFileIsKeptAndReplaced() {
+        QFETCH(QString, file);
         QFETCH(QByteArray, content);
         QFETCH(QString, problem);
-        {
-            QFile store(World->SettingsFile());
-            QVERIFY(store.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            store.write(content);
+        QFETCH(bool, fullDisk);
+        QFETCH(QString, restored);
+        const bool record = file == QLatin1String("record");
+        const QString path =
+            record ? ProgramDir() + QStringLiteral("/SavedWallpaper.json") : World->SettingsFile();
+        // The record's rows: "directory", "deleted" or a file of the content.
+        const QString fault = record ? problem : QString();
+        if (record) {
+            // A run killed with our map on the desktop left the record.
+            Desktop->Show(ProgramDir() + QStringLiteral("/Wallpaper-1.bmp"));
         }
-        QVERIFY(OpenWindow());
+        if (fault == QLatin1String("directory")) {
+            QVERIFY(QDir().mkdir(path));
+        } else if (fault != QLatin1String("deleted")) {
+            QFile damaged(path);
+            QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            damaged.write(content);
+        }
+        {
+            std::optional<testsupport::TFullDisk> full;
+            if (fullDisk) {
+                full.emplace(16);
+            }
+            QVERIFY(OpenWindow());
+        }
         QCOMPARE(Messages->Texts.size(), 1);
         const QString& text = Messages->Texts[0];
-        QVERIFY2(text.contains(World->SettingsFile()), qPrintable(text));
-        QVERIFY2(text.contains(problem), qPrintable(text));
-        QVERIFY2(text.contains(QStringLiteral("Chronara.reg.damaged")), qPrintable(text));
+        QVERIFY2(text.contains(path), qPrintable(text));
+        if (!record) {
+            QVERIFY2(text.contains(problem), qPrintable(text));
+        }
+        const QString kept = path + QStringLiteral(".damaged");
+        if (fullDisk) {
+            QVERIFY2(text.contains(QStringLiteral("No copy of the file could be kept")),
+                     qPrintable(text));
+            QFile store(path);
+            QVERIFY(store.open(QIODevice::ReadOnly));
+            QCOMPARE(store.readAll(), content);
+            QVERIFY(!QFileInfo::exists(kept));
+        } else if (fault != QLatin1String("deleted")) {
+            QVERIFY2(text.contains(QFileInfo(kept).fileName()), qPrintable(text));
+        }
         QVERIFY2(!text.contains(QChar(0)), qPrintable(text));
+        if (record) {
+            const QSignalBlocker quiet(Form->Wallpaper);
+            Form->Wallpaper->setChecked(true);
+        }
         UseTheWindow();
         QCOMPARE(Messages->Texts.size(), 1);
         CloseAndCheckTheStore();
         // The file as it was is kept; the new one holds the settings whole.
-        QFile kept(World->SettingsFile() + QStringLiteral(".damaged"));
-        QVERIFY(kept.open(QIODevice::ReadOnly));
-        QCOMPARE(kept.readAll(), content);
+        if (fault == QLatin1String("directory")) {
+            QVERIFY(QFileInfo(kept).isDir());
+        } else if (fault != QLatin1String("deleted")) {
+            QFile old(kept);
+            QVERIFY(old.open(QIODevice::ReadOnly));
+            QCOMPARE(old.readAll(), content);
+        }
+        if (record) {
+            const QStringList calls = Desktop->Recorded();
+            QCOMPARE(calls.last(), QStringLiteral("restore ") + restored);
+            for (const QString& call : calls) {
+                QVERIFY2(!call.startsWith(QLatin1String("restore")) ||
+                             !call.contains(QLatin1String("Wallpaper")),
+                         qPrintable(calls.join(QLatin1Char(' '))));
+            }
+            QVERIFY(!QFileInfo::exists(path)); // put back: nothing left to keep
+        }
         const QStringList left = LeftoverTemporaries(World->ConfigHome());
         QVERIFY2(left.isEmpty(), qPrintable(left.join(QLatin1Char(' '))));
     }
@@ -317,12 +419,16 @@ private slots:
         QTest::newRow("a directory") << "directory";
         QTest::newRow("no permission to read") << "permission";
         QTest::newRow("gigabytes") << "huge";
+        // Opened blocking, a named pipe held the start for good, and with it
+        // the single-instance lock.
+        QTest::newRow("a named pipe") << "pipe";
     }
 
     void anUnreadableSettingsFileIsKeptAndReplaced() {
         QFETCH(QString, fault);
         const bool directory = fault == QLatin1String("directory");
         const bool huge = fault == QLatin1String("huge");
+        const bool pipe = fault == QLatin1String("pipe");
         // A sparse file: no disk space, and nothing copies it.
         constexpr qint64 hugeSize = qint64{3} << 30;
         const QString file = World->SettingsFile();
@@ -330,6 +436,9 @@ private slots:
             QFile big(file);
             QVERIFY(big.open(QIODevice::Append));
             QVERIFY(big.resize(hugeSize));
+        } else if (pipe) {
+            QVERIFY(QFile::remove(file));
+            QCOMPARE(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
         } else if (directory) {
             QVERIFY(QFile::remove(file));
             QVERIFY(QDir().mkdir(file));
@@ -365,6 +474,8 @@ private slots:
             QFile inside(kept + QStringLiteral("/note.txt"));
             QVERIFY(inside.open(QIODevice::ReadOnly));
             QCOMPARE(inside.readAll(), QByteArray("mine"));
+        } else if (pipe) {
+            QVERIFY(QFileInfo::exists(kept) && !QFileInfo(kept).isFile());
         } else if (huge) {
             QCOMPARE(QFileInfo(kept).size(), hugeSize);
             QFile old(kept);

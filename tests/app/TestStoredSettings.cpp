@@ -2,10 +2,13 @@
 // order at load, damaged and missing values, failed and interrupted saves.
 #include "FakeSettingsHost.h"
 #include "app/StoredSettings.h"
+#include "kiv/KivTimeZone.h"
 #include "platform/Registry.h"
+#include "platform/WallpaperRecord.h"
 
 #include <QFile>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -114,8 +117,10 @@ private slots:
     void wallpaperWidthRange_data();
     void wallpaperWidthRange();
     void missingSubkeyIsSkipped();
+    void placesPastTheLimitAreKept();
     void longerEarlierListStays();
     void failedSaveKeepsTheOldStore();
+    void killedSaveLeavesOldOrNew_data();
     void killedSaveLeavesOldOrNew();
 };
 
@@ -235,6 +240,14 @@ void TestStoredSettings::eachValueOnItsOwn_data() {
         << QByteArray("\"SLGMTOffset\"") << QByteArray("\"SLGMTOffset\"=\"abc\"") << true;
     QTest::newRow("SMUpdate a damaged line")
         << QByteArray("\"SMUpdate\"") << QByteArray("\"SMUpdate\"=dword:zz") << false;
+    // A place that lacks a value keeps the rest, and says so.
+    QTest::newRow("a place's Latitude deleted")
+        << QByteArray("\"Latitude\"") << QByteArray() << true;
+    QTest::newRow("a place's Longitude a text")
+        << QByteArray("\"Longitude\"") << QByteArray("\"Longitude\"=\"8.54\"") << true;
+    QTest::newRow("a place's Name deleted") << QByteArray("\"Name\"") << QByteArray() << true;
+    QTest::newRow("a place's ZoneName deleted")
+        << QByteArray("\"ZoneName\"") << QByteArray() << true;
 }
 
 void TestStoredSettings::eachValueOnItsOwn() {
@@ -245,6 +258,14 @@ void TestStoredSettings::eachValueOnItsOwn() {
     const TFakeSettingsHost saved = Unusual();
     Save(saved, dir.path());
     EditLine(dir.path(), line, replacement);
+    // The database knows the first place's zone (a missing coordinate of the
+    // place is its zone's), not the others'.
+    kiv::TZoneData zurich;
+    zurich.ZoneName = "Europe/Zurich";
+    zurich.Latitude = 47.3;
+    zurich.Longitude = 8.5;
+    kiv::ZoneDB.Zones = {zurich};
+    const auto clearDatabase = qScopeGuard([] { kiv::ZoneDB.Clear(); });
 
     TFakeSettingsHost loaded;
     TRegistry reg(dir.path().toStdString());
@@ -252,13 +273,28 @@ void TestStoredSettings::eachValueOnItsOwn() {
     QCOMPARE(report.Problems.size(), isProblem ? 1 : 0);
     // The damaged line is one the store could not read at all.
     QCOMPARE(reg.Problems().size(), std::size_t{replacement.contains("zz") ? 1u : 0u});
-    // The places and the check marks after the value all came back.
-    QCOMPARE(loaded.List, WithoutOffsets(saved.List));
+    // The places and the check marks after the value all came back; a place
+    // missing a value (the first) keeps what it has.
+    const QByteArray name = line.mid(1, line.size() - 2);
+    std::vector<TStoredLocation> places = WithoutOffsets(saved.List);
+    if (name == "Latitude") {
+        places[0].Latitude = zurich.Latitude;
+    } else if (name == "Longitude") {
+        places[0].Longitude = zurich.Longitude;
+    } else if (name == "Name") {
+        places[0].Name = places[0].ZoneName;
+    } else if (name == "ZoneName") {
+        places.erase(places.begin()); // no clock without a zone; the file keeps it
+    }
+    if (isProblem) {
+        QVERIFY2(report.Problems[0].contains(QString::fromLatin1(name)),
+                 qPrintable(report.Problems[0]));
+    }
+    QCOMPARE(loaded.List, places);
     QVERIFY(loaded.Clock && loaded.Wallpaper && loaded.Transp && loaded.Clouds);
     QCOMPARE(loaded.V.CloudIntensity, 150);
     // The value itself kept its default.
     const TFakeSettingsHost defaults;
-    const QByteArray name = line.mid(1, line.size() - 2);
     if (name == "ProxyPort") {
         QCOMPARE(loaded.V.ProxyPort, defaults.V.ProxyPort);
     } else if (name == "ShowDate") {
@@ -324,6 +360,34 @@ void TestStoredSettings::missingSubkeyIsSkipped() {
     QCOMPARE(many.List.size(), std::size_t{2});
 }
 
+// A store of 18 places lists 15, says how many were not, and the save keeps
+// the other three in the file after the list.
+void TestStoredSettings::placesPastTheLimitAreKept() {
+    QTemporaryDir dir;
+    TFakeSettingsHost eighteen;
+    for (int i = 0; i < 18; ++i) {
+        eighteen.List.push_back(
+            {QStringLiteral("P%1").arg(i), QStringLiteral("Europe/Oslo"), i * 1.0, 0, 0});
+    }
+    Save(eighteen, dir.path());
+
+    TFakeSettingsHost loaded;
+    TRegistry reg(dir.path().toStdString());
+    const auto report = app::ReadSettings(loaded, reg);
+    QCOMPARE(loaded.List.size(), std::size_t{15});
+    QCOMPARE(report.NotLoaded.size(), std::size_t{3});
+    QCOMPARE(report.NotLoaded[0].Name, QStringLiteral("P15"));
+
+    loaded.List.erase(loaded.List.begin()); // room for one more
+    app::WriteSettings(loaded, reg, report.NotLoaded);
+    TFakeSettingsHost next;
+    const auto again = Load(next, dir.path());
+    QCOMPARE(next.List.size(), std::size_t{15});
+    QCOMPARE(next.List.back().Name, QStringLiteral("P15"));
+    QCOMPARE(again.NotLoaded.size(), std::size_t{2});
+    QCOMPARE(again.NotLoaded.back().Name, QStringLiteral("P17"));
+}
+
 void TestStoredSettings::longerEarlierListStays() {
     QTemporaryDir dir;
     TFakeSettingsHost five;
@@ -369,7 +433,8 @@ void TestStoredSettings::failedSaveKeepsTheOldStore() {
     }
     setrlimit(RLIMIT_FSIZE, &oldLimit);
     std::signal(SIGXFSZ, oldHandler);
-    QCOMPARE(error, QStringLiteral("Failed to set data for '%1'").arg(file));
+    QVERIFY2(error.startsWith(QStringLiteral("Failed to set data for '%1' (").arg(file)),
+             qPrintable(error));
     QCOMPARE(ReadAll(file), before);
     // The accessor still reads the old store, and the next save works.
     QVERIFY(!reg.HasPendingWrites());
@@ -379,8 +444,16 @@ void TestStoredSettings::failedSaveKeepsTheOldStore() {
     QCOMPARE(loaded.List.size(), std::size_t{15});
 }
 
-// A process killed at any moment of a save leaves the old file or the new one.
+// A process killed at any moment of a save leaves the old file or the new one:
+// the settings store, and the record of the user's wallpaper.
+void TestStoredSettings::killedSaveLeavesOldOrNew_data() {
+    QTest::addColumn<bool>("record");
+    QTest::newRow("settings store") << false;
+    QTest::newRow("wallpaper record") << true;
+}
+
 void TestStoredSettings::killedSaveLeavesOldOrNew() {
+    QFETCH(bool, record);
     QTemporaryDir dir;
     TFakeSettingsHost a = Unusual();
     TFakeSettingsHost b = Unusual();
@@ -389,7 +462,28 @@ void TestStoredSettings::killedSaveLeavesOldOrNew() {
                           i * -4.0, 0});
     }
     b.List.resize(15);
-    Save(a, dir.path());
+    // Two records of the user's wallpaper, the second with many monitors.
+    const QString recordFile = dir.filePath(QStringLiteral("SavedWallpaper.json"));
+    const QString ours = dir.filePath(QStringLiteral("Wallpaper.bmp"));
+    const platform::TSavedWallpaper mineA{true,
+                                          {{QStringLiteral("picture"), QStringLiteral("/a.png")}}};
+    platform::TSavedWallpaper mineB{true, {}};
+    platform::TSavedWallpaper oursShown{true, {}};
+    for (int i = 0; i < 200; ++i) {
+        const QString key = QStringLiteral("/monitor%1/picture").arg(i);
+        mineB.Values.push_back({key, QStringLiteral("/b%1.png").arg(i)});
+        oursShown.Values.push_back({key, ours});
+    }
+    oursShown.Values.push_back({QStringLiteral("picture"), ours});
+    const auto save = [&](int n) {
+        if (record) {
+            platform::TWallpaperRecord(recordFile)
+                .Keep(QStringLiteral("GNOME"), n % 2 ? mineA : mineB);
+        } else {
+            Save(n % 2 ? a : b, dir.path());
+        }
+    };
+    save(1);
     QRandomGenerator random(20261208);
     for (int round = 0; round < 100; ++round) {
         const pid_t child = fork();
@@ -398,7 +492,7 @@ void TestStoredSettings::killedSaveLeavesOldOrNew() {
             // Saves the two states in turn until it is killed.
             for (int n = 0;; ++n) {
                 try {
-                    Save(n % 2 ? a : b, dir.path());
+                    save(n);
                 } catch (...) {
                     _exit(3);
                 }
@@ -410,6 +504,17 @@ void TestStoredSettings::killedSaveLeavesOldOrNew() {
         waitpid(child, &status, 0);
         QVERIFY(WIFSIGNALED(status));
 
+        if (record) {
+            const auto start =
+                platform::TWallpaperRecord(recordFile).Start(QStringLiteral("GNOME"), oursShown);
+            QVERIFY(!start.Damaged && !start.EntryMissing);
+            const QString picture = start.Saved.Get(QStringLiteral("picture"));
+            const QString first = start.Saved.Get(QStringLiteral("/monitor0/picture"));
+            QVERIFY2((picture == QLatin1String("/a.png") && first.isEmpty()) ||
+                         (picture.isEmpty() && first == QLatin1String("/b0.png")),
+                     qPrintable(picture + QLatin1Char(' ') + first));
+            continue;
+        }
         TRegistry reg(dir.path().toStdString());
         QVERIFY(reg.Problems().empty());
         TFakeSettingsHost loaded;

@@ -61,6 +61,14 @@ TEST(Autostart, TheEntryIsWrittenAndRemovedAndItsPresenceIsTheState) {
     EXPECT_TRUE(platform::AutostartEnabled(config));
     platform::SetAutostart(false, {}, config);
     EXPECT_FALSE(fs::exists(entry));
+
+    // One the user switched off by hand starts nothing, so it does not count.
+    for (const char* off : {"Hidden=true", "X-GNOME-Autostart-enabled=false"}) {
+        std::ofstream(entry) << "[Desktop Entry]\nType=Application\nExec=chronara\n" << off << "\n";
+        EXPECT_FALSE(platform::AutostartEnabled(config)) << off;
+    }
+    std::ofstream(entry) << "[Desktop Entry]\nExec=chronara\n[Desktop Action x]\nHidden=true\n";
+    EXPECT_TRUE(platform::AutostartEnabled(config)) << "another group's key";
 }
 
 TEST(Autostart, FollowsXdgConfigHome) {

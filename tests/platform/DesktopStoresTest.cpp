@@ -4,6 +4,7 @@
 #include "kiv/KivFastDibLoaders.h"
 #include "platform/DesktopBackends.h"
 #include "platform/Wallpaper.h"
+#include "platform/WallpaperRecord.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -323,4 +324,40 @@ TEST(GSettingsDesktop, TheBuilderHandsOverFromItsWorkerThread) {
                      {QStringLiteral("read"),
                       QStringLiteral("/org/gnome/desktop/background/picture-uri")}),
               "");
+}
+
+// A run killed with our picture set, then the user sets only the light
+// picture: the next start's restore puts back the keys that still show ours
+// and leaves the user's newer choice.
+TEST(GSettingsDesktop, AfterAKillOnlyTheKeysStillShowingOursGoBack) {
+    SKIP_WITHOUT(GSettingsMissing());
+    TPrivateSession session;
+    SKIP_WITHOUT(session.Error);
+    const auto set = [](const char* key, const QString& value) {
+        ASSERT_EQ(Output(QStringLiteral("gsettings"),
+                         {QStringLiteral("set"), Schema, QLatin1String(key), value}),
+                  "");
+    };
+    set("picture-uri", QStringLiteral("'file:///home/u/mine.png'"));
+    set("picture-uri-dark", QStringLiteral("'file:///home/u/mine-dark.png'"));
+    set("picture-options", QStringLiteral("'zoom'"));
+    const QString record = session.Path("data") + QStringLiteral("/SavedWallpaper.json");
+
+    auto desktop = CreateGSettingsDesktop(QStringLiteral("GNOME"), RunProgram);
+    const auto first =
+        platform::TWallpaperRecord(record).Start(desktop->Name(), desktop->ReadWallpaper());
+    platform::TWallpaperRecord(record).Keep(desktop->Name(), first.Saved);
+    desktop->SetWallpaper(session.Path("data") + QStringLiteral("/Wallpaper.bmp"));
+    // Killed here. The user picks a new light picture.
+    set("picture-uri", QStringLiteral("'file:///home/u/newer.jpg'"));
+
+    auto next = CreateGSettingsDesktop(QStringLiteral("GNOME"), RunProgram);
+    const auto start =
+        platform::TWallpaperRecord(record).Start(next->Name(), next->ReadWallpaper());
+    EXPECT_FALSE(start.Damaged);
+    EXPECT_FALSE(start.EntryMissing);
+    next->RestoreWallpaper(start.Saved);
+    EXPECT_EQ(Get("picture-uri"), "'file:///home/u/newer.jpg'");
+    EXPECT_EQ(Get("picture-uri-dark"), "'file:///home/u/mine-dark.png'");
+    EXPECT_EQ(Get("picture-options"), "'zoom'");
 }

@@ -15,6 +15,9 @@
 #if defined(__unix__)
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
+
+#include "tests/FullDisk.h"
 #endif
 
 using platform::ERegistryException;
@@ -257,7 +260,8 @@ TEST(Registry, FailedCommitLeavesTheOldFile) {
     ASSERT_TRUE(blocked.OpenKey(DataKey, true));
     blocked.WriteString(std::string("SLName"), std::string("New"));
     EXPECT_EQ(ErrorOf([&] { blocked.Commit(); }),
-              "Failed to set data for '" + platform::SettingsFilePath(blocker) + "'");
+              "Failed to set data for '" + platform::SettingsFilePath(blocker) +
+                  "' (the folder \"" + blocker + "\" cannot be made)");
 
 #if defined(__unix__)
     // The disk fills up in the middle of writing (also for root): a file size
@@ -274,7 +278,9 @@ TEST(Registry, FailedCommitLeavesTheOldFile) {
     const std::string error = ErrorOf([&] { reg.Commit(); });
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
-    EXPECT_EQ(error, "Failed to set data for '" + file + "'");
+    // The cause comes with the name.
+    EXPECT_TRUE(error.starts_with("Failed to set data for '" + file + "' (")) << error;
+    EXPECT_GT(error.size(), ("Failed to set data for '" + file + "' ()").size()) << error;
     EXPECT_EQ(ReadAll(file), before);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("Chronara.reg")})
         << "no temporary file is left behind";
@@ -334,15 +340,83 @@ INSTANTIATE_TEST_SUITE_P(
                       TSizeRow{"ThreeGiB", std::int64_t{3} << 30, true}),
     [](const auto& info) { return std::string(info.param.Case); });
 
-TEST(Registry, KeepCopyNeverOverwritesAnEarlierCopy) {
+// A copy is never written over an earlier one, and a store found damaged at
+// every start (one that cannot be rewritten) is kept once, not once a start.
+TEST(Registry, KeepCopyNeverOverwritesAnEarlierCopyNorRepeatsIt) {
     QTemporaryDir dir;
     const std::string file = FileIn(dir);
     WriteAll(file, "REGEDIT4\n\nnoise\n");
     TRegistry reg(Dir(dir));
     EXPECT_EQ(reg.Problems().size(), 1u);
     const std::string first = reg.KeepCopy(".damaged");
-    const std::string second = reg.KeepCopy(".damaged");
     EXPECT_EQ(first, file + ".damaged");
+    EXPECT_EQ(TRegistry(Dir(dir)).KeepCopy(".damaged"), first);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+
+    WriteAll(file, "REGEDIT4\n\nother noise\n");
+    const std::string second = TRegistry(Dir(dir)).KeepCopy(".damaged");
     EXPECT_NE(second, first);
     EXPECT_EQ(ReadAll(second), ReadAll(file));
+    EXPECT_EQ(ReadAll(first), QByteArray("REGEDIT4\n\nnoise\n"));
+}
+
+#if defined(__unix__)
+
+// Whatever the settings file is, reading it never waits: what is not a plain
+// file is named so and moved aside whole.
+TEST(Registry, ANamedPipeIsNotOpenedButMovedAside) {
+    QTemporaryDir dir;
+    const std::string file = FileIn(dir);
+    ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+    TRegistry reg(Dir(dir)); // would block here in a plain open()
+    ASSERT_EQ(reg.Problems().size(), 1u);
+    EXPECT_NE(reg.Problems()[0].find("It is not a plain file"), std::string::npos)
+        << reg.Problems()[0];
+    EXPECT_FALSE(reg.KeyExists(DataKey));
+    const std::string kept = reg.KeepCopy(".damaged");
+    EXPECT_EQ(kept, file + ".damaged");
+    EXPECT_FALSE(QFileInfo(QString::fromStdString(kept)).isFile());
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(file)));
+    ASSERT_TRUE(reg.OpenKey(DataKey, true));
+    reg.WriteString("SLName", std::string("New"));
+    reg.Commit();
+    EXPECT_TRUE(ReadAll(file).startsWith("REGEDIT4"));
+}
+
+// A full disk: the copy of a damaged store fails with its cause, and the
+// store itself stays where it is, as it was.
+TEST(Registry, AFailedCopyLeavesTheStoreWhereItIs) {
+    QTemporaryDir dir;
+    const std::string file = FileIn(dir);
+    const QByteArray text = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Kiv\\Chronara\\Data]\n"
+                            "\"SLName\"=\"Mine\"\n@@@@\n";
+    WriteAll(file, text);
+    TRegistry reg(Dir(dir));
+    ASSERT_EQ(reg.Problems().size(), 1u);
+    std::string error;
+    {
+        testsupport::TFullDisk full(8);
+        error = ErrorOf([&] { reg.KeepCopy(".damaged"); });
+    }
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(ReadAll(file), text);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("Chronara.reg")});
+}
+
+#endif
+
+// A key given twice: the first keeps its values, and the second is named as a
+// problem (so the file is kept aside) instead of quietly read over it.
+TEST(Registry, AKeyGivenTwiceKeepsTheFirst) {
+    const auto parsed = platform::ParseRegText(
+        "REGEDIT4\n\n[HKEY_CURRENT_USER\\Data\\0]\n\"Name\"=\"First\"\n"
+        "[HKEY_CURRENT_USER\\data\\0]\n\"Name\"=\"Second\"\n\"Extra\"=\"x\"\n"
+        "[HKEY_CURRENT_USER\\Data\\1]\n\"Name\"=\"Third\"\n");
+    ASSERT_EQ(parsed.Problems.size(), 1u);
+    EXPECT_EQ(parsed.Problems[0].rfind("line 5: ", 0), 0u) << parsed.Problems[0];
+    const platform::TRegKey* first = parsed.Tree.Find("HKEY_CURRENT_USER\\Data\\0");
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->Values.size(), 1u);
+    EXPECT_EQ(first->Find("Name")->Text, "First");
+    EXPECT_EQ(parsed.Tree.Find("HKEY_CURRENT_USER\\Data\\1")->Find("Name")->Text, "Third");
 }

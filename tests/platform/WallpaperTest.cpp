@@ -4,6 +4,7 @@
 #include "PrivateSession.h"
 #include "kiv/KivErrors.h"
 #include "kiv/KivFastDibLoaders.h"
+#include "platform/WallpaperRecord.h"
 
 #include <QCoreApplication>
 #include <QSignalSpy>
@@ -224,24 +225,6 @@ TEST(WallpaperBuilder, AFailedStepIsReportedAndNothingHandedOver) {
     ASSERT_TRUE(finished.wait(60000));
     EXPECT_TRUE(finished.at(1).at(1).toString().contains(QLatin1String("Wallpaper.bmp")));
     EXPECT_TRUE(desktop->Handed().isEmpty());
-}
-
-TEST(KeptWallpaper, TheUsersRecordSurvivesInAFileUntilForgotten) {
-    testsupport::TPrivateSession session;
-    const QString file = session.Path("home") + QStringLiteral("/SavedWallpaper.json");
-    EXPECT_FALSE(LoadKeptWallpaper(file));
-    const TSavedWallpaper saved{true,
-                                {{QStringLiteral("picture-uri"), QStringLiteral("'file:///a\tb'")},
-                                 {QStringLiteral("picture-options"), std::nullopt}}};
-    KeepSavedWallpaper(saved, file);
-    EXPECT_EQ(LoadKeptWallpaper(file), saved);
-    ForgetKeptWallpaper(file);
-    EXPECT_FALSE(LoadKeptWallpaper(file));
-    QFile broken(file);
-    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
-    broken.write("[{\"key\": 1}]");
-    broken.close();
-    EXPECT_FALSE(LoadKeptWallpaper(file));
 }
 
 TEST(KeptWallpaper, OurFilesAreRecognisedInPathsAndAddresses) {
