@@ -2,6 +2,7 @@
 
 #include "kiv/KivClock.h"
 #include "kiv/KivErrors.h"
+#include "kiv/KivZoneRules.h"
 
 #include <algorithm>
 #include <charconv>
@@ -606,6 +607,14 @@ TDateTime TTimeZone::ZoneLocalTime(std::string_view zoneName, TDateTime utc,
 
 TDateTime TTimeZone::ZoneLocalTime(const TZoneData& zone, TDateTime utc, std::string& abbreviation,
                                    std::int32_t& minutes) const {
+    TZoneState state;
+    if (RunTimeRules && std::isfinite(utc) && RunTimeRules->StateAt(zone.ZoneName, utc, state)) {
+        const TDateTime local =
+            MSecsToDateTime(DateTimeToMSecs(utc) + std::int64_t{state.OffsetSeconds} * 1000);
+        abbreviation = std::move(state.Abbreviation);
+        minutes = static_cast<std::int32_t>(RoundHalfEven(state.OffsetSeconds / 60.0));
+        return local;
+    }
     TDateTime t = AddHours(utc, zone.UtcOffset);
     std::string result = zone.AbbrevFormat;
     if (zone.RuleName != "-") {
@@ -636,7 +645,28 @@ TDateTime TTimeZone::ZoneLocalTime(const TZoneData& zone, TDateTime utc, std::st
     return t;
 }
 
+bool TTimeZone::UsesRunTimeRules(const TZoneData& zone) const {
+    TZoneState state;
+    return RunTimeRules && RunTimeRules->StateAt(zone.ZoneName, UtcNow(), state);
+}
+
 bool TTimeZone::NextClockChange(const TZoneData& zone, TDateTime utc, TClockChange& change) const {
+    TZoneState before;
+    if (RunTimeRules && std::isfinite(utc) && RunTimeRules->StateAt(zone.ZoneName, utc, before)) {
+        TDateTime when = 0;
+        TZoneState after;
+        if (!RunTimeRules->NextChange(zone.ZoneName, utc, when, before, after)) {
+            return false;
+        }
+        change.Utc = when;
+        change.MinutesBefore =
+            static_cast<std::int32_t>(RoundHalfEven(before.OffsetSeconds / 60.0));
+        change.MinutesAfter = static_cast<std::int32_t>(RoundHalfEven(after.OffsetSeconds / 60.0));
+        change.LocalBefore =
+            MSecsToDateTime(DateTimeToMSecs(when) + std::int64_t{before.OffsetSeconds} * 1000);
+        change.AbbreviationAfter = std::move(after.Abbreviation);
+        return true;
+    }
     if (zone.RuleName == "-") {
         return false;
     }
