@@ -2,9 +2,11 @@
 
 #include "app/Messages.h"
 #include "app/Translation.h"
+#include "app/ZoneRulesText.h"
 #include "kiv/KivClock.h"
 #include "kiv/KivErrors.h"
 #include "kiv/KivTimeZone.h"
+#include "kiv/KivZoneRules.h"
 #include "solar/shadow.h"
 
 #include <QLabel>
@@ -162,6 +164,7 @@ void TClockTick::Run(const TTickScene& scene) {
         }
         // 7. The shadow map's periodic refresh.
         RefreshShadow(scene);
+        ReportZoneFileProblems();
     } catch (const std::exception& e) {
         TickBusy = false;
         ShowError(MessageParent, QString::fromUtf8(e.what()));
@@ -261,6 +264,20 @@ void TClockTick::RefreshShadow(const TTickScene& scene) {
         const kiv::TDateTime utc = clock.UtcNow();
         const int offset = clock.OffsetMinutesAt(utc);
         scene.ShadowMap->SetDateTime(offset / 60.0, kiv::IncMinute(utc, offset));
+    }
+}
+
+void TClockTick::ReportZoneFileProblems() {
+    if (!kiv::ZoneDB.RunTimeRules) {
+        return;
+    }
+    for (const kiv::TZoneFileProblem& problem : kiv::ZoneDB.RunTimeRules->TakeProblems()) {
+        ReportZoneError(
+            QString::fromStdString(ZoneFileMessage(problem, [](std::string_view english) {
+                return TranslateMessage(QString::fromUtf8(english.data(),
+                                                          static_cast<qsizetype>(english.size())))
+                    .toStdString();
+            })));
     }
 }
 

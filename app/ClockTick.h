@@ -71,6 +71,8 @@ private:
     void RefreshShadow(const TTickScene& scene);
     // Reports a zone error after the tick (each text once per tick).
     void ReportZoneError(const QString& text);
+    // Zone files of the machine's database that could not be used, each once.
+    void ReportZoneFileProblems();
 
     QWidget* MessageParent;
     QStringList PendingZoneErrors;

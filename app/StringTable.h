@@ -4,6 +4,8 @@
 // translations can be checked for all of them.
 #pragma once
 
+#include "app/ZoneRulesText.h"
+
 #include <QString>
 
 #include <array>
@@ -122,6 +124,15 @@ inline constexpr std::array All = {About,
                                    Unknown,
                                    MoreThanADay,
                                    CitySearch,
-                                   ZoneSearch};
+                                   ZoneSearch,
+                                   ZoneRulesSystem,
+                                   ZoneRulesShipped,
+                                   ZoneFileUnusable,
+                                   ZoneFileMissing,
+                                   ZoneFileNotAFile,
+                                   ZoneFileUnreadable,
+                                   ZoneFileNotZoneFile,
+                                   ZoneFileTruncated,
+                                   ZoneFileDamaged};
 
 } // namespace app::strings

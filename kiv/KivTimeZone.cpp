@@ -449,6 +449,24 @@ void TTimeZone::Clear() {
     Zones.clear();
     Rules.clear();
     Nearest = 0;
+    ShippedRelease.clear();
+}
+
+std::string ReleaseOfHeader(std::string_view header) {
+    std::vector<std::string_view> fields;
+    SplitFieldViews(header, fields);
+    for (const std::string_view field : fields) {
+        if (field.size() > 5 && field.size() <= 25 && field.substr(0, 5) == "IANA ") {
+            const std::string_view release = field.substr(5);
+            const bool plain = std::all_of(release.begin(), release.end(), [](char c) {
+                return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || c == '.' || c == '-';
+            });
+            if (plain) {
+                return std::string(release);
+            }
+        }
+    }
+    return {};
 }
 
 void TTimeZone::LoadDatabase(const std::string& dir) {
@@ -505,6 +523,7 @@ void TTimeZone::LoadDatabase(const std::string& dir, int ruleYear) {
     if (lines.empty()) {
         throw EListError("List index out of bounds (0)" + Where({file, 1}));
     }
+    ShippedRelease = ReleaseOfHeader(lines.front());
     lines.erase(lines.begin()); // the header line
     Zones.resize(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {

@@ -131,6 +131,10 @@ struct TTimeZone {
     // ask it first for every zone it knows, and take the shipped rules for the
     // others. None: the shipped rules answer alone. Clear and LoadDatabase keep it.
     std::shared_ptr<const TZoneRules> RunTimeRules;
+    // The IANA release the shipped rules were made from ("2026f"), as the zone
+    // table's header line names it in a field "IANA <release>"; empty when it
+    // names none.
+    std::string ShippedRelease;
 
     // Empties every array and resets Nearest.
     void Clear();
@@ -205,6 +209,10 @@ struct TTimeZone {
 
 // The process's database.
 extern TTimeZone ZoneDB;
+
+// The release a header line of tz_data names in a field "IANA <release>"
+// (letters, digits, "." and "-" only); empty when none.
+std::string ReleaseOfHeader(std::string_view header);
 
 // Splits a data line into its fields at TAB (and, as for lines, at CR/LF); a
 // TAB that ends the line opens no further field; an empty line has no fields.

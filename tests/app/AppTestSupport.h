@@ -222,6 +222,10 @@ public:
     // The window's desktop: never the real one of the machine running the tests.
     std::shared_ptr<TRecordingDesktop> Desktop;
 
+    // The machine's zone database the window reads: none unless a test asks
+    // (an empty text is the machine's own), so made-up worlds answer alone.
+    std::string ZoneFolder = "-";
+
     // For a test's init().
     void StartFixture() {
         World = std::make_unique<TTestWorld>();
@@ -246,6 +250,7 @@ public:
         app::TStartOptions options;
         options.Max = max;
         options.ProgramDir = World->ProgramDir();
+        options.ZoneFolder = ZoneFolder;
         options.Desktop = Desktop;
         Form = std::make_unique<app::TFormChronara>(options);
         Form->show();
