@@ -13,6 +13,9 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+#include <cstdint>
+#include <cstdlib>
+
 namespace app {
 
 namespace {
@@ -83,6 +86,11 @@ void TClockTick::Run(const TTickScene& scene) {
         // angles read the same moment, the present or the one picked.
         kiv::TClock& clock = kiv::CurrentClock();
         const kiv::TDateTime nowUtc = clock.UtcNow();
+        // A jump of the wall clock or a new machine zone: the shadow (and with
+        // it the wallpaper) is made again now, not at the next interval.
+        if (ClockJumped(clock, nowUtc) && settings.SMUpdate > 0) {
+            settings.ShadowRefreshCounter = settings.SMUpdate + 1;
+        }
         const kiv::TDateTime utc = scene.Present ? nowUtc : scene.Moment;
         const int machineOffset = clock.OffsetMinutesAt(utc);
         const kiv::TDateTime machineLocal = kiv::IncMinute(utc, machineOffset);
@@ -265,6 +273,23 @@ void TClockTick::RefreshShadow(const TTickScene& scene) {
         const int offset = clock.OffsetMinutesAt(utc);
         scene.ShadowMap->SetDateTime(offset / 60.0, kiv::IncMinute(utc, offset));
     }
+}
+
+bool TClockTick::ClockJumped(const kiv::TClock& clock, kiv::TDateTime nowUtc) {
+    const std::int64_t utc = kiv::DateTimeToMSecs(nowUtc);
+    const std::int64_t steady = clock.SteadyMSecs();
+    const int offset = clock.OffsetMinutesAt(nowUtc);
+    // More than the timer's own jitter, less than any real jump.
+    constexpr std::int64_t Tolerance = 2000;
+    const bool jumped =
+        HaveLastTick &&
+        (std::llabs((utc - LastTickUtcMSecs) - (steady - LastTickSteadyMSecs)) > Tolerance ||
+         offset != LastTickOffset);
+    HaveLastTick = true;
+    LastTickUtcMSecs = utc;
+    LastTickSteadyMSecs = steady;
+    LastTickOffset = offset;
+    return jumped;
 }
 
 void TClockTick::ReportZoneFileProblems() {

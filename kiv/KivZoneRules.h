@@ -51,6 +51,13 @@ struct TZoneFileProblem {
     TZoneFileFault Fault = TZoneFileFault::Damaged;
 };
 
+// The machine's own zone as a name of the database in `folder`: TZ when it
+// names a zone file there (":Europe/Berlin", "Europe/Berlin", or a path ending
+// in ".../zoneinfo/Europe/Berlin"), else the zone /etc/localtime links to.
+// Empty when neither names a zone file of the folder (a POSIX rule in TZ, a
+// copied /etc/localtime, Windows). Read afresh at every call.
+std::string MachineZoneName(const std::string& folder);
+
 // The English words for a fault ("truncated", "not a zone file", ...).
 const char* ZoneFileFaultText(TZoneFileFault fault);
 

@@ -1,8 +1,12 @@
-// The check of a compiled zone file's bytes and the words for its faults:
-// shared by every build, so the fuzz target and the tests run it anywhere.
+// The check of a compiled zone file's bytes, the words for its faults and the
+// machine's own zone name: shared by every build, so the fuzz target and the
+// tests run them anywhere.
 #include "kiv/KivZoneRules.h"
 
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 #include <string_view>
 
 namespace kiv {
@@ -109,6 +113,35 @@ bool CheckBlock(std::string_view bytes, std::size_t at, std::size_t timeSize, bo
 }
 
 } // namespace
+
+std::string MachineZoneName(const std::string& folder) {
+#if defined(_WIN32)
+    (void)folder;
+    return {};
+#else
+    // The part after ".../zoneinfo/" of a path; the text itself otherwise.
+    const auto nameOf = [](std::string text) {
+        const std::size_t at = text.rfind("zoneinfo/");
+        return at == std::string::npos ? text : text.substr(at + 9);
+    };
+    std::string name;
+    if (const char* tz = std::getenv("TZ"); tz != nullptr && *tz != '\0') {
+        name = nameOf(tz[0] == ':' ? tz + 1 : tz);
+    } else {
+        std::error_code ec;
+        const std::filesystem::path target = std::filesystem::read_symlink("/etc/localtime", ec);
+        if (ec) {
+            return {};
+        }
+        name = nameOf(target.string());
+    }
+    if (name.empty() || name.front() == '/' || name.find("..") != std::string::npos) {
+        return {};
+    }
+    std::error_code ec;
+    return std::filesystem::is_regular_file(folder + "/" + name, ec) ? name : std::string();
+#endif
+}
 
 const char* ZoneFileFaultText(TZoneFileFault fault) {
     switch (fault) {

@@ -261,6 +261,28 @@ TEST_F(ZoneRules, UnusableZoneFilesLeaveTheShippedRules) {
     }
 }
 
+// The machine's own zone is read at every call: a change of TZ or of the
+// /etc/localtime link shows at the next tick. A zone the database has no file
+// for (a POSIX rule in TZ) is the C library's.
+TEST_F(ZoneRules, TheMachinesClockFollowsItsZoneAtOnce) {
+    Compile(std::string(MadeUpZone) + "Zone\tTest/Other\t5:30\t-\tTOT\n");
+    struct TRestore {
+        std::shared_ptr<const TZoneRules> Saved = ZoneDB.RunTimeRules;
+        ~TRestore() { ZoneDB.RunTimeRules = Saved; }
+    } restore;
+    ZoneDB.RunTimeRules = std::make_shared<TZoneRules>(Folder());
+    kivtest::TzOverride tz(":Test/Land");
+    const TSystemClock clock;
+    EXPECT_EQ(clock.OffsetMinutesAt(At(2027, 7, 1)), 180);
+    EXPECT_EQ(MachineZoneName(Folder()), "Test/Land");
+    tz.Set(":Test/Other");
+    EXPECT_EQ(clock.OffsetMinutesAt(At(2027, 7, 1)), 330);
+    tz.Set("XYZ-3");
+    EXPECT_EQ(MachineZoneName(Folder()), "");
+    EXPECT_EQ(clock.OffsetMinutesAt(At(2027, 7, 1)), 180);
+    EXPECT_TRUE(ZoneDB.RunTimeRules->TakeProblems().empty());
+}
+
 TEST_F(ZoneRules, AFolderThatIsNotThereMeansTheShippedTables) {
     const TZoneRules rules(Folder() + "/none");
     EXPECT_FALSE(rules.Usable());
