@@ -3,13 +3,18 @@
 #include "app/Messages.h"
 #include "app/Translation.h"
 #include "app/TrayIcon.h"
+#include "app/ZoneRulesText.h"
 #include "kiv/KivClock.h"
 #include "kiv/KivErrors.h"
 #include "kiv/KivTimeZone.h"
+#include "kiv/KivZoneRules.h"
 #include "solar/shadow.h"
 
 #include <QLabel>
 #include <QTimer>
+
+#include <cstdint>
+#include <cstdlib>
 
 namespace app {
 
@@ -81,6 +86,11 @@ void TClockTick::Run(const TTickScene& scene) {
         // angles read the same moment, the present or the one picked.
         kiv::TClock& clock = kiv::CurrentClock();
         const kiv::TDateTime nowUtc = clock.UtcNow();
+        // A jump of the wall clock or a new machine zone: the shadow (and with
+        // it the wallpaper) is made again now, not at the next interval.
+        if (ClockJumped(clock, nowUtc) && settings.SMUpdate > 0) {
+            settings.ShadowRefreshCounter = settings.SMUpdate + 1;
+        }
         const kiv::TDateTime utc = scene.Present ? nowUtc : scene.Moment;
         const int machineOffset = clock.OffsetMinutesAt(utc);
         const kiv::TDateTime machineLocal = kiv::IncMinute(utc, machineOffset);
@@ -162,6 +172,7 @@ void TClockTick::Run(const TTickScene& scene) {
         }
         // 7. The shadow map's periodic refresh.
         RefreshShadow(scene);
+        ReportZoneFileProblems();
     } catch (const std::exception& e) {
         TickBusy = false;
         ShowError(MessageParent, QString::fromUtf8(e.what()));
@@ -261,6 +272,37 @@ void TClockTick::RefreshShadow(const TTickScene& scene) {
         const kiv::TDateTime utc = clock.UtcNow();
         const int offset = clock.OffsetMinutesAt(utc);
         scene.ShadowMap->SetDateTime(offset / 60.0, kiv::IncMinute(utc, offset));
+    }
+}
+
+bool TClockTick::ClockJumped(const kiv::TClock& clock, kiv::TDateTime nowUtc) {
+    const std::int64_t utc = kiv::DateTimeToMSecs(nowUtc);
+    const std::int64_t steady = clock.SteadyMSecs();
+    const int offset = clock.OffsetMinutesAt(nowUtc);
+    // More than the timer's own jitter, less than any real jump.
+    constexpr std::int64_t Tolerance = 2000;
+    const bool jumped =
+        HaveLastTick &&
+        (std::llabs((utc - LastTickUtcMSecs) - (steady - LastTickSteadyMSecs)) > Tolerance ||
+         offset != LastTickOffset);
+    HaveLastTick = true;
+    LastTickUtcMSecs = utc;
+    LastTickSteadyMSecs = steady;
+    LastTickOffset = offset;
+    return jumped;
+}
+
+void TClockTick::ReportZoneFileProblems() {
+    if (!kiv::ZoneDB.RunTimeRules) {
+        return;
+    }
+    for (const kiv::TZoneFileProblem& problem : kiv::ZoneDB.RunTimeRules->TakeProblems()) {
+        ReportZoneError(
+            QString::fromStdString(ZoneFileMessage(problem, [](std::string_view english) {
+                return TranslateMessage(QString::fromUtf8(english.data(),
+                                                          static_cast<qsizetype>(english.size())))
+                    .toStdString();
+            })));
     }
 }
 

@@ -9,6 +9,8 @@
 #include "app/DisplaySettings.h"
 #include "app/LocationList.h"
 
+#include "kiv/KivClock.h"
+
 #include <QObject>
 #include <QStringList>
 
@@ -52,6 +54,11 @@ public:
 
     // True while a tick runs: a tick inside it only counts.
     bool TickBusy = false;
+    // The last tick's UTC and steady readings and the machine's offset then.
+    bool HaveLastTick = false;
+    std::int64_t LastTickUtcMSecs = 0;
+    std::int64_t LastTickSteadyMSecs = 0;
+    int LastTickOffset = 0;
 
     // One tick: count toward the refresh, write the rows, the clock line and
     // the tooltip, and start a due shadow refresh.
@@ -72,6 +79,11 @@ private:
     void RefreshShadow(const TTickScene& scene);
     // Reports a zone error after the tick (each text once per tick).
     void ReportZoneError(const QString& text);
+    // Zone files of the machine's database that could not be used, each once.
+    void ReportZoneFileProblems();
+    // Whether the wall clock jumped or the machine's offset changed since the
+    // last tick (resume from suspend, a manual change, a new machine zone).
+    bool ClockJumped(const kiv::TClock& clock, kiv::TDateTime nowUtc);
 
     QWidget* MessageParent;
     QStringList PendingZoneErrors;

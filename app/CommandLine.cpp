@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "app/ZoneRulesText.h"
 
 #include "kiv/KivDateTime.h"
 #include "kiv/KivPath.h"
@@ -229,7 +230,7 @@ std::string UsageText() {
 }
 
 std::string VersionText() {
-    return std::string("Chronara ") + CHRONARA_VERSION + "\n";
+    return std::string("Chronara ") + CHRONARA_VERSION + "\n" + ZoneRulesLineForProgram() + "\n";
 }
 
 bool ParseBatchWidth(std::string_view text, int& width, std::string& error) {

@@ -54,6 +54,31 @@ int NearestPlaceIndex(const kiv::TTimeZone& database, double latitude, double lo
     return nearest;
 }
 
+const kiv::TZoneData* ZoneOfBand(const TReadoutWorld& world, const kiv::TTimeZoneColor& band,
+                                 int nearest) {
+    const kiv::TTimeZone& database = *world.Database;
+    if (nearest < 0) {
+        return nullptr;
+    }
+    try {
+        const kiv::TZoneData& zone =
+            database.Zones[static_cast<std::size_t>(database.ZoneIndexOfPlace(nearest))];
+        if (OffsetMinutes(zone.UtcOffset) == OffsetMinutes(band.UtcOffset)) {
+            return &zone;
+        }
+        if (!database.UsesRunTimeRules(zone)) {
+            return nullptr;
+        }
+        const kiv::TTimeZonePlaces& place = database.Places[static_cast<std::size_t>(nearest)];
+        const QPointF placePoint((place.Longitude + 180.0) / 360.0 * world.MapW,
+                                 (90.0 - place.Latitude) / 180.0 * world.MapH);
+        return ZoneColorAt(world, placePoint) == &band ? &zone : nullptr;
+    } catch (const kiv::EKivError&) {
+        // A place without its zone: the band's standard time is all there is.
+        return nullptr;
+    }
+}
+
 QString PointLocalTimeTip(const TReadoutWorld& world, QPointF mapPoint, kiv::TDateTime utc) {
     const kiv::TTimeZoneColor* band = ZoneColorAt(world, mapPoint);
     if (band == nullptr || world.ShadowMap == nullptr) {
@@ -65,20 +90,9 @@ QString PointLocalTimeTip(const TReadoutWorld& world, QPointF mapPoint, kiv::TDa
     world.ShadowMap->PixelToLatLong(static_cast<float>(mapPoint.x()),
                                     static_cast<float>(mapPoint.y()), latitude, longitude);
 
-    // The zone of the nearest place, when it keeps the band's standard time.
-    const kiv::TZoneData* zone = nullptr;
+    // The zone of the nearest place, when it keeps the band's clocks.
     const int nearest = NearestPlaceIndex(database, latitude, longitude);
-    if (nearest >= 0) {
-        try {
-            const kiv::TZoneData& candidate =
-                database.Zones[static_cast<std::size_t>(database.ZoneIndexOfPlace(nearest))];
-            if (OffsetMinutes(candidate.UtcOffset) == OffsetMinutes(band->UtcOffset)) {
-                zone = &candidate;
-            }
-        } catch (const kiv::EKivError&) {
-            // A place without its zone: the band's standard time is all there is.
-        }
-    }
+    const kiv::TZoneData* zone = ZoneOfBand(world, *band, nearest);
 
     const kiv::TDateTime standard = kiv::ColorLocalTime(*band, utc);
     kiv::TDateTime local = standard;

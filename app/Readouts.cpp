@@ -1,9 +1,11 @@
 #include "app/Readouts.h"
 
+#include "app/PointTip.h"
 #include "app/StringTable.h"
 #include "app/Translation.h"
 #include "kiv/KivFastDIB.h"
 #include "kiv/KivTimeZone.h"
+#include "kiv/KivZoneRules.h"
 #include "solar/shadow.h"
 
 #include <cmath>
@@ -47,14 +49,34 @@ TPointReadouts PointReadouts(const TReadoutWorld& world, QPointF mapPoint, kiv::
 
     // The zone under the point, from the zone image's colour.
     if (const kiv::TTimeZoneColor* entry = ZoneColorAt(world, mapPoint)) {
-        const QString number = QString::number(entry->UtcOffset, 'g', 15);
-        out.UtcOffset = entry->UtcOffset >= 0 ? QStringLiteral("UTC +") + number
-                                              : QStringLiteral("UTC ") + number;
-        const kiv::TDateTime local = kiv::ColorLocalTime(*entry, utc);
+        const double hours = BandStandardHours(world, *entry, out.Latitude, out.Longitude, utc);
+        const QString number = QString::number(hours, 'g', 15);
+        out.UtcOffset =
+            hours >= 0 ? QStringLiteral("UTC +") + number : QStringLiteral("UTC ") + number;
+        const kiv::TDateTime local = kiv::AddHours(utc, hours);
         out.LocalTime = QString::asprintf("%.2d:%.2d", kiv::HourOf(local), kiv::MinuteOf(local));
         out.ZoneFound = true;
     }
     return out;
+}
+
+double BandStandardHours(const TReadoutWorld& world, const kiv::TTimeZoneColor& band,
+                         double latitude, double longitude, kiv::TDateTime utc) {
+    const kiv::TTimeZone& database = *world.Database;
+    if (!database.RunTimeRules) {
+        return band.UtcOffset;
+    }
+    const kiv::TZoneData* zone =
+        ZoneOfBand(world, band, NearestPlaceIndex(database, latitude, longitude));
+    kiv::TZoneState state;
+    if (zone == nullptr ||
+        std::llround(zone->UtcOffset * 60) == std::llround(band.UtcOffset * 60) ||
+        !database.RunTimeRules->StateAt(zone->ZoneName, utc, state)) {
+        return band.UtcOffset;
+    }
+    // Standard time is the database's offset outside daylight saving; during
+    // it, the tables' standard offset, made from the same rules.
+    return state.Dst ? zone->UtcOffset : state.OffsetSeconds / 3600.0;
 }
 
 const kiv::TTimeZoneColor* ZoneColorAt(const TReadoutWorld& world, QPointF mapPoint) {

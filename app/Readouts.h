@@ -54,6 +54,13 @@ struct TPointReadouts {
 TPointReadouts PointReadouts(const TReadoutWorld& world, QPointF mapPoint, kiv::TDateTime utc,
                              int offsetMinutes);
 
+// The standard offset in hours of a zone band at a point: the band's, except
+// where the machine's database gives the rules of the zone of the nearest
+// place in that band and its standard offset is no longer the band's (a change
+// of rules newer than the zone image); then the zone's.
+double BandStandardHours(const TReadoutWorld& world, const kiv::TTimeZoneColor& band,
+                         double latitude, double longitude, kiv::TDateTime utc);
+
 // The colour-table entry of the zone image under a map pixel (read two pixels
 // left of it); null off the image or for a colour the table lacks.
 const kiv::TTimeZoneColor* ZoneColorAt(const TReadoutWorld& world, QPointF mapPoint);

@@ -4,6 +4,8 @@
 // translations can be checked for all of them.
 #pragma once
 
+#include "app/ZoneRulesText.h"
+
 #include <QString>
 
 #include <array>
@@ -153,6 +155,15 @@ inline constexpr std::array All = {About,
                                    Degrees,
                                    NoneToday,
                                    Unknown,
-                                   MoreThanADay};
+                                   MoreThanADay,
+                                   ZoneRulesSystem,
+                                   ZoneRulesShipped,
+                                   ZoneFileUnusable,
+                                   ZoneFileMissing,
+                                   ZoneFileNotAFile,
+                                   ZoneFileUnreadable,
+                                   ZoneFileNotZoneFile,
+                                   ZoneFileTruncated,
+                                   ZoneFileDamaged};
 
 } // namespace app::strings

@@ -1,4 +1,6 @@
 #include "app/UnitAboutBox.h"
+#include "app/ZoneRulesText.h"
+#include "kiv/KivTimeZone.h"
 
 #include "app/Icons.h"
 #include "app/Messages.h"
@@ -132,6 +134,12 @@ void TFormAboutBox::FillTexts(const std::string& programDir) {
     ui.PanelTitle->setText(TranslatedTitle() + QLatin1Char(' ') +
                            QString::fromStdString(platform::VersionText(version)));
     ui.LabelComments->setText(QString::fromStdString(version.Comments));
+    ui.LabelZoneRules->setText(
+        QString::fromStdString(ZoneRulesLine(kiv::ZoneDB, [](std::string_view english) {
+            return TranslateMessage(
+                       QString::fromUtf8(english.data(), static_cast<int>(english.size())))
+                .toStdString();
+        })));
     ui.LabelCopyright->setText(QString::fromStdString(version.LegalCopyright));
 
     const QString address = HomePageAddress(programDir);

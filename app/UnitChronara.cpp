@@ -10,6 +10,7 @@
 #include "app/UnitAboutBox.h"
 #include "app/WindowSettings.h"
 #include "app/Wiz1.h"
+#include "app/ZoneRulesText.h"
 #include "app/opt.h"
 #include "app/wiz2.h"
 #include "kiv/KivClock.h"
@@ -325,6 +326,7 @@ void TFormChronara::FormCreate() {
     step([this] {
         try {
             kiv::ZoneDB.LoadDatabase(Options.ProgramDir);
+            UseZoneFolder(kiv::ZoneDB, Options.ZoneFolder);
         } catch (...) {
             // A half-loaded database would fail on every pointer move: the
             // window goes on without one.

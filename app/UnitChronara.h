@@ -56,6 +56,9 @@ struct TStartOptions {
     std::string ProgramDir;
     // The settings store's folder (the user's configuration folder when empty).
     std::string SettingsDir;
+    // The folder of the machine's zone database ($TZDIR or /usr/share/zoneinfo
+    // when empty); "-" reads none, so the shipped tables answer alone.
+    std::string ZoneFolder;
     // The desktop service; when empty, the one of this session's desktop.
     std::shared_ptr<platform::TDesktop> Desktop;
     // Where the tray is looked for; when empty, on the user's session bus and

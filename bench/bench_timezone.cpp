@@ -6,11 +6,13 @@
 // made-up database of the shipped size (420 zones, 5,000 places).
 #include "kiv/KivStream.h"
 #include "kiv/KivTimeZone.h"
+#include "kiv/KivZoneRules.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <random>
 #include <string>
 
@@ -176,5 +178,69 @@ void BM_LoadDatabase(benchmark::State& state) {
                    " places, " + std::to_string(db.Rules.size()) + " rules");
 }
 BENCHMARK(BM_LoadDatabase)->Unit(benchmark::kMillisecond);
+
+// Fifteen rows of a tick: the common places, each asked for the moment a
+// second later than the last (as the window's clock does).
+const char* const TickZones[] = {
+    "America/Vancouver", "America/Edmonton",    "America/Winnipeg", "America/Havana",
+    "Africa/Casablanca", "Europe/Chisinau",     "America/New_York", "Australia/Sydney",
+    "America/Santiago",  "Asia/Kathmandu",      "Europe/Berlin",    "Asia/Tokyo",
+    "Europe/London",     "America/Los_Angeles", "Asia/Kolkata",
+};
+
+// A copy of the loaded tables, with or without the machine's database.
+TTimeZone TablesWith(bool database) {
+    TTimeZone db = LoadedDb();
+    if (database) {
+        db.RunTimeRules = std::make_shared<TZoneRules>(TZoneRules::SystemFolder());
+    }
+    return db;
+}
+
+void TickOfFifteenRows(benchmark::State& state, bool database) {
+    const TTimeZone db = TablesWith(database);
+    std::vector<const TZoneData*> zones;
+    for (const char* name : TickZones) {
+        zones.push_back(&db.FindZone(name));
+    }
+    std::string abbreviation;
+    std::int32_t minutes = 0;
+    TDateTime utc = EncodeDateTime(2026, 12, 8, 12, 0, 0, 0);
+    for (auto _ : state) {
+        for (const TZoneData* zone : zones) {
+            benchmark::DoNotOptimize(db.ZoneLocalTime(zone->ZoneName, utc, abbreviation, minutes));
+        }
+        utc += 1.0 / SecsPerDay;
+    }
+    int known = 0;
+    for (const TZoneData* zone : zones) {
+        known += db.UsesRunTimeRules(*zone) ? 1 : 0;
+    }
+    state.SetLabel(std::to_string(known) + " of 15 zones from the machine's database");
+}
+void BM_TickOfFifteenRowsShipped(benchmark::State& state) {
+    TickOfFifteenRows(state, false);
+}
+void BM_TickOfFifteenRowsDatabase(benchmark::State& state) {
+    TickOfFifteenRows(state, true);
+}
+BENCHMARK(BM_TickOfFifteenRowsShipped)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TickOfFifteenRowsDatabase)->Unit(benchmark::kMicrosecond);
+
+// What start-up adds: opening the machine's database and the first answer
+// for each of fifteen zones (each file read, checked and handed over).
+void BM_DatabaseStartFifteenZones(benchmark::State& state) {
+    TTimeZone db = LoadedDb();
+    std::string abbreviation;
+    std::int32_t minutes = 0;
+    const TDateTime utc = EncodeDateTime(2026, 12, 8, 12, 0, 0, 0);
+    for (auto _ : state) {
+        db.RunTimeRules = std::make_shared<TZoneRules>(TZoneRules::SystemFolder());
+        for (const char* name : TickZones) {
+            benchmark::DoNotOptimize(db.ZoneLocalTime(name, utc, abbreviation, minutes));
+        }
+    }
+}
+BENCHMARK(BM_DatabaseStartFifteenZones)->Unit(benchmark::kMillisecond);
 
 } // namespace

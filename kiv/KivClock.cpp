@@ -1,5 +1,8 @@
 #include "kiv/KivClock.h"
 
+#include "kiv/KivTimeZone.h"
+#include "kiv/KivZoneRules.h"
+
 #include <algorithm>
 #include <charconv>
 #include <chrono>
@@ -7,7 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <optional>
+#include <string>
 
 namespace kiv {
 
@@ -44,6 +49,16 @@ int SecondsToMinutes(long seconds) {
 std::atomic<TClock*> CurrentClockPtr{nullptr};
 
 } // namespace
+
+std::int64_t TClock::SteadyMSecs() const {
+    return DateTimeToMSecs(UtcNow());
+}
+
+std::int64_t TSystemClock::SteadyMSecs() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 TDateTime TClock::LocalNow() const {
     const TDateTime utc = UtcNow();
@@ -111,6 +126,16 @@ TDateTime TSystemClock::UtcNow() const {
 }
 
 int TSystemClock::OffsetMinutesAt(TDateTime utc) const {
+    // The machine's zone is looked up at every call, through the zone
+    // database: the C library reads /etc/localtime once and would miss a
+    // change of the machine's zone while the program runs.
+    if (const std::shared_ptr<const TZoneRules> rules = ZoneDB.RunTimeRules) {
+        const std::string zone = MachineZoneName(rules->Folder());
+        TZoneState state;
+        if (!zone.empty() && rules->StateAt(zone, utc, state)) {
+            return SecondsToMinutes(state.OffsetSeconds);
+        }
+    }
     return SecondsToMinutes(LocalOffsetSeconds(ToTimeT(utc)));
 }
 
@@ -141,6 +166,15 @@ void TFakeClock::SetUtc(TDateTime utc) {
 
 void TFakeClock::SetLocal(TDateTime local) {
     UtcMSecs.store(DateTimeToMSecs(local) - std::int64_t{OffsetMinutesAt(local)} * 60000);
+}
+
+void TFakeClock::JumpMSecs(std::int64_t msecs) {
+    Jumped.fetch_add(msecs);
+    UtcMSecs.fetch_add(msecs);
+}
+
+std::int64_t TFakeClock::SteadyMSecs() const {
+    return UtcMSecs.load() - Jumped.load();
 }
 
 void TFakeClock::AdvanceMSecs(std::int64_t msecs) {

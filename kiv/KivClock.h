@@ -31,6 +31,11 @@ public:
     // The machine's standard offset from UTC in minutes, east positive, without
     // daylight saving.
     virtual int StandardOffsetMinutes() const = 0;
+    // Milliseconds of a clock that only runs forward at the pace of time and
+    // that setting the wall clock does not move: the distance between two
+    // readings against that of UtcNow shows a jump of the wall clock. This
+    // one follows UtcNow, so it never shows one.
+    virtual std::int64_t SteadyMSecs() const;
 
     // The machine's local date-time now (UTC plus the current offset).
     TDateTime LocalNow() const;
@@ -55,6 +60,8 @@ public:
     // The smaller of the offsets in force at the start of January and of July of
     // the current local year: daylight saving always adds to the standard offset.
     int StandardOffsetMinutes() const override;
+    // The operating system's monotonic clock.
+    std::int64_t SteadyMSecs() const override;
 };
 
 // The UTC moment of a local date-time of the clock's machine. A local time
@@ -88,6 +95,10 @@ public:
     // Sets the UTC time so that the local time (with the current offset) is `local`.
     void SetLocal(TDateTime local);
     void AdvanceMSecs(std::int64_t msecs);
+    // Sets the wall clock by `msecs` (resume from suspend, a manual change):
+    // UTC moves, the steady clock does not.
+    void JumpMSecs(std::int64_t msecs);
+    std::int64_t SteadyMSecs() const override;
     void AdvanceSeconds(std::int64_t seconds) { AdvanceMSecs(seconds * 1000); }
     void SetOffsets(int standardOffsetMinutes, int dstOffsetMinutes);
     // While true, the machine is on its daylight offset.
@@ -98,6 +109,7 @@ private:
     std::atomic<int> Standard;
     std::atomic<int> Dst;
     std::atomic<bool> DstActive{false};
+    std::atomic<std::int64_t> Jumped{0}; // the wall clock's jumps so far
 };
 
 // The clock that no-argument "now" operations ask; the system clock unless a

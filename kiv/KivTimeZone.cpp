@@ -2,6 +2,7 @@
 
 #include "kiv/KivClock.h"
 #include "kiv/KivErrors.h"
+#include "kiv/KivZoneRules.h"
 
 #include <algorithm>
 #include <charconv>
@@ -448,6 +449,24 @@ void TTimeZone::Clear() {
     Zones.clear();
     Rules.clear();
     Nearest = 0;
+    ShippedRelease.clear();
+}
+
+std::string ReleaseOfHeader(std::string_view header) {
+    std::vector<std::string_view> fields;
+    SplitFieldViews(header, fields);
+    for (const std::string_view field : fields) {
+        if (field.size() > 5 && field.size() <= 25 && field.substr(0, 5) == "IANA ") {
+            const std::string_view release = field.substr(5);
+            const bool plain = std::all_of(release.begin(), release.end(), [](char c) {
+                return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || c == '.' || c == '-';
+            });
+            if (plain) {
+                return std::string(release);
+            }
+        }
+    }
+    return {};
 }
 
 void TTimeZone::LoadDatabase(const std::string& dir) {
@@ -504,6 +523,7 @@ void TTimeZone::LoadDatabase(const std::string& dir, int ruleYear) {
     if (lines.empty()) {
         throw EListError("List index out of bounds (0)" + Where({file, 1}));
     }
+    ShippedRelease = ReleaseOfHeader(lines.front());
     lines.erase(lines.begin()); // the header line
     Zones.resize(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -606,6 +626,14 @@ TDateTime TTimeZone::ZoneLocalTime(std::string_view zoneName, TDateTime utc,
 
 TDateTime TTimeZone::ZoneLocalTime(const TZoneData& zone, TDateTime utc, std::string& abbreviation,
                                    std::int32_t& minutes) const {
+    TZoneState state;
+    if (RunTimeRules && std::isfinite(utc) && RunTimeRules->StateAt(zone.ZoneName, utc, state)) {
+        const TDateTime local =
+            MSecsToDateTime(DateTimeToMSecs(utc) + std::int64_t{state.OffsetSeconds} * 1000);
+        abbreviation = std::move(state.Abbreviation);
+        minutes = static_cast<std::int32_t>(RoundHalfEven(state.OffsetSeconds / 60.0));
+        return local;
+    }
     TDateTime t = AddHours(utc, zone.UtcOffset);
     std::string result = zone.AbbrevFormat;
     if (zone.RuleName != "-") {
@@ -636,7 +664,28 @@ TDateTime TTimeZone::ZoneLocalTime(const TZoneData& zone, TDateTime utc, std::st
     return t;
 }
 
+bool TTimeZone::UsesRunTimeRules(const TZoneData& zone) const {
+    TZoneState state;
+    return RunTimeRules && RunTimeRules->StateAt(zone.ZoneName, UtcNow(), state);
+}
+
 bool TTimeZone::NextClockChange(const TZoneData& zone, TDateTime utc, TClockChange& change) const {
+    TZoneState before;
+    if (RunTimeRules && std::isfinite(utc) && RunTimeRules->StateAt(zone.ZoneName, utc, before)) {
+        TDateTime when = 0;
+        TZoneState after;
+        if (!RunTimeRules->NextChange(zone.ZoneName, utc, when, before, after)) {
+            return false;
+        }
+        change.Utc = when;
+        change.MinutesBefore =
+            static_cast<std::int32_t>(RoundHalfEven(before.OffsetSeconds / 60.0));
+        change.MinutesAfter = static_cast<std::int32_t>(RoundHalfEven(after.OffsetSeconds / 60.0));
+        change.LocalBefore =
+            MSecsToDateTime(DateTimeToMSecs(when) + std::int64_t{before.OffsetSeconds} * 1000);
+        change.AbbreviationAfter = std::move(after.Abbreviation);
+        return true;
+    }
     if (zone.RuleName == "-") {
         return false;
     }

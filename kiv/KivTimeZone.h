@@ -15,12 +15,15 @@
 #include "kiv/KivText.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 namespace kiv {
+
+class TZoneRules;
 
 // The leading fields that zones and places share: a point and the working
 // distance of the nearest-place query.
@@ -124,6 +127,14 @@ struct TTimeZone {
     std::vector<TZoneData> Zones;
     std::vector<TTimeZoneDSTRule> Rules;
     std::int32_t Nearest = 0; // index of the place nearest the last query point
+    // The machine's zone database (kiv/KivZoneRules.h): the local-time queries
+    // ask it first for every zone it knows, and take the shipped rules for the
+    // others. None: the shipped rules answer alone. Clear and LoadDatabase keep it.
+    std::shared_ptr<const TZoneRules> RunTimeRules;
+    // The IANA release the shipped rules were made from ("2026f"), as the zone
+    // table's header line names it in a field "IANA <release>"; empty when it
+    // names none.
+    std::string ShippedRelease;
 
     // Empties every array and resets Nearest.
     void Clear();
@@ -153,9 +164,10 @@ struct TTimeZone {
     std::pair<int, int> FindRulePair(std::string_view ruleName) const;
 
     // The zone's local date-time now (or at the UTC instant), its abbreviation
-    // and its offset from UTC in minutes, daylight saving included. Daylight
-    // saving is decided from the rule dates of the year of the zone's standard
-    // local time, so the answer holds in any year.
+    // and its offset from UTC in minutes, daylight saving included: from the
+    // machine's database when it knows the zone, else from the shipped rules,
+    // whose daylight saving is decided from the rule dates of the year of the
+    // zone's standard local time, so the answer holds in any year.
     TDateTime ZoneLocalTime(std::string_view zoneName, std::string& abbreviation,
                             std::int32_t& minutes) const;
     TDateTime ZoneLocalTime(std::string_view zoneName, TDateTime utc, std::string& abbreviation,
@@ -164,9 +176,12 @@ struct TTimeZone {
                             std::int32_t& minutes) const;
 
     // The zone's next change of clocks after the UTC instant (a start of
-    // daylight saving at that very instant counts as coming); false when the
-    // zone keeps one offset all year.
+    // daylight saving at that very instant counts as coming, by the shipped
+    // rules); false when the zone keeps one offset all year (by the machine's
+    // database: for two years).
     bool NextClockChange(const TZoneData& zone, TDateTime utc, TClockChange& change) const;
+    // Whether the machine's database answers for the zone.
+    bool UsesRunTimeRules(const TZoneData& zone) const;
 
     // The first place whose Name equals the name (letter case ignored); -1 when none.
     int IndexOfPlace(std::string_view placeName) const;
@@ -194,6 +209,10 @@ struct TTimeZone {
 
 // The process's database.
 extern TTimeZone ZoneDB;
+
+// The release a header line of tz_data names in a field "IANA <release>"
+// (letters, digits, "." and "-" only); empty when none.
+std::string ReleaseOfHeader(std::string_view header);
 
 // Splits a data line into its fields at TAB (and, as for lines, at CR/LF); a
 // TAB that ends the line opens no further field; an empty line has no fields.

@@ -14,6 +14,9 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     tzdata clang-format
 )
+# The machine's zone database at run time: date/tz over the compiled zone files
+# (zic, which the tests use to build databases of their own, comes with libc-bin).
+packages+=(libhowardhinnant-date-dev)
 # Desktop back-end tests: a private D-Bus session with the real settings stores
 # (GSettings over dconf, xfconf) and the Qt D-Bus module.
 packages+=(

@@ -236,6 +236,10 @@ public:
     // Where the window looks for a tray: nowhere unless a test says so.
     std::shared_ptr<platform::TTrayHost> TrayHost;
 
+    // The machine's zone database the window reads: none unless a test asks
+    // (an empty text is the machine's own), so made-up worlds answer alone.
+    std::string ZoneFolder = "-";
+
     // For a test's init().
     void StartFixture() {
         World = std::make_unique<TTestWorld>();
@@ -263,6 +267,7 @@ public:
         app::TStartOptions options;
         options.Max = max;
         options.ProgramDir = World->ProgramDir();
+        options.ZoneFolder = ZoneFolder;
         options.Desktop = Desktop;
         options.TrayHost = TrayHost;
         Form = std::make_unique<app::TFormChronara>(options);

@@ -411,6 +411,27 @@ private slots:
         QVERIFY(!form.ShadowMap->Busy());
     }
 
+    // Resume from suspend or a manual change of the clock: the shadow is made
+    // again at the next tick, not at the end of the interval.
+    void shadowRefreshesAtOnceWhenTheWallClockJumps() {
+        Open();
+        TFormChronara& form = *Form;
+        form.TimerTimer();
+        form.TimerTimer();
+        QTRY_VERIFY(!form.ShadowMap->Busy());
+        QTRY_VERIFY(!form.MapComposer->Busy());
+        Clock->AdvanceSeconds(1);
+        form.TimerTimer();
+        QCOMPARE(form.Settings.ShadowRefreshCounter, 1);
+        QVERIFY(!form.ShadowMap->Busy());
+        Clock->JumpMSecs(std::int64_t{3} * 3600 * 1000);
+        form.TimerTimer();
+        QCOMPARE(form.Settings.ShadowRefreshCounter, 0);
+        QVERIFY(form.ShadowMap->Busy());
+        QTRY_VERIFY(!form.ShadowMap->Busy());
+        QTRY_VERIFY(!form.MapComposer->Busy());
+    }
+
     void showMapHidesAndGrowsBy200() {
         Open();
         TFormChronara& form = *Form;

@@ -428,7 +428,11 @@ TEST(CommandLineProgram, HelpAndVersionAnswerWithoutADisplay) {
     const RunResult version = RunProgram(Program(), {"-max", "--version"}, dir.Path);
     EXPECT_EQ(version.Status, 0) << version.Errors;
     EXPECT_EQ(version.Output.rfind("Chronara ", 0), 0u) << version.Output;
-    EXPECT_EQ(std::count(version.Output.begin(), version.Output.end(), '\n'), 1);
+    // The second line names the zone rules in use and their release.
+    EXPECT_EQ(std::count(version.Output.begin(), version.Output.end(), '\n'), 2) << version.Output;
+    const std::string rules = version.Output.substr(version.Output.find('\n') + 1);
+    EXPECT_GT(rules.size(), 1u);
+    EXPECT_EQ(rules.find('%'), std::string::npos) << rules;
 }
 
 // A start without a display, or with one that cannot be opened, ends with one

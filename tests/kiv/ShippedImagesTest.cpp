@@ -205,7 +205,8 @@ TEST(ShippedImages, ZoneImageGivesStandardOffsets) {
     for (const TSpot s : {
              TSpot{51.5, -0.1, 0},          // London
              TSpot{53.35, -6.26, 0},        // Dublin: winter time is its standard
-             TSpot{33.59, -7.6, 1},         // Casablanca
+             TSpot{33.59, -7.6, 0},         // Casablanca: +00 all year from 2026
+             TSpot{49.26, -123.11, -7},     // Vancouver: British Columbia's lasting -7
              TSpot{40.71, -74.0, -5},       // New York
              TSpot{47.56, -52.71, -3.5},    // St. John's
              TSpot{28.61, 77.21, 5.5},      // Delhi

@@ -107,4 +107,42 @@ private:
     std::optional<std::string> Old;
 };
 
+#if !defined(_WIN32)
+// The zone compiler every Debian has (libc-bin), also where /usr/sbin is not
+// on PATH; empty when there is none.
+inline std::string ZicProgram() {
+    for (const char* candidate : {"/usr/sbin/zic", "/sbin/zic", "/usr/bin/zic"}) {
+        if (std::filesystem::exists(candidate)) {
+            return candidate;
+        }
+    }
+    return {};
+}
+
+// Compiles zone source text into the folder `dir` with zic: "fat" files list
+// every transition up to 2037, "slim" ones stop at the last change of rules
+// and leave the rest to the rule text at their end. True on success.
+inline bool Zic(const std::filesystem::path& dir, std::string_view source, bool fat = true) {
+    const std::string zic = ZicProgram();
+    if (zic.empty()) {
+        return false;
+    }
+    std::filesystem::create_directories(dir);
+    const std::filesystem::path file = dir / "source.zi";
+    {
+        std::FILE* out = std::fopen(file.c_str(), "wb");
+        if (out == nullptr) {
+            return false;
+        }
+        std::fwrite(source.data(), 1, source.size(), out);
+        std::fclose(out);
+    }
+    const std::string command = zic + (fat ? " -b fat" : " -b slim") + " -d '" + dir.string() +
+                                "' '" + file.string() + "' 2>&1";
+    const int status = std::system(command.c_str());
+    std::filesystem::remove(file);
+    return status == 0;
+}
+#endif
+
 } // namespace kivtest

@@ -17,9 +17,11 @@ from zoneinfo import ZoneInfo
 import numpy as np
 from PIL import Image
 
-# The year whose rules decide the standard offsets. Fixed, so that a rerun on a
-# later day gives the same bytes.
-REFERENCE_YEAR = 2026
+# The year whose rules decide the standard offsets: the one after the
+# release's own (2026f), whose changes of rules within 2026 (British Columbia
+# and others to lasting daylight time) are then in force. Fixed, so that a
+# rerun on a later day gives the same bytes.
+REFERENCE_YEAR = 2027
 
 
 def standard_offset(name):
