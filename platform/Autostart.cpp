@@ -1,11 +1,11 @@
 #include "platform/Autostart.h"
 
 #include "platform/DesktopId.h"
+#include "platform/WholeFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #if defined(_WIN32)
@@ -182,13 +182,8 @@ void SetAutostart(bool enabled, const QString& program, const QString& configDir
         Fail(QStringLiteral("write"), path,
              QStringLiteral("the folder \"%1\" cannot be made").arg(folder));
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        Fail(QStringLiteral("write"), path, file.errorString());
-    }
-    file.write(AutostartEntryText(program).toUtf8());
-    if (!file.commit()) {
-        Fail(QStringLiteral("write"), path, file.errorString());
+    if (const auto why = WriteWholeFile(path, AutostartEntryText(program).toUtf8())) {
+        Fail(QStringLiteral("write"), path, *why);
     }
 }
 

@@ -3,11 +3,11 @@
 
 #include "platform/RegFile.h"
 #include "platform/RegistryBackend.h"
+#include "platform/WholeFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -121,20 +121,8 @@ public:
         if (!QDir().mkpath(folder)) {
             FailedToSet(File, QStringLiteral("the folder \"%1\" cannot be made").arg(folder));
         }
-        QSaveFile file(File);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-            FailedToSet(File, file.errorString());
-        }
-        // A short write (a full disk) is no error to QSaveFile, which would
-        // then put the cut file in place: count the bytes and cancel.
-        if (file.write(text) != text.size() || file.size() != text.size()) {
-            const QString why = file.errorString();
-            file.cancelWriting();
-            file.commit();
-            FailedToSet(File, why);
-        }
-        if (!file.commit()) {
-            FailedToSet(File, file.errorString());
+        if (const auto why = WriteWholeFile(File, text)) {
+            FailedToSet(File, *why);
         }
         Tree = std::move(next);
         Text = text;
@@ -170,18 +158,8 @@ public:
         }
         // What was read stays where it is whatever happens to the copy: on a
         // full disk the copy fails, never the store.
-        QSaveFile out(copy);
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-            throw ERegistryException(out.errorString().toStdString());
-        }
-        if (out.write(Text) != Text.size() || out.size() != Text.size()) {
-            const QString why = out.errorString();
-            out.cancelWriting();
-            out.commit();
-            throw ERegistryException(why.toStdString());
-        }
-        if (!out.commit()) {
-            throw ERegistryException(out.errorString().toStdString());
+        if (const auto why = WriteWholeFile(copy, Text)) {
+            throw ERegistryException(why->toStdString());
         }
         return copy.toStdString();
     }

@@ -1,5 +1,7 @@
 #include "platform/WallpaperRecord.h"
 
+#include "platform/WholeFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,7 +9,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include <set>
 
@@ -233,20 +234,9 @@ void TWallpaperRecord::Write(const TEntries& entries) const {
         return;
     }
     const QByteArray text = QJsonDocument(top).toJson();
-    // Replaced whole or not at all: a short write (a full disk) is counted and
-    // the temporary file dropped, so a good record is never cut.
-    QSaveFile out(Path);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        throw EDesktopError(out.errorString().toStdString());
-    }
-    if (out.write(text) != text.size() || out.size() != text.size()) {
-        const QString why = out.errorString();
-        out.cancelWriting();
-        out.commit();
-        throw EDesktopError(why.toStdString());
-    }
-    if (!out.commit()) {
-        throw EDesktopError(out.errorString().toStdString());
+    // Replaced whole or not at all, so a good record is never cut.
+    if (const auto why = WriteWholeFile(Path, text)) {
+        throw EDesktopError(why->toStdString());
     }
 }
 
