@@ -340,11 +340,15 @@ void TFormChronara::FormCreate() {
 void TFormChronara::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     WindowClosed = false;
+    // Whether the start goes into the tray is settled as the window shows: a
+    // tray that comes while the settings load only gets the icon, and the
+    // window the user already sees stays.
+    const bool intoTray = !Options.Max && InTray();
     // Deferred, so the window is on screen before the first activation runs.
-    QTimer::singleShot(0, this, [this] { FormShow(); });
+    QTimer::singleShot(0, this, [this, intoTray] { FormShow(intoTray); });
 }
 
-void TFormChronara::FormShow() {
+void TFormChronara::FormShow(bool intoTray) {
     if (SettingsLoaded) {
         return;
     }
@@ -356,7 +360,7 @@ void TFormChronara::FormShow() {
     if (Options.Max) {
         raise();
         activateWindow();
-    } else if (InTray()) {
+    } else if (intoTray) {
         // Straight into the tray, hidden without being minimised first: the
         // window system then holds no minimised state that the first click on
         // the icon would have to undo.

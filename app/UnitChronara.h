@@ -188,7 +188,7 @@ public:
 
     // Handlers, named after their component and event.
     void FormCreate();
-    void FormShow();
+    void FormShow(bool intoTray);
     // The map rebuild (WindowMapRebuild.cpp): composed at once, or on the
     // composer's worker after a shadow refresh (the newest request wins).
     void MapRebuild();

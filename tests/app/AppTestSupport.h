@@ -22,6 +22,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -263,7 +264,8 @@ public:
     // max, as the program starts without -max), with its timer stopped so the
     // test drives the ticks.
     // False when the first activation never came.
-    bool StartWindow(bool max) {
+    // whileStarting runs as the window shows, before its first activation.
+    bool StartWindow(bool max, const std::function<void()>& whileStarting = {}) {
         app::TStartOptions options;
         options.Max = max;
         options.ProgramDir = World->ProgramDir();
@@ -272,6 +274,9 @@ public:
         options.TrayHost = TrayHost;
         Form = std::make_unique<app::TFormChronara>(options);
         Form->show();
+        if (whileStarting) {
+            whileStarting();
+        }
         const bool activated = QTest::qWaitFor([this] { return Form->SettingsLoaded; });
         Form->Timer->stop();
         return activated;
