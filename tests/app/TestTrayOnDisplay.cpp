@@ -5,8 +5,11 @@
 #include "../platform/FakeTrayWatcher.h"
 #include "../platform/PrivateSession.h"
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <xcb/xcb.h>
@@ -83,6 +86,17 @@ private slots:
         env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        // Settings, data and the single-instance lock of its own: neither the
+        // user's nor those of another test running at the same time.
+        QTemporaryDir home;
+        QVERIFY(home.isValid());
+        for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"}) {
+            const QString folder = home.filePath(QString::fromLatin1(name));
+            QVERIFY(QDir().mkpath(folder));
+            QVERIFY(QFile::setPermissions(folder,
+                                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+            env.insert(QString::fromLatin1(name), folder);
+        }
         program.setProcessEnvironment(env);
         program.start(QStringLiteral(CHRONARA_BIN_DIR "/chronara-window"), {});
         QVERIFY(program.waitForStarted());
