@@ -54,4 +54,10 @@ TEST(ZoneRulesText, AZoneFileMessageNamesTheFileTheFaultAndTheZone) {
     EXPECT_EQ(app::ZoneFileMessage(problem, English),
               "The zone file \"/usr/share/zoneinfo/America/Vancouver\" cannot be used "
               "(truncated); America/Vancouver keeps the shipped rules.");
+    // The Windows build's one file holds every zone.
+    const kiv::TZoneFileProblem database{"", "C:\\Chronara\\data\\tzdata.zi",
+                                         kiv::TZoneFileFault::Damaged};
+    EXPECT_EQ(app::ZoneFileMessage(database, English),
+              "The zone database \"C:\\Chronara\\data\\tzdata.zi\" cannot be used (damaged); "
+              "the clocks keep the shipped tables.");
 }
