@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdlib>
+#include <map>
 #include <set>
 
 namespace kiv {
@@ -281,7 +282,7 @@ bool Format(std::string_view format) {
 // STDOFF RULES FORMAT [UNTIL]: a zone line's fields after its name, or a
 // continuation line's. `more` tells whether an UNTIL asks for a line after it.
 bool ZoneFields(const std::vector<std::string_view>& fields, std::size_t first, std::string& out,
-                std::set<std::string, std::less<>>& rulesUsed, bool& more) {
+                std::map<std::string, std::size_t>& rulesUsed, std::size_t line, bool& more) {
     if (fields.size() < first + 3 || fields.size() > first + 7) {
         return false;
     }
@@ -299,7 +300,7 @@ bool ZoneFields(const std::vector<std::string_view>& fields, std::size_t first, 
             }
             rules = amount;
         } else if (RuleName(rules)) {
-            rulesUsed.insert(rules);
+            rulesUsed.emplace(rules, line);
         } else {
             return false;
         }
@@ -398,7 +399,7 @@ bool ExpandZoneText(std::string_view text, TZoneText& result, std::size_t& badLi
     result = {};
     badLine = 0;
     std::set<std::string, std::less<>> rulesMade;
-    std::set<std::string, std::less<>> rulesUsed;
+    std::map<std::string, std::size_t> rulesUsed; // and the first line naming each
     std::set<std::string, std::less<>> names;
     std::vector<std::string_view> fields;
     bool continuation = false; // the last zone line had an UNTIL
@@ -429,7 +430,7 @@ bool ExpandZoneText(std::string_view text, TZoneText& result, std::size_t& badLi
         bool good = false;
         if (continuation) {
             result.LongForm += "\t";
-            good = ZoneFields(fields, 0, result.LongForm, rulesUsed, continuation);
+            good = ZoneFields(fields, 0, result.LongForm, rulesUsed, number, continuation);
             result.LongForm += "\n";
         } else {
             switch (Lookup(fields[0], Keywords)) {
@@ -442,7 +443,7 @@ bool ExpandZoneText(std::string_view text, TZoneText& result, std::size_t& badLi
                 if (good) {
                     result.Zones.emplace_back(fields[1]);
                     result.LongForm += "Zone\t" + std::string(fields[1]) + "\t";
-                    good = ZoneFields(fields, 2, result.LongForm, rulesUsed, continuation);
+                    good = ZoneFields(fields, 2, result.LongForm, rulesUsed, number, continuation);
                     result.LongForm += "\n";
                 }
                 break;
@@ -469,8 +470,9 @@ bool ExpandZoneText(std::string_view text, TZoneText& result, std::size_t& badLi
         return false;
     }
     // Every rule a zone names must be there, and something must be.
-    for (const std::string& rule : rulesUsed) {
+    for (const auto& [rule, line] : rulesUsed) {
         if (!rulesMade.contains(rule)) {
+            badLine = line;
             return false;
         }
     }

@@ -22,8 +22,9 @@ struct TZoneText {
 };
 
 // Rewrites `text`; false, with the line number (from 1) in `badLine`, at the
-// first line that zic would refuse or the library could not take. A text
-// without any zone is refused as well (badLine 0).
+// first line that zic would refuse or the library could not take (for a rule
+// that is not there, the first line naming it). A text without any zone is
+// refused as well (badLine 0).
 bool ExpandZoneText(std::string_view text, TZoneText& result, std::size_t& badLine);
 
 } // namespace kiv
