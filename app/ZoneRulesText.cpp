@@ -71,8 +71,13 @@ void UseZoneFolder(kiv::TTimeZone& db, const std::string& folder) {
 std::string ZoneRulesLine(const kiv::TTimeZone& db, const TTranslateText& translate) {
     const bool system = db.RunTimeRules && db.RunTimeRules->Usable();
     const std::string release = system ? db.RunTimeRules->Release() : db.ShippedRelease;
-    std::string line = Fill(
-        translate(system ? strings::ZoneRulesSystem : strings::ZoneRulesShipped), "%1", release);
+#if defined(_WIN32)
+    const char* database = strings::ZoneRulesText;
+#else
+    const char* database = strings::ZoneRulesSystem;
+#endif
+    std::string line =
+        Fill(translate(system ? database : strings::ZoneRulesShipped), "%1", release);
     while (!line.empty() && line.back() == ' ') {
         line.pop_back();
     }

@@ -20,6 +20,9 @@ namespace app {
 namespace strings {
 inline constexpr const char* ZoneRulesSystem = "time zones: the system's IANA database %1";
 inline constexpr const char* ZoneRulesShipped = "time zones: the shipped tables %1";
+// The Windows build's database is the IANA text file in the program's data
+// folder, not one of the system.
+inline constexpr const char* ZoneRulesText = "time zones: the IANA database %1";
 inline constexpr const char* ZoneFileUnusable =
     "The zone file \"%1\" cannot be used (%2); %3 keeps the shipped rules.";
 inline constexpr const char* ZoneDatabaseUnusable =
@@ -41,8 +44,10 @@ using TTranslateText = std::function<std::string(std::string_view english)>;
 // put in its place is taken up while running.
 void UseZoneFolder(kiv::TTimeZone& db, const std::string& folder);
 
-// "time zones: the system's IANA database 2026f" while the database answers,
-// else "time zones: the shipped tables 2026f", translated. The release is
+// "time zones: the system's IANA database 2026f" while the database answers
+// ("time zones: the IANA database 2026f" on Windows, where it is the text
+// file in the data folder), else "time zones: the shipped tables 2026f",
+// translated. The release is
 // left out when unknown.
 std::string ZoneRulesLine(const kiv::TTimeZone& db, const TTranslateText& translate);
 
