@@ -1,8 +1,10 @@
 #include "kiv/KivZoneText.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <map>
 #include <set>
 
@@ -281,8 +283,11 @@ bool Format(std::string_view format) {
 
 // STDOFF RULES FORMAT [UNTIL]: a zone line's fields after its name, or a
 // continuation line's. `more` tells whether an UNTIL asks for a line after it.
+// `until` holds the year and month of the zone's UNTIL before, which a later
+// one may not precede (zic refuses it; the library would give wrong spans).
 bool ZoneFields(const std::vector<std::string_view>& fields, std::size_t first, std::string& out,
-                std::map<std::string, std::size_t>& rulesUsed, std::size_t line, bool& more) {
+                std::map<std::string, std::size_t>& rulesUsed, std::size_t line, bool& more,
+                long long& until) {
     if (fields.size() < first + 3 || fields.size() > first + 7) {
         return false;
     }
@@ -318,12 +323,19 @@ bool ZoneFields(const std::vector<std::string_view>& fields, std::size_t first, 
         return false;
     }
     out += "\t" + part;
+    long long month = 0;
     if (fields.size() > first + 4) {
         if (!Month(fields[first + 4], part)) {
             return false;
         }
         out += "\t" + part;
+        month = std::find(Months.begin(), Months.end(), part) - Months.begin();
     }
+    const long long here = std::atoll(std::string(fields[first + 3]).c_str()) * 12 + month;
+    if (here < until) {
+        return false;
+    }
+    until = here;
     if (fields.size() > first + 5) {
         if (!Day(fields[first + 5], part)) {
             return false;
@@ -403,6 +415,7 @@ bool ExpandZoneText(std::string_view text, TZoneText& result, std::size_t& badLi
     std::set<std::string, std::less<>> names;
     std::vector<std::string_view> fields;
     bool continuation = false; // the last zone line had an UNTIL
+    long long until = 0;       // its year and month
     std::size_t number = 0;
     std::size_t start = 0;
     while (start < text.size()) {
@@ -430,7 +443,7 @@ bool ExpandZoneText(std::string_view text, TZoneText& result, std::size_t& badLi
         bool good = false;
         if (continuation) {
             result.LongForm += "\t";
-            good = ZoneFields(fields, 0, result.LongForm, rulesUsed, number, continuation);
+            good = ZoneFields(fields, 0, result.LongForm, rulesUsed, number, continuation, until);
             result.LongForm += "\n";
         } else {
             switch (Lookup(fields[0], Keywords)) {
@@ -443,7 +456,9 @@ bool ExpandZoneText(std::string_view text, TZoneText& result, std::size_t& badLi
                 if (good) {
                     result.Zones.emplace_back(fields[1]);
                     result.LongForm += "Zone\t" + std::string(fields[1]) + "\t";
-                    good = ZoneFields(fields, 2, result.LongForm, rulesUsed, number, continuation);
+                    until = std::numeric_limits<long long>::min();
+                    good = ZoneFields(fields, 2, result.LongForm, rulesUsed, number, continuation,
+                                      until);
                     result.LongForm += "\n";
                 }
                 break;

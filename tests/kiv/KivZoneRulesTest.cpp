@@ -366,6 +366,7 @@ TEST(ZoneTextForms, RewritesTheShortFormsAndRefusesWhatZicWouldNot) {
         {"Z Test/A 0 - %d\n", nullptr},
         {"Z Test/A 0 - X 2000 Jan 1 2x\n", nullptr},
         {"L Test/A\n", nullptr},
+        {"Z Test/A 0 - X 2000 Mar\n0 - Y 1999\n0 - Z\n", nullptr}, // an end before the last
     };
     for (const TExpandRow& row : rows) {
         SCOPED_TRACE(row.Input);
