@@ -63,7 +63,7 @@ void UseZoneFolder(kiv::TTimeZone& db, const std::string& folder) {
     }
     auto rules = std::make_shared<kiv::TZoneRules>(folder.empty() ? kiv::TZoneRules::SystemFolder()
                                                                   : folder);
-    if (rules->Usable()) {
+    if (rules->Present()) {
         db.RunTimeRules = std::move(rules);
     }
 }
@@ -71,8 +71,13 @@ void UseZoneFolder(kiv::TTimeZone& db, const std::string& folder) {
 std::string ZoneRulesLine(const kiv::TTimeZone& db, const TTranslateText& translate) {
     const bool system = db.RunTimeRules && db.RunTimeRules->Usable();
     const std::string release = system ? db.RunTimeRules->Release() : db.ShippedRelease;
-    std::string line = Fill(
-        translate(system ? strings::ZoneRulesSystem : strings::ZoneRulesShipped), "%1", release);
+#if defined(_WIN32)
+    const char* database = strings::ZoneRulesText;
+#else
+    const char* database = strings::ZoneRulesSystem;
+#endif
+    std::string line =
+        Fill(translate(system ? database : strings::ZoneRulesShipped), "%1", release);
     while (!line.empty() && line.back() == ' ') {
         line.pop_back();
     }
@@ -80,7 +85,8 @@ std::string ZoneRulesLine(const kiv::TTimeZone& db, const TTranslateText& transl
 }
 
 std::string ZoneFileMessage(const kiv::TZoneFileProblem& problem, const TTranslateText& translate) {
-    std::string text = translate(strings::ZoneFileUnusable);
+    std::string text =
+        translate(problem.Zone.empty() ? strings::ZoneDatabaseUnusable : strings::ZoneFileUnusable);
     text = Fill(std::move(text), "%1", problem.File);
     text = Fill(std::move(text), "%2", translate(FaultText(problem.Fault)));
     return Fill(std::move(text), "%3", problem.Zone);

@@ -1,7 +1,9 @@
 // The machine's IANA zone database, read at run time: the offset, daylight
 // state and abbreviation of a zone at any instant and its next change, from
 // the compiled zone files of a folder (/usr/share/zoneinfo, or $TZDIR), read
-// through Howard Hinnant's date/tz.
+// through Howard Hinnant's date/tz. The Windows build reads the database's
+// text form instead, the file tzdata.zi of the folder (the program's data
+// folder, or $TZDIR), through the same library (KivZoneRulesText.cpp).
 //
 // The zone queries of KivTimeZone ask this first and fall back to the shipped
 // tables for a zone it cannot answer: one the folder does not have, a file that
@@ -14,7 +16,11 @@
 // minute of CurrentClock() a query looks whether a file read before has been
 // replaced (a package upgrade) and reads it again at its next use.
 //
-// Builds without date/tz (Windows) have a stand-in whose queries never answer.
+// On Windows the folder's tzdata.zi is the whole database: one that cannot be
+// used (damaged, not a file, gone since it was read) leaves every zone to the
+// shipped tables and is reported once, as a problem naming no zone.
+//
+// Builds without date/tz have a stand-in whose queries never answer.
 #pragma once
 
 #include "kiv/KivDateTime.h"
@@ -71,14 +77,18 @@ public:
     TZoneRules& operator=(const TZoneRules&) = delete;
 
     // The folder the C library reads: $TZDIR when set and not empty, else
-    // /usr/share/zoneinfo.
+    // /usr/share/zoneinfo (on Windows the program's data folder).
     static std::string SystemFolder();
     // Whether this build reads zone files at all.
     static bool Supported();
 
     const std::string& Folder() const { return FolderName; }
-    // Whether the folder exists and can be read; false means the shipped tables.
+    // Whether the folder exists and can be read (on Windows: its tzdata.zi
+    // was read well); false means the shipped tables.
     bool Usable() const;
+    // Whether the database is there at all, even if it cannot be used (on
+    // Linux the same as Usable; on Windows whether tzdata.zi exists).
+    bool Present() const;
     // The release of the folder's database ("2026f"), from its tzdata.zi or
     // +VERSION; empty when it names none.
     std::string Release() const;
@@ -98,7 +108,8 @@ public:
     // the queries do this themselves at most once a minute.
     void Refresh() const;
     // Files that could not be used, each once since it became unusable, in
-    // the order they were met; the list is emptied.
+    // the order they were met; the list is emptied. On Windows the one file
+    // is tzdata.zi, and its problem names no zone.
     std::vector<TZoneFileProblem> TakeProblems() const;
 
     // Checks the bytes of a compiled zone file (TZif, versions 1 to 4) as far

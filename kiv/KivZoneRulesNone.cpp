@@ -25,6 +25,10 @@ bool TZoneRules::Usable() const {
     return false;
 }
 
+bool TZoneRules::Present() const {
+    return false;
+}
+
 std::string TZoneRules::Release() const {
     return {};
 }

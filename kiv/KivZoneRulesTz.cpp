@@ -409,6 +409,10 @@ bool TZoneRules::Usable() const {
     return Impl->FolderUsable;
 }
 
+bool TZoneRules::Present() const {
+    return Usable();
+}
+
 std::string TZoneRules::Release() const {
     const std::lock_guard guard(Impl->Lock);
     return Impl->ReleaseText;

@@ -4,10 +4,12 @@
 # 1. Debian's MinGW-w64 toolchain, its zlib, the GoogleTest sources and Wine
 #    (only the missing packages are installed; Wine is optional: without it the
 #    build still works and the Windows tests say they were skipped).
-# 2. libpng and libjpeg-turbo, which Debian ships for Linux only: their Debian
-#    source packages are fetched with apt-get source (a private package list in
-#    DEPS_DIR, the machine's own sources are left alone) and built as static
-#    libraries for Windows into DEPS_DIR/{include,lib}.
+# 2. libpng, libjpeg-turbo and date/tz, which Debian ships for Linux only: their
+#    Debian source packages are fetched with apt-get source (a private package
+#    list in DEPS_DIR, the machine's own sources are left alone) and built as
+#    static libraries for Windows into DEPS_DIR/{include,lib}. date/tz is built
+#    to read the IANA text database from a folder the program names at run
+#    time (set_install): no download, no operating-system database.
 # Steps already done are skipped, so a second run costs nothing.
 set -euo pipefail
 
@@ -51,8 +53,8 @@ fi
 
 # The sources, once.
 src=$deps/src
-if [ ! -d "$src/libpng" ] || [ ! -d "$src/libjpeg-turbo" ]; then
-    echo "windows-deps: fetching the libpng and libjpeg-turbo sources from Debian"
+if [ ! -d "$src/libpng" ] || [ ! -d "$src/libjpeg-turbo" ] || [ ! -d "$src/date" ]; then
+    echo "windows-deps: fetching the libpng, libjpeg-turbo and date/tz sources from Debian"
     apt=$deps/apt
     mkdir -p "$apt/lists/partial" "$src"
     grep -h '^URIs:' /etc/apt/sources.list.d/*.sources 2>/dev/null | head -1 | awk '{print $2}' >"$apt/mirror" || true
@@ -64,10 +66,11 @@ if [ ! -d "$src/libpng" ] || [ ! -d "$src/libjpeg-turbo" ]; then
         -o Dir::State::Lists="$apt/lists" -o APT::Sandbox::User=root)
     apt-get "${aptopts[@]}" update -qq
     rm -rf "$src"/unpack && mkdir -p "$src/unpack"
-    (cd "$src/unpack" && apt-get "${aptopts[@]}" source -qq libpng1.6 libjpeg-turbo >/dev/null)
-    rm -rf "$src/libpng" "$src/libjpeg-turbo"
+    (cd "$src/unpack" && apt-get "${aptopts[@]}" source -qq libpng1.6 libjpeg-turbo howardhinnant-date >/dev/null)
+    rm -rf "$src/libpng" "$src/libjpeg-turbo" "$src/date"
     mv "$(find "$src/unpack" -maxdepth 1 -type d -name 'libpng1.6-*')" "$src/libpng"
     mv "$(find "$src/unpack" -maxdepth 1 -type d -name 'libjpeg-turbo-*')" "$src/libjpeg-turbo"
+    mv "$(find "$src/unpack" -maxdepth 1 -type d -name 'howardhinnant-date-*')" "$src/date"
     rm -rf "$src/unpack"
 fi
 
@@ -102,5 +105,20 @@ if [ ! -f "$deps/lib/libjpeg.a" ]; then
     done
     cp "$deps/build/libjpeg-turbo/jconfig.h" "$deps/include/"
     cp "$deps/build/libjpeg-turbo/libjpeg.a" "$deps/lib/"
+fi
+if [ ! -f "$deps/lib/libdate-tz.a" ]; then
+    echo "windows-deps: building date/tz for Windows"
+    launcher_cxx=()
+    if command -v ccache >/dev/null; then
+        launcher_cxx=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    fi
+    # MANUAL_TZ_DB: the folder comes from the program (set_install), nothing
+    # is downloaded (HAS_REMOTE_API=0, AUTO_DOWNLOAD=0) and the text database
+    # is read (USE_OS_TZDB=0).
+    cmake -S "$src/date" -B "$deps/build/date" "${common[@]}" "${launcher_cxx[@]}" \
+        -DBUILD_TZ_LIB=ON -DMANUAL_TZ_DB=ON -DUSE_SYSTEM_TZ_DB=OFF -DBUILD_SHARED_LIBS=OFF \
+        -DENABLE_DATE_TESTING=OFF -DCMAKE_CXX_STANDARD=20 -DCMAKE_INSTALL_LIBDIR=lib >/dev/null
+    cmake --build "$deps/build/date" -j "$jobs" >/dev/null
+    cmake --install "$deps/build/date" >/dev/null
 fi
 echo "windows-deps: ready in $deps"

@@ -31,9 +31,13 @@ TEST(ZoneRulesText, NamesTheSourceAndTheRelease) {
     if (!kiv::TZoneRules::Supported()) {
         return;
     }
-    std::ofstream(dir.File("tzdata.zi")) << "# version 2031a\n";
+    std::ofstream(dir.File("tzdata.zi")) << "# version 2031a\nZ Test/Land 1 - TL\n";
     app::UseZoneFolder(db, dir.Path.string());
+#if defined(_WIN32)
+    EXPECT_EQ(app::ZoneRulesLine(db, English), "time zones: the IANA database 2031a");
+#else
     EXPECT_EQ(app::ZoneRulesLine(db, English), "time zones: the system's IANA database 2031a");
+#endif
     app::UseZoneFolder(db, "-");
     EXPECT_EQ(app::ZoneRulesLine(db, English), "time zones: the shipped tables 2026f");
 
@@ -54,4 +58,10 @@ TEST(ZoneRulesText, AZoneFileMessageNamesTheFileTheFaultAndTheZone) {
     EXPECT_EQ(app::ZoneFileMessage(problem, English),
               "The zone file \"/usr/share/zoneinfo/America/Vancouver\" cannot be used "
               "(truncated); America/Vancouver keeps the shipped rules.");
+    // The Windows build's one file holds every zone.
+    const kiv::TZoneFileProblem database{"", "C:\\Chronara\\data\\tzdata.zi",
+                                         kiv::TZoneFileFault::Damaged};
+    EXPECT_EQ(app::ZoneFileMessage(database, English),
+              "The zone database \"C:\\Chronara\\data\\tzdata.zi\" cannot be used (damaged); "
+              "the clocks keep the shipped tables.");
 }
