@@ -56,6 +56,17 @@ QList<int> ProgramWindowStates(const QByteArray& display) {
     return states;
 }
 
+// The display takes connections: Xvfb names its number before it is ready.
+// (It is started with -noreset: by default it resets whenever its last client
+// goes, as this probe and the program's own display check do, and a program
+// connecting during the reset finds no display.)
+bool DisplayAnswers(const QByteArray& display) {
+    xcb_connection_t* c = xcb_connect(display.constData(), nullptr);
+    const bool answers = xcb_connection_has_error(c) == 0;
+    xcb_disconnect(c);
+    return answers;
+}
+
 } // namespace
 
 class TestTrayOnDisplay : public QObject {
@@ -73,13 +84,14 @@ private slots:
         }
         // A display of its own, on the first free number.
         QProcess server;
-        server.start(xvfb,
-                     {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                      QStringLiteral("0"), QStringLiteral("1024x768x24"),
-                      QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        server.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                            QStringLiteral("-screen"), QStringLiteral("0"),
+                            QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
+                            QStringLiteral("tcp"), QStringLiteral("-noreset")});
         QVERIFY(server.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(server.canReadLine(), 10000);
         const QByteArray display = ':' + server.readLine().trimmed();
+        QTRY_VERIFY_WITH_TIMEOUT(DisplayAnswers(display), 10000);
 
         QProcess program;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
