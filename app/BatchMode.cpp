@@ -1,5 +1,6 @@
 #include "app/BatchMode.h"
 
+#include "app/DataFiles.h"
 #include "kiv/KivData.h"
 #include "kiv/KivErrors.h"
 #include "kiv/KivFastDIB.h"
@@ -20,8 +21,8 @@ namespace {
 // Loads the day and the night image side by side: the night on a helper
 // thread while this one decodes the day (or both here when no thread starts).
 void LoadDayAndNight(kiv::TFastDIB& day, kiv::TFastDIB& night, const std::string& programDir) {
-    const std::string dayName = kiv::ProgramPath("data/earth_day.png", programDir);
-    const std::string nightName = kiv::ProgramPath("data/earth_night.jpg", programDir);
+    const std::string dayName = kiv::ProgramPath(datafiles::DayImage, programDir);
+    const std::string nightName = kiv::ProgramPath(datafiles::NightImage, programDir);
     std::exception_ptr nightError;
     const auto loadNight = [&] {
         try {
@@ -94,7 +95,7 @@ int RunBatchMode(const TBatchRequest& request, std::ostream& errors, const kiv::
         LoadDayAndNight(day, night, programDir);
         // The mask takes no part in the map; it is only checked, so that a batch
         // run fails as the window would when that shipped image is missing.
-        kiv::CheckPngFile(kiv::ProgramPath("data/mask.png", programDir));
+        kiv::CheckPngFile(kiv::ProgramPath(datafiles::WallpaperMask, programDir));
 
         const int height = BatchHeight(day.Width(), day.Height(), width);
         const kiv::TFastDIB mix = solar::ComposeDayNightMix(day, night, utc);

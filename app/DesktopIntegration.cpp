@@ -1,5 +1,6 @@
 #include "app/DesktopIntegration.h"
 
+#include "app/DataFiles.h"
 #include "app/Messages.h"
 #include "app/StringTable.h"
 #include "app/Translation.h"
@@ -153,7 +154,7 @@ void TDesktopIntegration::BuildWallpaper(const kiv::TFastDIB& day, int width) {
     }
     platform::TWallpaperJob job;
     job.Day = day;
-    job.MaskFile = QString::fromStdString(kiv::ProgramPath("data\\mask.png", ProgramDir));
+    job.MaskFile = QString::fromStdString(kiv::ProgramPath(datafiles::WallpaperMask, ProgramDir));
     job.Width = width;
     job.Folder = Folder();
     WallpaperBuilder->Build(std::move(job));

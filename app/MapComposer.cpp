@@ -1,5 +1,8 @@
 #include "app/MapComposer.h"
 
+#include "app/DataFiles.h"
+#include "kiv/KivData.h"
+
 #include "kiv/KivFastDibLoaders.h"
 #include "platform/PostedCalls.h"
 #include "platform/ProcessMemory.h"
@@ -25,6 +28,11 @@ TMapComposer::TMapComposer(std::string dayFile, std::string nightFile, QObject* 
     });
 }
 
+TMapComposer* TMapComposer::FromProgramDir(const std::string& programDir, QObject* parent) {
+    return new TMapComposer(kiv::ProgramPath(datafiles::DayImage, programDir),
+                            kiv::ProgramPath(datafiles::NightImage, programDir), parent);
+}
+
 TMapComposer::~TMapComposer() {
     Drop();
 }
@@ -41,12 +49,8 @@ std::shared_ptr<TMapComposer::TJob> TMapComposer::MakeJob(const kiv::TFastDIB* s
 void TMapComposer::Compose(TSources& sources, TJob& job) {
     try {
         if (sources.Day.Empty()) {
-            try {
-                kiv::LoadPngImage(sources.Day, sources.DayFile);
-            } catch (...) {
-                sources.Day.Clear();
-                throw;
-            }
+            datafiles::LoadOrClear(
+                sources.Day, [&](kiv::TFastDIB& day) { kiv::LoadPngImage(day, sources.DayFile); });
         }
         if (job.Stale) {
             return;
@@ -56,12 +60,9 @@ void TMapComposer::Compose(TSources& sources, TJob& job) {
             return;
         }
         if (sources.Night.Empty()) {
-            try {
-                kiv::LoadJpegImage(sources.Night, sources.NightFile);
-            } catch (...) {
-                sources.Night.Clear();
-                throw;
-            }
+            datafiles::LoadOrClear(sources.Night, [&](kiv::TFastDIB& night) {
+                kiv::LoadJpegImage(night, sources.NightFile);
+            });
         }
         if (job.Stale) {
             return;

@@ -37,6 +37,8 @@ public:
     TMapComposer(std::string dayFile, std::string nightFile, QObject* parent);
     // Work still running is made stale and waited for.
     ~TMapComposer() override;
+    // A composer of the shipped day and night images in `programDir`.
+    static TMapComposer* FromProgramDir(const std::string& programDir, QObject* parent);
 
     // Composes on the calling thread and returns when Map holds the result;
     // work under way or waiting is dropped. With a shadow (8-bit, the day

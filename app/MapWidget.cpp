@@ -32,7 +32,7 @@ TMapWidget::TMapWidget(QWidget* parent)
     TimerZoomTo->setObjectName(QStringLiteral("TimerZoomTo"));
     TimerZoomTo->setInterval(50);
     connect(TimerZoomTo, &QTimer::timeout, this,
-            [this] { Guarded([this] { TimerZoomToTimer(); }); });
+            [this] { Guarded(window(), [this] { TimerZoomToTimer(); }); });
     // An idle map holds no screen-sized buffers.
     ReleaseTimer->setSingleShot(true);
     connect(ReleaseTimer, &QTimer::timeout, this, [this] {
@@ -47,14 +47,6 @@ TMapWidget::TMapWidget(QWidget* parent)
             ZonesIdle();
         }
     });
-}
-
-template <class F> void TMapWidget::Guarded(F&& handler) {
-    try {
-        handler();
-    } catch (const std::exception& e) {
-        ShowError(window(), QString::fromUtf8(e.what()));
-    }
 }
 
 void TMapWidget::SetWorld(const kiv::TFastDIB* zoneImage, solar::TShadowMap* shadowMap) {
@@ -78,7 +70,7 @@ bool TMapWidget::event(QEvent* event) {
     const auto* help = static_cast<QHelpEvent*>(event);
     QString tip;
     if (ShadowMap && !TimerZoomTo->isActive()) {
-        Guarded([&] {
+        Guarded(window(), [&] {
             tip =
                 PointLocalTimeTip(ReadoutWorld(), View.ViewToMap(help->pos().x(), help->pos().y()),
                                   ShownUtc ? ShownUtc() : kiv::CurrentClock().UtcNow());
@@ -117,21 +109,21 @@ void TMapWidget::mouseMoveEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
     PointerPos = p;
     PointerInside = rect().contains(p);
-    Guarded([&] { PanelPaintBoxMouseMove(event->buttons(), p.x(), p.y()); });
+    Guarded(window(), [&] { PanelPaintBoxMouseMove(event->buttons(), p.x(), p.y()); });
 }
 
 void TMapWidget::mousePressEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
-    Guarded([&] { PanelPaintBoxMouseDown(event->button(), p.x(), p.y()); });
+    Guarded(window(), [&] { PanelPaintBoxMouseDown(event->button(), p.x(), p.y()); });
 }
 
 void TMapWidget::mouseReleaseEvent(QMouseEvent* event) {
-    Guarded([&] { PanelPaintBoxMouseUp(event->button()); });
+    Guarded(window(), [&] { PanelPaintBoxMouseUp(event->button()); });
 }
 
 void TMapWidget::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
-        Guarded([&] { PanelPaintBoxDblClick(); });
+        Guarded(window(), [&] { PanelPaintBoxDblClick(); });
     }
 }
 
@@ -353,7 +345,7 @@ void TMapWidget::FormKeyDown(const QKeyEvent& event) {
 }
 
 void TMapWidget::keyPressEvent(QKeyEvent* event) {
-    Guarded([&] { FormKeyDown(*event); });
+    Guarded(window(), [&] { FormKeyDown(*event); });
 }
 
 void TMapWidget::FormMouseWheelDown() {

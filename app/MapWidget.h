@@ -115,8 +115,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    // Runs a handler; an error it raises is shown and the map goes on.
-    template <class F> void Guarded(F&& handler);
     void ZoomStep(float delta);
     bool MapShown() const;
     // Tells the window the read-outs at a point of the view.

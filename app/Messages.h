@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QString>
 
+#include <exception>
 #include <functional>
 
 class QWidget;
@@ -31,6 +32,16 @@ inline void ShowInformation(QWidget* parent, const QString& text) {
 }
 inline bool AskYesNo(QWidget* parent, TMessageKind kind, const QString& text) {
     return ShowMessage(parent, kind, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+// Runs a handler; an error it raises is shown over `parent` and the caller
+// goes on (a window never dies from one).
+template <class F> void Guarded(QWidget* parent, F&& handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        ShowError(parent, QString::fromUtf8(e.what()));
+    }
 }
 
 // Reports without waiting for an answer, when nobody may be there to give one

@@ -1,5 +1,6 @@
 #include "app/UnitChronara.h"
 
+#include "app/DataFiles.h"
 #include "app/LocaleText.h"
 #include "app/MapComposer.h"
 #include "app/Messages.h"
@@ -94,7 +95,7 @@ TFormChronara::~TFormChronara() {
 
 void TFormChronara::ConnectCommands() {
     auto on = [this](QAction* a, auto handler) {
-        connect(a, &QAction::triggered, this, [this, handler] { Guarded(handler); });
+        connect(a, &QAction::triggered, this, [this, handler] { Guarded(this, handler); });
     };
     on(MIZoomIn, [this] { PaintBox->MIZoomInClick(); });
     on(MIZoomOut, [this] { PaintBox->MIZoomOutClick(); });
@@ -133,7 +134,7 @@ void TFormChronara::ConnectCommands() {
 
     // The list menu: over the hint label, a row or the tray icon.
     connect(PopupMenu1, &QMenu::aboutToShow, this, [this] {
-        Guarded([this] {
+        Guarded(this, [this] {
             PIRemoveLocation->setVisible(!Locations->IsEmpty());
             Locations->MenuOpening();
         });
@@ -151,21 +152,21 @@ void TFormChronara::ConnectCommands() {
             [this](const QPoint& p) { PopupMenu1->popup(LabelTop->mapToGlobal(p)); });
     // The map menu, over the map and its frame.
     connect(PopupMenu2, &QMenu::aboutToShow, this,
-            [this] { Guarded([this] { PopupMenu2Popup(); }); });
+            [this] { Guarded(this, [this] { PopupMenu2Popup(); }); });
     for (QWidget* w : {static_cast<QWidget*>(PanelPaintBox), static_cast<QWidget*>(PaintBox)}) {
         w->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(w, &QWidget::customContextMenuRequested, this,
                 [this, w](const QPoint& p) { PopupMenu2->popup(w->mapToGlobal(p)); });
     }
     ClockLabel->installEventFilter(new TDoubleClickFilter(
-        ClockLabel, [this] { Guarded([this] { Locations->ClockLabelDblClick(); }); }));
+        ClockLabel, [this] { Guarded(this, [this] { Locations->ClockLabelDblClick(); }); }));
     connect(TrayIcon, &TTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
                     ApplicationEventsRestore();
                 }
             });
-    connect(Timer, &QTimer::timeout, this, [this] { Guarded([this] { TimerTimer(); }); });
+    connect(Timer, &QTimer::timeout, this, [this] { Guarded(this, [this] { TimerTimer(); }); });
 }
 
 void TFormChronara::ConnectDesktop() {
@@ -280,13 +281,20 @@ QString TFormChronara::LoadImageInto(kiv::TFastDIB& image, const char* relativeN
     return QString::fromStdString(path);
 }
 
+void TFormChronara::LoadZoneImage() {
+    // A half-read image would show wrong zones.
+    datafiles::LoadOrClear(ZoneImage, [this](kiv::TFastDIB& image) {
+        LoadImageInto(image, datafiles::ZoneImage);
+        kiv::ReduceToPalette(image);
+    });
+}
+
 // ---------------------------------------------------------------- life cycle
 
 void TFormChronara::FormCreate() {
     // Numbers are read and written with "." whatever the user's locale says.
     std::setlocale(LC_NUMERIC, "C");
     setWindowTitle(ApplicationTitle);
-    MachineUtcOffset = kiv::CurrentClock().StandardOffsetMinutes();
     CreateMapComposer();
     // Each step stands alone: what fails is reported, and only what needs it
     // goes without (no zone image: no zone read-outs; no day image: no map).
@@ -300,18 +308,9 @@ void TFormChronara::FormCreate() {
             ShowError(this, QString::fromUtf8(e.what()));
         }
     };
+    step([this] { LoadZoneImage(); });
     step([this] {
-        try {
-            LoadImageInto(ZoneImage, "data\\earth_tz.png");
-            kiv::ReduceToPalette(ZoneImage);
-        } catch (...) {
-            // A half-read image would show wrong zones.
-            ZoneImage.Clear();
-            throw;
-        }
-    });
-    step([this] {
-        LoadImageInto(DayImage, "data\\earth_day.png");
+        LoadImageInto(DayImage, datafiles::DayImage);
         ShadowMap = std::make_unique<solar::TShadowMap>(DayImage.Width(), DayImage.Height(),
                                                         WindowDispatcher());
         ShadowMap->OnShadowReady = [this](solar::TShadowMap&) { ShadowReady(); };
@@ -350,7 +349,7 @@ void TFormChronara::FormShow() {
     }
     SettingsLoaded = true;
     Desktop->ReadUserWallpaper();
-    Guarded([this] { OptionsDialog->LoadSettings(); });
+    Guarded(this, [this] { OptionsDialog->LoadSettings(); });
     QCoreApplication::processEvents();
     Timer->start();
     if (Options.Max) {
@@ -369,7 +368,7 @@ void TFormChronara::FormShow() {
 
 void TFormChronara::wheelEvent(QWheelEvent* event) {
     const int dy = event->angleDelta().y();
-    Guarded([&] {
+    Guarded(this, [&] {
         if (dy < 0) {
             PaintBox->FormMouseWheelDown();
         } else if (dy > 0) {
@@ -380,7 +379,7 @@ void TFormChronara::wheelEvent(QWheelEvent* event) {
 }
 
 void TFormChronara::keyPressEvent(QKeyEvent* event) {
-    Guarded([&] { PaintBox->FormKeyDown(*event); });
+    Guarded(this, [&] { PaintBox->FormKeyDown(*event); });
 }
 
 void TFormChronara::closeEvent(QCloseEvent* event) {
@@ -573,7 +572,7 @@ void TFormChronara::PopupMenu2Popup() {
         item->setData(index);
         // CityPopupClick: the place is added.
         connect(item, &QAction::triggered, this,
-                [this, index] { Guarded([&] { Locations->AddPlace(index); }); });
+                [this, index] { Guarded(this, [&] { Locations->AddPlace(index); }); });
         CityPopupMenu->addAction(item);
     }
 }

@@ -36,7 +36,6 @@ class QToolBar;
 
 namespace app {
 
-class TCloudSwitch;
 class TMomentControl;
 class TMapComposer;
 class TMomentShadow;
@@ -146,8 +145,6 @@ public:
     TDisplaySettings Settings;
     bool MapHidden = false;
     bool SettingsLoaded = false;
-    int MachineUtcOffset = 0; // minutes east of UTC, standard time
-    QString SavedWallpaper[3];
 
     // Images: zone colours, day (after each rebuild the composed map); the
     // composer and the shadow map keep their own buffers.
@@ -166,10 +163,15 @@ public:
     static int DefaultShowModal(QDialog& dialog);
 
     // The stored settings (WindowSettings.cpp): the window as the settings code
-    // sees it, the options dialog that loads and saves them, the cloud switch.
+    // sees it, the options dialog that loads and saves them.
     std::unique_ptr<TWindowSettings> StoredSettings;
     Toptions* OptionsDialog = nullptr;
-    TCloudSwitch* Clouds = nullptr;
+    // The hidden cloud switch keeps only its state: no cloud image is fetched
+    // or drawn. Switching on starts CloudDownloadTimer, which ticks once a
+    // second later and stops; switching off stops it. Either way the map is
+    // rebuilt.
+    QTimer* CloudDownloadTimer = nullptr;
+    void ShowCloudsClick();
     void PIOptionsClick();
     // Closing, for every way of closing: the settings are saved first. Gives
     // the failed save's message (empty when saved), for closing to report
@@ -257,6 +259,8 @@ private:
     void SetStatusPanel(int n, const QString& text);
     void ShowReadouts(const TPointReadouts& readouts);
     QString LoadImageInto(kiv::TFastDIB& image, const char* relativeName);
+    // The zone image, read whole and reduced to its palette, or left empty.
+    void LoadZoneImage();
     // The dispatcher the shadow map hands its completion to: runs it on this
     // window's thread, and never after the window is gone.
     std::function<void(std::function<void()>)> WindowDispatcher();
@@ -272,14 +276,6 @@ private:
     void LockHeight();
     // Shows an error raised by a handler and goes on.
     void ReportError(const std::exception& e);
-    // Runs a handler; an error it raises is shown and the window goes on.
-    template <class F> void Guarded(F&& handler) {
-        try {
-            handler();
-        } catch (const std::exception& e) {
-            ReportError(e);
-        }
-    }
 
     std::array<TStatusPanel*, 8> StatusPanels{};
     TStartOptions Options;

@@ -46,18 +46,17 @@ void TFormChronara::CreateMoment() {
     }
     MomentShadow = new TMomentShadow(this);
     // A composer of its own: the present's keeps making the wallpaper's map.
-    MomentComposer =
-        new TMapComposer(kiv::ProgramPath("data\\earth_day.png", Options.ProgramDir),
-                         kiv::ProgramPath("data\\earth_night.jpg", Options.ProgramDir), this);
+    MomentComposer = TMapComposer::FromProgramDir(Options.ProgramDir, this);
     // A click on the map takes the keys back from the control (the map's keys
     // are the window's).
     PaintBox->setFocusPolicy(Qt::ClickFocus);
 
-    connect(Moment, &TShownMoment::Changed, this, [this] { Guarded([this] { MomentChanged(); }); });
+    connect(Moment, &TShownMoment::Changed, this,
+            [this] { Guarded(this, [this] { MomentChanged(); }); });
     connect(MomentShadow, &TMomentShadow::Ready, this,
-            [this] { Guarded([this] { MomentShadowReady(); }); });
+            [this] { Guarded(this, [this] { MomentShadowReady(); }); });
     connect(MomentComposer, &TMapComposer::Composed, this,
-            [this] { Guarded([this] { MomentComposed(); }); });
+            [this] { Guarded(this, [this] { MomentComposed(); }); });
     connect(MomentComposer, &TMapComposer::Failed, this, [this](const QString& message) {
         // Said once, not at every step of a drag; never after the close (the
         // program is ending, the map was for nobody).
@@ -77,7 +76,8 @@ void TFormChronara::CreateMoment() {
         }
     });
     // The view shows the moment's shadow only while shadows are shown at all.
-    connect(ShowSM1, &QAction::toggled, this, [this] { Guarded([this] { MomentChanged(); }); });
+    connect(ShowSM1, &QAction::toggled, this,
+            [this] { Guarded(this, [this] { MomentChanged(); }); });
 }
 
 void TFormChronara::MomentChanged() {

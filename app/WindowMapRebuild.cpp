@@ -1,6 +1,7 @@
 // The window's side of the map rebuild: after a shadow refresh the composer
 // mixes day and night on its worker; the window thread only takes up the
 // finished map (wallpaper, view). And the zone image kept only while used.
+#include "app/DataFiles.h"
 #include "app/MapComposer.h"
 #include "app/Messages.h"
 #include "app/UnitChronara.h"
@@ -17,12 +18,10 @@
 namespace app {
 
 void TFormChronara::CreateMapComposer() {
-    MapComposer =
-        new TMapComposer(kiv::ProgramPath("data\\earth_day.png", Options.ProgramDir),
-                         kiv::ProgramPath("data\\earth_night.jpg", Options.ProgramDir), this);
+    MapComposer = TMapComposer::FromProgramDir(Options.ProgramDir, this);
     connect(MapComposer, &TMapComposer::Composed, this, [this] {
         RebuildErrors.Succeeded();
-        Guarded([this] { ShowComposedMap(); });
+        Guarded(this, [this] { ShowComposedMap(); });
     });
     // A file that cannot be read is said once, not at every shadow refresh,
     // until a composition succeeds again.
@@ -48,8 +47,7 @@ void TFormChronara::CreateMapComposer() {
             return;
         }
         try {
-            LoadImageInto(ZoneImage, "data\\earth_tz.png");
-            kiv::ReduceToPalette(ZoneImage);
+            LoadZoneImage();
         } catch (const std::exception& e) {
             ZoneImage = kiv::TFastDIB();
             ShowError(this, QString::fromUtf8(e.what()));

@@ -3,8 +3,8 @@
 // when the window closes.
 #include "app/WindowSettings.h"
 
-#include "app/CloudSwitch.h"
 #include "app/ColorWord.h"
+#include "app/Messages.h"
 #include "app/UnitChronara.h"
 #include "app/opt.h"
 
@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QSessionManager>
 #include <QSignalBlocker>
+#include <QTimer>
 
 namespace app {
 
@@ -129,7 +130,7 @@ void TWindowSettings::TranspDeskClick() {
 
 void TWindowSettings::ShowCloudsClick() {
     Form.ShowClouds->setChecked(!Form.ShowClouds->isChecked());
-    Form.Clouds->ShowCloudsClick();
+    Form.ShowCloudsClick();
 }
 
 void TWindowSettings::SetWallpaperChecked(bool checked) {
@@ -142,10 +143,9 @@ void TWindowSettings::SetShadowRefreshCounter(int ticks) {
     Form.Settings.ShadowRefreshCounter = ticks;
 }
 
-void TWindowSettings::SetSavedWallpaper(const TSavedWallpaper& wallpaper) {
-    Form.SavedWallpaper[0] = wallpaper.TileWallpaper;
-    Form.SavedWallpaper[1] = wallpaper.WallpaperStyle;
-    Form.SavedWallpaper[2] = wallpaper.Wallpaper;
+void TWindowSettings::SetSavedWallpaper(const TSavedWallpaper&) {
+    // The window keeps nothing of it: the wallpaper mode reads and puts back
+    // the desktop's wallpaper through its own record.
 }
 
 // ---------------------------------------------------------------- the window
@@ -155,12 +155,23 @@ void TFormChronara::CreateSettings() {
     StoredSettings->ApplyClockColors();
     OptionsDialog =
         new Toptions(*StoredSettings, this, QString::fromStdString(Options.SettingsDir));
-    Clouds = new TCloudSwitch(ShowClouds, this);
-    connect(Clouds, &TCloudSwitch::MapRebuildNeeded, this,
-            [this] { Guarded([this] { MapRebuild(); }); });
+    CloudDownloadTimer = new QTimer(this);
+    CloudDownloadTimer->setObjectName(QStringLiteral("CloudDownloadTimer"));
+    CloudDownloadTimer->setInterval(1000);
+    CloudDownloadTimer->setSingleShot(true); // its one tick stops it
+    connect(ShowClouds, &QAction::triggered, this, [this] { ShowCloudsClick(); });
     // The end of the desktop session closes the window as the user would, so
     // the settings and the list are saved.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { close(); });
+}
+
+void TFormChronara::ShowCloudsClick() {
+    if (ShowClouds->isChecked()) {
+        CloudDownloadTimer->start();
+    } else {
+        CloudDownloadTimer->stop();
+    }
+    Guarded(this, [this] { MapRebuild(); });
 }
 
 void TFormChronara::PIOptionsClick() {

@@ -18,17 +18,9 @@
 namespace app {
 
 TWizard1::TWizard1(const kiv::TTimeZone& database, QWidget* parent)
-    : QDialog(parent), Database(database) {
-    setObjectName(QStringLiteral("Wizard1"));
-    setWindowTitle(QStringLiteral("Add Location Wizard"));
-
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setFixedSize(121, 229);
-    Image1->setPixmap(WizardPicture());
-
-    LabelTitle = MakeWizardHeading(QStringLiteral("Select the Country"), this);
-    LabelTitle->setObjectName(QStringLiteral("LabelTitle"));
+    : TWizardPage(QStringLiteral("Wizard1"), QStringLiteral("Add Location Wizard"),
+                  QStringLiteral("Select the Country"), parent),
+      Database(database) {
 
     EditCountry = new QLineEdit(this);
     EditCountry->setObjectName(QStringLiteral("EditCountry"));

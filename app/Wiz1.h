@@ -3,6 +3,7 @@
 // selection and the chosen country from one run of the wizard to the next.
 #pragma once
 
+#include "app/WizardParts.h"
 #include "kiv/KivTimeZone.h"
 
 #include <QDialog>
@@ -15,15 +16,14 @@ class QPushButton;
 
 namespace app {
 
-class TWizard1 : public QDialog {
+class TWizard1 : public TWizardPage {
     Q_OBJECT
 public:
     // The country list is filled here, once, from the database's zones.
     explicit TWizard1(const kiv::TTimeZone& database = kiv::ZoneDB, QWidget* parent = nullptr);
 
-    // Controls, named as their object names.
-    QLabel* Image1 = nullptr;
-    QLabel* LabelTitle = nullptr;
+    // Controls, named as their object names (the picture and the heading are
+    // the page's).
     QLineEdit* EditCountry = nullptr;
     QListWidget* ListView = nullptr;
     QPushButton* ButtonCancel = nullptr;

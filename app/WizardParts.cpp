@@ -36,6 +36,21 @@ QLabel* MakeWizardHeading(const QString& text, QWidget* parent) {
     return label;
 }
 
+TWizardPage::TWizardPage(const QString& objectName, const QString& title, const QString& heading,
+                         QWidget* parent)
+    : QDialog(parent) {
+    setObjectName(objectName);
+    setWindowTitle(title);
+
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setFixedSize(121, 229);
+    Image1->setPixmap(WizardPicture());
+
+    LabelTitle = MakeWizardHeading(heading, this);
+    LabelTitle->setObjectName(QStringLiteral("LabelTitle"));
+}
+
 void SortIgnoringCase(QStringList& names) {
     const QCollator collator = NameCollator();
     // Sort keys once per name: far cheaper than collating every comparison.

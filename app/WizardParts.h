@@ -3,6 +3,7 @@
 // folding of the city and zone search.
 #pragma once
 
+#include <QDialog>
 #include <QPixmap>
 #include <QString>
 #include <QStringList>
@@ -18,6 +19,19 @@ QPixmap WizardPicture();
 
 // The heading of a wizard page: Verdana, 16 pixels, bold.
 QLabel* MakeWizardHeading(const QString& text, QWidget* parent);
+
+// What both pages are: a dialog with the picture on the left (Image1) and
+// the page's heading (LabelTitle) above its controls.
+class TWizardPage : public QDialog {
+    Q_OBJECT
+public:
+    QLabel* Image1 = nullptr;
+    QLabel* LabelTitle = nullptr;
+
+protected:
+    TWizardPage(const QString& objectName, const QString& title, const QString& heading,
+                QWidget* parent);
+};
 
 // Sorts names in the order of NameCollator() (the user's alphabet, letter
 // case ignored); names that compare equal keep their order.

@@ -1,5 +1,6 @@
 #include "app/ZoneRulesText.h"
 
+#include "app/DataFiles.h"
 #include "kiv/KivData.h"
 #include "kiv/KivLang.h"
 #include "kiv/KivPath.h"
@@ -90,7 +91,7 @@ std::string ZoneRulesLineForProgram(const std::string& programDir) {
     kiv::TTimeZone db;
     try {
         kiv::TStringList lines;
-        kiv::LoadDataList(lines, kiv::ProgramPath("data\\tz_data.dat", programDir));
+        kiv::LoadDataList(lines, kiv::ProgramPath(datafiles::ZoneRules, programDir));
         if (!lines.empty()) {
             db.ShippedRelease = kiv::ReleaseOfHeader(lines.front());
         }

@@ -41,17 +41,9 @@ QLineEdit* MakeEdit(const char* name, QWidget* parent) {
 } // namespace
 
 TWizard2::TWizard2(const TWizard1& page1, const kiv::TTimeZone& database, QWidget* parent)
-    : QDialog(parent), Page1(page1), Database(database) {
-    setObjectName(QStringLiteral("Wizard2"));
-    setWindowTitle(QStringLiteral("Select Location Wizard, Step 2"));
-
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setFixedSize(121, 229);
-    Image1->setPixmap(WizardPicture());
-
-    LabelTitle = MakeWizardHeading(QStringLiteral("Select the City or Timezone"), this);
-    LabelTitle->setObjectName(QStringLiteral("LabelTitle"));
+    : TWizardPage(QStringLiteral("Wizard2"), QStringLiteral("Select Location Wizard, Step 2"),
+                  QStringLiteral("Select the City or Timezone"), parent),
+      Page1(page1), Database(database) {
 
     Edit1 = MakeEdit("Edit1", this);
     ListBox1 = MakeList("ListBox1", this);

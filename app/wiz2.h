@@ -21,7 +21,7 @@ namespace app {
 
 class TWizard1;
 
-class TWizard2 : public QDialog {
+class TWizard2 : public TWizardPage {
     Q_OBJECT
 public:
     // The result of "<< Back": neither Accepted nor Rejected.
@@ -31,9 +31,8 @@ public:
     explicit TWizard2(const TWizard1& page1, const kiv::TTimeZone& database = kiv::ZoneDB,
                       QWidget* parent = nullptr);
 
-    // Controls, named as their object names.
-    QLabel* Image1 = nullptr;
-    QLabel* LabelTitle = nullptr;
+    // Controls, named as their object names (the picture and the heading are
+    // the page's).
     QLineEdit* Edit1 = nullptr;      // city search
     QListWidget* ListBox1 = nullptr; // cities of the country
     QLineEdit* Edit2 = nullptr;      // zone search
