@@ -3,12 +3,12 @@
 #include "../platform/PrivateSession.h"
 #include "AppTestSupport.h"
 
-#include "app/MapComposer.h"
+#include "app/map/MapComposer.h"
 
-#include "app/Readouts.h"
-#include "app/Translation.h"
-#include "app/WindowMain.h"
-#include "app/Wiz1.h"
+#include "app/dialogs/AddLocationPage1.h"
+#include "app/map/Readouts.h"
+#include "app/text/Translation.h"
+#include "app/window/WindowProgram.h"
 
 #include <QAccessible>
 #include <QCursor>

@@ -1,9 +1,9 @@
 // The options dialog: its controls, filling them, the number checks before
 // anything is applied, the colour labels, and loading a damaged settings file.
 #include "FakeSettingsHost.h"
-#include "app/ColorWord.h"
-#include "app/Messages.h"
-#include "app/opt.h"
+#include "app/dialogs/OptionsDialog.h"
+#include "app/settings/ColorWord.h"
+#include "app/text/Messages.h"
 #include "platform/Registry.h"
 
 #include <QAction>

@@ -3,7 +3,7 @@
 // over the made-up world and the shipped data, and shown by the map itself.
 #include "AppTestSupport.h"
 
-#include "app/PointTip.h"
+#include "app/map/PointTip.h"
 #include "kiv/KivFastDibLoaders.h"
 #include "kiv/KivZoneRules.h"
 #include "solar/shadow.h"
