@@ -5,7 +5,7 @@
 #include "app/window/UnitChronara.h"
 #include "kiv/KivData.h"
 #include "kiv/KivTimeZone.h"
-#include "solar/shadow.h"
+#include "solar/ShadowMap.h"
 
 #include <QAction>
 

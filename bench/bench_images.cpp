@@ -6,7 +6,7 @@
 #include "kiv/KivDateTime.h"
 #include "kiv/KivFastDIB.h"
 #include "kiv/KivFastDibLoaders.h"
-#include "solar/shadow.h"
+#include "solar/ShadowMap.h"
 
 #include <benchmark/benchmark.h>
 

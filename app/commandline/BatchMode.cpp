@@ -5,7 +5,7 @@
 #include "kiv/KivErrors.h"
 #include "kiv/KivFastDIB.h"
 #include "kiv/KivFastDibLoaders.h"
-#include "solar/shadow.h"
+#include "solar/ShadowMap.h"
 
 #include <algorithm>
 #include <exception>

@@ -5,7 +5,7 @@
 #include "kiv/KivClock.h"
 #include "kiv/KivTimeZone.h"
 #include "platform/ProcessMemory.h"
-#include "solar/shadow.h"
+#include "solar/ShadowMap.h"
 
 #include <QCursor>
 #include <QKeyEvent>

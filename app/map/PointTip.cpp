@@ -5,7 +5,7 @@
 #include "app/text/Translation.h"
 #include "kiv/KivErrors.h"
 #include "kiv/KivTimeZone.h"
-#include "solar/shadow.h"
+#include "solar/ShadowMap.h"
 
 #include <cmath>
 

@@ -6,7 +6,7 @@
 #include "kiv/KivFastDIB.h"
 #include "kiv/KivTimeZone.h"
 #include "kiv/KivZoneRules.h"
-#include "solar/shadow.h"
+#include "solar/ShadowMap.h"
 
 #include <cmath>
 

@@ -2,7 +2,7 @@
 
 #include "app/text/StringTable.h"
 #include "app/text/Translation.h"
-#include "solar/shadow.h"
+#include "solar/ShadowMap.h"
 
 #include <QDate>
 #include <QTime>

@@ -8,7 +8,7 @@
 #include "kiv/KivErrors.h"
 #include "kiv/KivTimeZone.h"
 #include "kiv/KivZoneRules.h"
-#include "solar/shadow.h"
+#include "solar/ShadowMap.h"
 
 #include <QLabel>
 #include <QTimer>

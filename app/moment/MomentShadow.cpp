@@ -2,7 +2,7 @@
 
 #include "platform/PostedCalls.h"
 #include "solar/SolPos.h"
-#include "solar/shadow.h"
+#include "solar/ShadowMap.h"
 
 namespace app {
 

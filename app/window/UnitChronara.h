@@ -15,7 +15,7 @@
 #include "kiv/KivFastDIB.h"
 #include "platform/PostedCalls.h"
 #include "platform/TrayHost.h"
-#include "solar/shadow.h"
+#include "solar/ShadowMap.h"
 
 #include <QList>
 #include <QMainWindow>

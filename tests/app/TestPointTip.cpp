@@ -6,7 +6,7 @@
 #include "app/map/PointTip.h"
 #include "kiv/KivFastDibLoaders.h"
 #include "kiv/KivZoneRules.h"
-#include "solar/shadow.h"
+#include "solar/ShadowMap.h"
 
 #include <QHelpEvent>
 #include <QProcess>

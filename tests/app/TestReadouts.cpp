@@ -5,7 +5,7 @@
 
 #include "app/map/Readouts.h"
 #include "kiv/KivFastDibLoaders.h"
-#include "solar/shadow.h"
+#include "solar/ShadowMap.h"
 
 #include <QRegularExpression>
 

@@ -8,7 +8,7 @@
 #include "app/moment/MomentControl.h"
 #include "app/moment/MomentShadow.h"
 #include "app/moment/ShownMoment.h"
-#include "solar/shadow.h"
+#include "solar/ShadowMap.h"
 
 #include <QDateTimeEdit>
 #include <QLineEdit>
