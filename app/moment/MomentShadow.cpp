@@ -1,8 +1,8 @@
 #include "app/moment/MomentShadow.h"
 
 #include "platform/PostedCalls.h"
-#include "solar/SolPos.h"
 #include "solar/ShadowMap.h"
+#include "solar/SolPos.h"
 
 namespace app {
 

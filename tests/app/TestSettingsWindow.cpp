@@ -4,8 +4,8 @@
 #include "AppTestSupport.h"
 #include "app/dialogs/OptionsDialog.h"
 #include "app/settings/StoredSettings.h"
-#include "app/settings/WindowSettings.h"
 #include "app/window/QuitSignals.h"
+#include "app/window/WindowSettings.h"
 #include "platform/Registry.h"
 #include "tests/FullDisk.h"
 

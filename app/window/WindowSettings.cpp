@@ -1,7 +1,7 @@
 // The window's side of the stored settings: the adapter the settings code
 // talks to, the options commands, loading at the first activation and saving
 // when the window closes.
-#include "app/settings/WindowSettings.h"
+#include "app/window/WindowSettings.h"
 
 #include "app/dialogs/OptionsDialog.h"
 #include "app/settings/ColorWord.h"
