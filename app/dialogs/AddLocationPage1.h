@@ -6,10 +6,8 @@
 #include "app/dialogs/WizardParts.h"
 #include "kiv/KivTimeZone.h"
 
-#include <QDialog>
 #include <QString>
 
-class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;

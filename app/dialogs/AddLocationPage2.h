@@ -7,7 +7,6 @@
 #include "app/dialogs/WizardParts.h"
 #include "kiv/KivTimeZone.h"
 
-#include <QDialog>
 #include <QString>
 
 #include <vector>
