@@ -1,11 +1,11 @@
 // What the user feels on the map: a pointer move (read-outs and a paint) and a
 // pan step (resampling the view and a paint), at full-HD and 4K paint boxes,
 // with the shipped data. Runs offscreen.
-#include "app/MapComposer.h"
-#include "app/UnitChronara.h"
+#include "app/map/MapComposer.h"
+#include "app/window/UnitChronara.h"
 #include "kiv/KivData.h"
 #include "kiv/KivTimeZone.h"
-#include "solar/shadow.h"
+#include "solar/ShadowMap.h"
 
 #include <QAction>
 

@@ -2,11 +2,11 @@
 // shadow grid, the stretch and the blend, at the shipped image size) come,
 // and how many of them reach the view while the slider moves, with the
 // shipped data and the real window offscreen.
-#include "app/MapComposer.h"
-#include "app/MomentControl.h"
-#include "app/MomentShadow.h"
-#include "app/ShownMoment.h"
-#include "app/UnitChronara.h"
+#include "app/map/MapComposer.h"
+#include "app/moment/MomentControl.h"
+#include "app/moment/MomentShadow.h"
+#include "app/moment/ShownMoment.h"
+#include "app/window/UnitChronara.h"
 #include "kiv/KivClock.h"
 #include "kiv/KivFastDibLoaders.h"
 

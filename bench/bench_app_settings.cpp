@@ -1,7 +1,7 @@
 // Saving and loading the settings with a full list of 15 places, as closing
 // and starting the program do: a fresh accessor each time, the file written
 // (and flushed to disk) or read and parsed, every value applied to the host.
-#include "app/StoredSettings.h"
+#include "app/settings/StoredSettings.h"
 #include "platform/Registry.h"
 #include "tests/app/FakeSettingsHost.h"
 

@@ -1,7 +1,7 @@
 // One clock tick of the main window with a full list of 15 places and every
 // piece of the time text switched on (sun angle, zone abbreviation, date, on
 // the rows and on the clock line), with the shipped data. Runs offscreen.
-#include "app/UnitChronara.h"
+#include "app/window/UnitChronara.h"
 #include "kiv/KivClock.h"
 #include "kiv/KivTimeZone.h"
 

@@ -3,8 +3,8 @@
 // search, the selection, the display name and the repaint that follows), the
 // rebuild of page 2's lists when it is shown, and a keystroke in page 1.
 // Runs offscreen.
-#include "app/Wiz1.h"
-#include "app/wiz2.h"
+#include "app/dialogs/AddLocationPage1.h"
+#include "app/dialogs/AddLocationPage2.h"
 #include "kiv/KivTimeZone.h"
 
 #include <QApplication>

@@ -1,12 +1,12 @@
 // The image hot paths: the shadow computation at the map's size, the table mix
 // after every shadow refresh, the 16.16 resampling, the batch composition and
 // the loaders and writer of the batch mode.
-#include "app/BatchMode.h"
+#include "app/commandline/BatchMode.h"
 #include "kiv/KivClock.h"
 #include "kiv/KivDateTime.h"
 #include "kiv/KivFastDIB.h"
 #include "kiv/KivFastDibLoaders.h"
-#include "solar/shadow.h"
+#include "solar/ShadowMap.h"
 
 #include <benchmark/benchmark.h>
 

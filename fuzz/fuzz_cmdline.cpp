@@ -1,7 +1,7 @@
 // Fuzzes the command line: the input is split at line breaks into parameters.
 // Checks that the switches, the batch request and the width agree with each
 // other and with the parameters they came from.
-#include "app/CommandLine.h"
+#include "app/commandline/CommandLine.h"
 #include "kiv/KivDateTime.h"
 
 #include <algorithm>

@@ -3,9 +3,9 @@
 // actions by name and answering message boxes.
 #pragma once
 
-#include "app/Messages.h"
-#include "app/TrayIcon.h"
-#include "app/UnitChronara.h"
+#include "app/text/Messages.h"
+#include "app/window/TrayIcon.h"
+#include "app/window/UnitChronara.h"
 #include "kiv/KivClock.h"
 #include "kiv/KivDateTime.h"
 #include "kiv/KivStream.h"

@@ -2,7 +2,7 @@
 // and the commands' effects on each other, with a log of the commands run.
 #pragma once
 
-#include "app/SettingsHost.h"
+#include "app/settings/SettingsHost.h"
 
 #include <QStringList>
 

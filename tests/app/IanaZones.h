@@ -5,8 +5,8 @@
 
 #include "AppTestSupport.h"
 
-#include "app/ClockText.h"
-#include "app/LocationList.h"
+#include "app/locations/LocationList.h"
+#include "app/moment/ClockText.h"
 
 #include <QDateTime>
 #include <QLocale>

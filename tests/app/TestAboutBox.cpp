@@ -3,8 +3,8 @@
 // window's components take their translations.
 #include "AppTestSupport.h"
 
-#include "app/Translation.h"
-#include "app/UnitAboutBox.h"
+#include "app/dialogs/AboutBox.h"
+#include "app/text/Translation.h"
 
 #include <QComboBox>
 #include <QLabel>

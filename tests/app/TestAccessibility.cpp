@@ -3,7 +3,7 @@
 // control of the window and its dialogs has a name.
 #include "AppTestSupport.h"
 
-#include "app/ZoneTexts.h"
+#include "app/moment/ZoneTexts.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>

@@ -2,8 +2,8 @@
 // session's autostart entry is there, and OK writes or removes it. Everything
 // happens in a private configuration folder.
 #include "FakeSettingsHost.h"
-#include "app/Messages.h"
-#include "app/opt.h"
+#include "app/dialogs/OptionsDialog.h"
+#include "app/text/Messages.h"
 
 #include <QCheckBox>
 #include <QDir>

@@ -6,7 +6,7 @@
 #include "AppTestSupport.h"
 #include "IanaZones.h"
 
-#include "app/ZoneTexts.h"
+#include "app/moment/ZoneTexts.h"
 
 using namespace apptest;
 

@@ -1,7 +1,7 @@
 // The command line of the program entry: switches, the batch request, the
 // width and the output height.
-#include "app/CommandLine.h"
-#include "app/WindowLauncher.h"
+#include "app/commandline/CommandLine.h"
+#include "app/commandline/WindowLauncher.h"
 
 #include <QTest>
 

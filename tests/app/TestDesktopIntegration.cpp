@@ -2,7 +2,7 @@
 // the menu commands and a recording desktop.
 #include "AppTestSupport.h"
 
-#include "app/DesktopIntegration.h"
+#include "app/window/DesktopIntegration.h"
 #include "tests/FullDisk.h"
 
 #include <QMainWindow>

@@ -3,8 +3,8 @@
 // seconds, dates as dd/MM/yyyy).
 #include "AppTestSupport.h"
 
-#include "app/ClockText.h"
-#include "app/LocationList.h"
+#include "app/locations/LocationList.h"
+#include "app/moment/ClockText.h"
 
 #include <QApplication>
 #include <QEnterEvent>

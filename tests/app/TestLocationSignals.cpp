@@ -2,7 +2,7 @@
 // through its signals when places are added, selected, removed and clicked.
 #include "AppTestSupport.h"
 
-#include "app/LocationList.h"
+#include "app/locations/LocationList.h"
 
 #include <QLabel>
 #include <QSignalSpy>

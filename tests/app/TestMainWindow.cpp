@@ -3,12 +3,12 @@
 #include "../platform/PrivateSession.h"
 #include "AppTestSupport.h"
 
-#include "app/MapComposer.h"
+#include "app/map/MapComposer.h"
 
-#include "app/Readouts.h"
-#include "app/Translation.h"
-#include "app/WindowMain.h"
-#include "app/Wiz1.h"
+#include "app/dialogs/AddLocationPage1.h"
+#include "app/map/Readouts.h"
+#include "app/text/Translation.h"
+#include "app/window/WindowProgram.h"
 
 #include <QAccessible>
 #include <QCursor>
@@ -85,6 +85,33 @@ private slots:
     void cleanup() {
         EndFixture();
         app::SetLangTable({});
+    }
+
+    // The hidden cloud switch only keeps its state: one timer tick after
+    // switching on, none after switching off, and the map shown either way.
+    void cloudSwitch() {
+        Open();
+        TFormChronara& form = *Form;
+        QAction* showClouds = FindAction(&form, "ShowClouds");
+        auto* timer = form.findChild<QTimer*>(QStringLiteral("CloudDownloadTimer"));
+        QVERIFY(timer);
+        int ticks = 0;
+        connect(timer, &QTimer::timeout, this, [&] { ++ticks; });
+        QVERIFY(!timer->isActive());
+
+        showClouds->trigger();
+        QVERIFY(showClouds->isChecked());
+        QVERIFY(timer->isActive());
+        QCOMPARE(timer->interval(), 1000);
+        QTRY_COMPARE(ticks, 1);
+        QVERIFY(!timer->isActive());
+        QVERIFY(!form.DayImage.Empty());
+
+        showClouds->trigger();
+        QVERIFY(!showClouds->isChecked());
+        QVERIFY(!timer->isActive());
+        QVERIFY(!form.DayImage.Empty());
+        QVERIFY(Messages->Texts.isEmpty());
     }
 
     void creationStateAndMenus() {

@@ -1,7 +1,7 @@
 // The map composer: day and night mixed through the shadow on a worker, the
 // newest of several quick requests the only one shown, errors reported with
 // the map kept, and the sources let go after a pause.
-#include "app/MapComposer.h"
+#include "app/map/MapComposer.h"
 #include "kiv/KivFastDibLoaders.h"
 
 #include <QFile>

@@ -4,7 +4,7 @@
 // here with a whole paint of the same state by a view that kept nothing.
 #include "AppTestSupport.h"
 
-#include "solar/shadow.h"
+#include "solar/ShadowMap.h"
 
 #include <QScreen>
 

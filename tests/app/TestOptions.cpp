@@ -1,10 +1,9 @@
 // The options dialog: its controls, filling them, the number checks before
 // anything is applied, the colour labels, and loading a damaged settings file.
 #include "FakeSettingsHost.h"
-#include "app/CloudSwitch.h"
-#include "app/ColorWord.h"
-#include "app/Messages.h"
-#include "app/opt.h"
+#include "app/dialogs/OptionsDialog.h"
+#include "app/settings/ColorWord.h"
+#include "app/text/Messages.h"
 #include "platform/Registry.h"
 
 #include <QAction>
@@ -67,7 +66,6 @@ private slots:
     void colourLabels();
     void damagedFileIsKeptAndToldOnce();
     void loadsOnlyOnce();
-    void cloudSwitch();
 
 private:
     QTemporaryDir ConfigHome;
@@ -407,35 +405,6 @@ void TestOptions::loadsOnlyOnce() {
     QCOMPARE(host.Log.size(), 4); // the first-start toggles, once
     QCOMPARE(host.Saved.Wallpaper, QStringLiteral("/home/me/beach.png"));
     QVERIFY(dialog.Registry());
-}
-
-// The hidden switch only keeps its state: one timer tick after switching on,
-// the image emptied when switched off, a map rebuild after each toggle.
-void TestOptions::cloudSwitch() {
-    QAction showClouds;
-    showClouds.setCheckable(true);
-    app::TCloudSwitch clouds(&showClouds);
-    int rebuilds = 0;
-    connect(&clouds, &app::TCloudSwitch::MapRebuildNeeded, this, [&] { ++rebuilds; });
-    int ticks = 0;
-    connect(clouds.CloudDownloadTimer, &QTimer::timeout, this, [&] { ++ticks; });
-    QVERIFY(!clouds.CloudDownloadTimer->isActive());
-
-    showClouds.trigger();
-    QVERIFY(showClouds.isChecked());
-    QCOMPARE(rebuilds, 1);
-    QVERIFY(clouds.CloudDownloadTimer->isActive());
-    QCOMPARE(clouds.CloudDownloadTimer->interval(), 1000);
-    QTRY_COMPARE(ticks, 1);
-    QVERIFY(!clouds.CloudDownloadTimer->isActive());
-
-    clouds.CloudImage.SetSize(4, 4, 24);
-    showClouds.trigger();
-    QVERIFY(!showClouds.isChecked());
-    QCOMPARE(rebuilds, 2);
-    QCOMPARE(clouds.CloudImage.Width(), 0);
-    QCOMPARE(clouds.CloudImage.Height(), 0);
-    QVERIFY(!clouds.CloudDownloadTimer->isActive());
 }
 
 QTEST_MAIN(TestOptions)

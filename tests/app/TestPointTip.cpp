@@ -3,10 +3,10 @@
 // over the made-up world and the shipped data, and shown by the map itself.
 #include "AppTestSupport.h"
 
-#include "app/PointTip.h"
+#include "app/map/PointTip.h"
 #include "kiv/KivFastDibLoaders.h"
 #include "kiv/KivZoneRules.h"
-#include "solar/shadow.h"
+#include "solar/ShadowMap.h"
 
 #include <QHelpEvent>
 #include <QProcess>

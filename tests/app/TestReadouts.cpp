@@ -3,9 +3,9 @@
 // December 2026, 12:00 UTC, the machine at UTC).
 #include "AppTestSupport.h"
 
-#include "app/Readouts.h"
+#include "app/map/Readouts.h"
 #include "kiv/KivFastDibLoaders.h"
-#include "solar/shadow.h"
+#include "solar/ShadowMap.h"
 
 #include <QRegularExpression>
 

@@ -2,10 +2,10 @@
 // places and options that come back after closing and starting again, the
 // options commands, and a kill that still saves the list.
 #include "AppTestSupport.h"
-#include "app/QuitSignals.h"
-#include "app/StoredSettings.h"
-#include "app/WindowSettings.h"
-#include "app/opt.h"
+#include "app/dialogs/OptionsDialog.h"
+#include "app/settings/StoredSettings.h"
+#include "app/window/QuitSignals.h"
+#include "app/window/WindowSettings.h"
 #include "platform/Registry.h"
 #include "tests/FullDisk.h"
 

@@ -4,11 +4,11 @@
 // stored settings keeping the present.
 #include "AppTestSupport.h"
 
-#include "app/MomentControl.h"
-#include "app/MomentShadow.h"
-#include "app/Readouts.h"
-#include "app/ShownMoment.h"
-#include "solar/shadow.h"
+#include "app/map/Readouts.h"
+#include "app/moment/MomentControl.h"
+#include "app/moment/MomentShadow.h"
+#include "app/moment/ShownMoment.h"
+#include "solar/ShadowMap.h"
 
 #include <QDateTimeEdit>
 #include <QLineEdit>

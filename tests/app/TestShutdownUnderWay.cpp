@@ -4,11 +4,11 @@
 // temporary file behind.
 #include "AppTestSupport.h"
 
-#include "app/MapComposer.h"
-#include "app/MomentControl.h"
-#include "app/MomentShadow.h"
-#include "app/QuitSignals.h"
-#include "app/StoredSettings.h"
+#include "app/map/MapComposer.h"
+#include "app/moment/MomentControl.h"
+#include "app/moment/MomentShadow.h"
+#include "app/settings/StoredSettings.h"
+#include "app/window/QuitSignals.h"
 #include "platform/PostedCalls.h"
 #include "platform/Registry.h"
 

@@ -7,8 +7,8 @@
 // it, the window passes it over without a word.
 #include "AppTestSupport.h"
 
-#include "app/StoredSettings.h"
-#include "app/Translation.h"
+#include "app/settings/StoredSettings.h"
+#include "app/text/Translation.h"
 #include "platform/Registry.h"
 #include "tests/FullDisk.h"
 

@@ -1,7 +1,7 @@
 // The stored settings without a window: first start, round trips, the toggle
 // order at load, damaged and missing values, failed and interrupted saves.
 #include "FakeSettingsHost.h"
-#include "app/StoredSettings.h"
+#include "app/settings/StoredSettings.h"
 #include "kiv/KivTimeZone.h"
 #include "platform/Registry.h"
 #include "platform/WallpaperRecord.h"

@@ -4,13 +4,13 @@
 #include "AppTestSupport.h"
 #include "FakeSettingsHost.h"
 
-#include "app/MomentControl.h"
-#include "app/StringTable.h"
-#include "app/Translation.h"
-#include "app/UnitAboutBox.h"
-#include "app/Wiz1.h"
-#include "app/opt.h"
-#include "app/wiz2.h"
+#include "app/dialogs/AboutBox.h"
+#include "app/dialogs/AddLocationPage1.h"
+#include "app/dialogs/AddLocationPage2.h"
+#include "app/dialogs/OptionsDialog.h"
+#include "app/moment/MomentControl.h"
+#include "app/text/StringTable.h"
+#include "app/text/Translation.h"
 
 #include <QAccessible>
 #include <QDateTimeEdit>

@@ -2,10 +2,10 @@
 // small made-up database and with the shipped one.
 #include "AppTestSupport.h"
 
-#include "app/LocaleText.h"
-#include "app/Wiz1.h"
-#include "app/WizardParts.h"
-#include "app/wiz2.h"
+#include "app/dialogs/AddLocationPage1.h"
+#include "app/dialogs/AddLocationPage2.h"
+#include "app/dialogs/WizardParts.h"
+#include "app/text/LocaleText.h"
 
 #include <QLineEdit>
 #include <QListWidget>

@@ -4,7 +4,7 @@
 #include "kiv/KivDateTime.h"
 #include "kiv/KivFastDIB.h"
 #include "kiv/KivFastDibLoaders.h"
-#include "solar/shadow.h"
+#include "solar/ShadowMap.h"
 
 #include "tests/RunProgram.h"
 #include "tests/TempDir.h"

@@ -1,5 +1,5 @@
 // Parameters handed on to the window program keep their text on the way.
-#include "app/CommandLine.h"
+#include "app/commandline/CommandLine.h"
 
 #include <gtest/gtest.h>
 

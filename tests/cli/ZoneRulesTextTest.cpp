@@ -1,6 +1,6 @@
 // The words for the zone rules in use (About box, chronara --version) and for
 // a zone file that cannot be used, in English and through a translation.
-#include "app/ZoneRulesText.h"
+#include "app/commandline/ZoneRulesText.h"
 
 #include "kiv/KivLang.h"
 #include "kiv/KivTimeZone.h"

@@ -1,4 +1,4 @@
-#include "solar/shadow.h"
+#include "solar/ShadowMap.h"
 
 #include "kiv/KivDateTime.h"
 #include "kiv/KivErrors.h"

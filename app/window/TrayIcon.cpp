@@ -1,0 +1,62 @@
+#include "app/window/TrayIcon.h"
+
+#include "platform/TrayHost.h"
+
+namespace app {
+
+TTrayIcon::TTrayIcon(const QIcon& icon, std::shared_ptr<platform::TTrayHost> host, QObject* parent)
+    : QObject(parent), Icon(icon), Host(std::move(host)) {
+    connect(Host.get(), &platform::TTrayHost::Appeared, this, [this] {
+        if (Wanted && System == nullptr) {
+            MakeSystemIcon();
+            emit Appeared();
+        }
+    });
+}
+
+TTrayIcon::~TTrayIcon() = default;
+
+void TTrayIcon::setContextMenu(QMenu* menu) {
+    Menu = menu;
+    if (System != nullptr) {
+        System->setContextMenu(menu);
+    }
+}
+
+void TTrayIcon::setToolTip(const QString& text) {
+    ToolTip = text;
+    if (System != nullptr) {
+        System->setToolTip(text);
+    }
+}
+
+void TTrayIcon::show() {
+    Wanted = true;
+    if (System != nullptr) {
+        System->show();
+    } else if (Host->Present()) {
+        MakeSystemIcon();
+    }
+}
+
+void TTrayIcon::hide() {
+    Wanted = false;
+    if (System != nullptr) {
+        System->hide();
+    }
+}
+
+bool TTrayIcon::isVisible() const {
+    return System != nullptr && System->isVisible();
+}
+
+void TTrayIcon::MakeSystemIcon() {
+    System = new QSystemTrayIcon(Icon, this);
+    System->setObjectName(QStringLiteral("SystemTrayIcon"));
+    System->setToolTip(ToolTip);
+    System->setContextMenu(Menu);
+    connect(System, &QSystemTrayIcon::activated, this, &TTrayIcon::activated);
+    System->show();
+}
+
+} // namespace app
