@@ -15,6 +15,7 @@
 #include "kiv/KivZoneRules.h"
 
 #include "kiv/KivClock.h"
+#include "kiv/KivZoneText.h"
 
 #include <date/tz.h>
 #include <date/tz_private.h>
@@ -66,34 +67,6 @@ TSeconds SecondsOf(TDateTime utc) {
 
 TDateTime DateTimeOfSeconds(TSeconds seconds) {
     return MSecsToDateTime(seconds * 1000 + MSecsAt1970);
-}
-
-// A zone name as the database spells it: Area/Location parts of letters,
-// digits and "_+-.", none of them "." or "..".
-bool ValidZoneName(std::string_view name) {
-    if (name.empty() || name.size() > 255 || name.front() == '/' || name.back() == '/') {
-        return false;
-    }
-    std::size_t start = 0;
-    while (start <= name.size()) {
-        std::size_t end = name.find('/', start);
-        if (end == std::string_view::npos) {
-            end = name.size();
-        }
-        const std::string_view part = name.substr(start, end - start);
-        if (part.empty() || part == "." || part == "..") {
-            return false;
-        }
-        for (const char c : part) {
-            const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                            (c >= '0' && c <= '9') || c == '_' || c == '+' || c == '-' || c == '.';
-            if (!ok) {
-                return false;
-            }
-        }
-        start = end + 1;
-    }
-    return true;
 }
 
 // What identifies one version of a file: replaced files differ in one of these.

@@ -213,33 +213,6 @@ bool Day(std::string_view text, std::string& out) {
     return true;
 }
 
-// A zone or link name: parts of letters, digits and "_+-.", none "." or "..".
-bool ZoneName(std::string_view name) {
-    if (name.empty() || name.size() > 255 || name.front() == '/' || name.back() == '/') {
-        return false;
-    }
-    std::size_t start = 0;
-    while (start <= name.size()) {
-        std::size_t end = name.find('/', start);
-        if (end == std::string_view::npos) {
-            end = name.size();
-        }
-        const std::string_view part = name.substr(start, end - start);
-        if (part.empty() || part == "." || part == "..") {
-            return false;
-        }
-        for (const char c : part) {
-            const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                            (c >= '0' && c <= '9') || c == '_' || c == '+' || c == '-' || c == '.';
-            if (!ok) {
-                return false;
-            }
-        }
-        start = end + 1;
-    }
-    return true;
-}
-
 // A rule's name: no blanks, not starting as a number does.
 bool RuleName(std::string_view name) {
     if (name.empty() || name.size() > 64 || name == "-" ||
@@ -451,7 +424,7 @@ bool ExpandZoneText(std::string_view text, TZoneText& result, std::size_t& badLi
                 good = RuleLine(fields, result.LongForm, rulesMade);
                 break;
             case 1:
-                good = fields.size() >= 2 && ZoneName(fields[1]) &&
+                good = fields.size() >= 2 && ValidZoneName(fields[1]) &&
                        names.insert(std::string(fields[1])).second;
                 if (good) {
                     result.Zones.emplace_back(fields[1]);
@@ -463,7 +436,7 @@ bool ExpandZoneText(std::string_view text, TZoneText& result, std::size_t& badLi
                 }
                 break;
             case 2:
-                good = fields.size() == 3 && ZoneName(fields[1]) && ZoneName(fields[2]) &&
+                good = fields.size() == 3 && ValidZoneName(fields[1]) && ValidZoneName(fields[2]) &&
                        names.insert(std::string(fields[2])).second;
                 if (good) {
                     result.Zones.emplace_back(fields[2]);
@@ -492,6 +465,32 @@ bool ExpandZoneText(std::string_view text, TZoneText& result, std::size_t& badLi
         }
     }
     return !result.Zones.empty();
+}
+
+bool ValidZoneName(std::string_view name) {
+    if (name.empty() || name.size() > 255 || name.front() == '/' || name.back() == '/') {
+        return false;
+    }
+    std::size_t start = 0;
+    while (start <= name.size()) {
+        std::size_t end = name.find('/', start);
+        if (end == std::string_view::npos) {
+            end = name.size();
+        }
+        const std::string_view part = name.substr(start, end - start);
+        if (part.empty() || part == "." || part == "..") {
+            return false;
+        }
+        for (const char c : part) {
+            const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                            (c >= '0' && c <= '9') || c == '_' || c == '+' || c == '-' || c == '.';
+            if (!ok) {
+                return false;
+            }
+        }
+        start = end + 1;
+    }
+    return true;
 }
 
 } // namespace kiv

@@ -27,4 +27,8 @@ struct TZoneText {
 // refused as well (badLine 0).
 bool ExpandZoneText(std::string_view text, TZoneText& result, std::size_t& badLine);
 
+// A zone or link name as the database spells it: Area/Location parts of
+// letters, digits and "_+-.", none of them "." or "..".
+bool ValidZoneName(std::string_view name);
+
 } // namespace kiv
