@@ -115,8 +115,6 @@ inline constexpr const char* SameTime = "same time";
 inline constexpr const char* NoCommonHour =
     "No quarter hour in the next 14 days suits every place. Shown is the first one that suits "
     "the most: %1 of %2.";
-inline constexpr const char* WorkingHoursDamaged =
-    "The working hours of %1 could not be read (%2) and are 09:00-17:00 Monday to Friday.";
 inline constexpr const char* MeetingSummary = "Meeting";
 inline constexpr const char* CalendarFilter = "Calendar files (*.ics)";
 inline constexpr const char* CalendarNotSaved =
@@ -196,7 +194,6 @@ inline constexpr std::array All = {About,
                                    Yesterday,
                                    SameTime,
                                    NoCommonHour,
-                                   WorkingHoursDamaged,
                                    MeetingSummary,
                                    CalendarFilter,
                                    CalendarNotSaved};

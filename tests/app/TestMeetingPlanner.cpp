@@ -4,6 +4,7 @@
 #include "app/moment/MomentControl.h"
 #include "app/moment/ShownMoment.h"
 #include "app/planner/CalendarEvent.h"
+#include "app/planner/MeetingPlanner.h"
 #include "app/planner/OverlapBand.h"
 #include "app/planner/WorkingHoursDialog.h"
 #include "kiv/KivClock.h"
@@ -24,6 +25,7 @@
 
 #include <libical/ical.h>
 
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -39,8 +41,8 @@ QString Text(kiv::TDateTime t) {
     return QString::asprintf("%04d-%02d-%02d %02d:%02d", y, mo, d, h, mi);
 }
 
-// Two zones without daylight saving, made here.
-kiv::TTimeZone TwoZones() {
+// Zones without daylight saving (as in December), made here.
+kiv::TTimeZone Zones() {
     kiv::TTimeZone db;
     const auto zone = [&db](const char* name, double offset, const char* format) {
         kiv::TZoneData z;
@@ -52,6 +54,8 @@ kiv::TTimeZone TwoZones() {
     };
     zone("Europe/London", 0, "GMT");
     zone("Asia/Tokyo", 9, "JST");
+    zone("America/New_York", -5, "EST");
+    zone("America/Sao_Paulo", -3, "-03");
     return db;
 }
 
@@ -211,7 +215,7 @@ private slots:
     void bandShowsEachQuarterHoursCountInColourAndTooltip() {
         kiv::TFakeClock clock(At(2026, 12, 7), 0, 0);
         const kiv::TClockOverride useClock(clock);
-        const kiv::TTimeZone db = TwoZones();
+        const kiv::TTimeZone db = Zones();
         app::TOverlapBand band(nullptr);
         band.resize(4 * 96, 8);
         // A day of quarter hours from Monday 00:00 UTC.
@@ -284,6 +288,80 @@ private slots:
         QCOMPARE(Text(moment.Utc()), QStringLiteral("2026-12-07 11:00"));
         QCOMPARE(Text(control.Band->Moments()[middle]), QStringLiteral("2026-12-07 10:16"));
         QCOMPARE(Text(control.Band->Moments()[middle + 3]), Text(control.MomentAtStep(3)));
+    }
+
+    void findATimeStepsOnWhileItsMomentIsShown() {
+        kiv::TFakeClock clock(At(2026, 12, 7, 10, 7), 60, 60);
+        const kiv::TClockOverride useClock(clock);
+        const kiv::TTimeZone db = Zones();
+        const app::TPlannerEntry atlantic[] = {
+            {QStringLiteral("London, United Kingdom"), QStringLiteral("europe/london"), {}},
+            {QStringLiteral("New York, USA"), QStringLiteral("America/New_York"), {}},
+            {QStringLiteral("Sao Paulo, Brazil"), QStringLiteral("America/Sao_Paulo"), {}},
+            {QStringLiteral("Nowhere"), QStringLiteral("Nowhere/At_All"), {}},
+        };
+        const std::vector<kiv::TPlannerPlace> places = app::PlannerPlaces(db, atlantic);
+        QCOMPARE(places.size(), std::size_t{3});
+        app::TShownMoment moment;
+        app::TFindATime find;
+        struct TStep {
+            std::function<void()> Before;
+            const char* Shown;
+        };
+        const TStep steps[] = {
+            {[] {}, "2026-12-07 14:00"},
+            {[] {}, "2026-12-07 14:15"},
+            {[] {}, "2026-12-07 14:30"},
+            // Another moment picked by hand, or the present: from now again.
+            {[&] { moment.Show(At(2026, 12, 10, 14, 30)); }, "2026-12-07 14:00"},
+            {[&] { moment.ShowPresent(); }, "2026-12-07 14:00"},
+            {[&] {
+                 clock.SetUtc(At(2026, 12, 7, 16, 50));
+                 moment.ShowPresent();
+             },
+             "2026-12-08 14:00"},
+        };
+        for (const TStep& step : steps) {
+            step.Before();
+            const kiv::TMeetingSlot slot = find.FindAndShow(db, places, moment);
+            QVERIFY(slot.All);
+            QCOMPARE(Text(moment.Utc()), QString::fromUtf8(step.Shown));
+            QVERIFY(!moment.IsPresent());
+            QCOMPARE(app::FoundTimeMessage(slot, 3), QString());
+        }
+        // Tokyo's working day never meets London's and New York's.
+        const app::TPlannerEntry aroundTheWorld[] = {
+            {QStringLiteral("Tokyo, Japan"), QStringLiteral("Asia/Tokyo"), {}},
+            {QStringLiteral("London, United Kingdom"), QStringLiteral("Europe/London"), {}},
+            {QStringLiteral("New York, USA"), QStringLiteral("America/New_York"), {}},
+        };
+        moment.ShowPresent();
+        const kiv::TMeetingSlot best =
+            find.FindAndShow(db, app::PlannerPlaces(db, aroundTheWorld), moment);
+        QCOMPARE(Text(moment.Utc()), QStringLiteral("2026-12-08 14:00"));
+        QCOMPARE(app::FoundTimeMessage(best, 3),
+                 QStringLiteral("No quarter hour in the next 14 days suits every place. Shown is "
+                                "the first one that suits the most: 2 of 3."));
+    }
+
+    void rowStateTextsAndMeetingLines() {
+        kiv::TFakeClock clock(At(2026, 12, 9), 60, 60);
+        const kiv::TClockOverride useClock(clock);
+        const kiv::TTimeZone db = Zones();
+        QCOMPARE(app::DifferenceFromMachine(db, db.FindZone("Asia/Tokyo"), At(2026, 12, 9, 0, 30)),
+                 QStringLiteral("+8 h"));
+        QCOMPARE(
+            app::DifferenceFromMachine(db, db.FindZone("America/New_York"), At(2026, 12, 9, 3)),
+            QStringLiteral("-6 h, yesterday"));
+        QCOMPARE(app::HoursStateText(true), QStringLiteral("within working hours"));
+        const app::TPlannerEntry entries[] = {
+            {QStringLiteral("Tokyo, Japan"), QStringLiteral("Asia/Tokyo"), {}},
+            {QStringLiteral("New York, USA"), QStringLiteral("America/New_York"), {}},
+        };
+        QCOMPARE(app::MeetingText(db, app::PlannerPlaces(db, entries), At(2026, 12, 9),
+                                  QLocale(QLocale::English, QLocale::UnitedStates)),
+                 QStringLiteral("Tokyo, Japan: Wed 9 Dec 2026 09:00 JST\n"
+                                "New York, USA: Tue 8 Dec 2026 19:00 EST\n"));
     }
 
     void workingHoursDialogGivesBackWhatItShowsAndRefusesNoDays() {
