@@ -20,18 +20,9 @@ namespace {
 TTimeZone PlanningDb() {
     TTimeZone db;
     const auto zone = [&db](const char* name, double offset, const char* rule, const char* format) {
-        TZoneData z;
-        z.ZoneName = name;
-        z.UtcOffset = offset;
-        z.RuleName = rule;
-        z.AbbrevFormat = format;
-        z.Index = static_cast<std::int32_t>(db.Zones.size());
-        db.Zones.push_back(z);
+        kivtest::AddZone(db, name, offset, rule, format);
     };
-    const auto rule = [&db](const char* line) {
-        db.Rules.emplace_back();
-        CompileRule(db.Rules.back(), line, 2026);
-    };
+    const auto rule = [&db](const char* line) { kivtest::AddRule(db, line, 2026); };
     zone("Europe/London", 0, "EU", "GMT/BST");
     zone("America/New_York", -5, "US", "E%sT");
     zone("America/Sao_Paulo", -3, "-", "-03");
