@@ -28,7 +28,7 @@ template <auto Field, class Record> TFieldRef Own(Record& record) {
     return &(record.*Field);
 }
 
-const TSettingEntry SettingsKeyEntries[] = {
+constexpr TSettingEntry SettingsKeyEntries[] = {
     {"ShowDate", Flag, Value<&TSettingsValues::ShowDate>},
     {"ShowZA", Flag, Value<&TSettingsValues::ShowZA>},
     {"ShowSA", Flag, Value<&TSettingsValues::ShowSA>},
@@ -61,7 +61,7 @@ const TSettingEntry SettingsKeyEntries[] = {
     {"CloudIntensity", Integer, Value<&TSettingsValues::CloudIntensity>},
 };
 
-const TPlaceEntry PlaceKeyEntries[] = {
+constexpr TPlaceEntry PlaceKeyEntries[] = {
     {"Name", Text, Own<&TStoredLocation::Name>},
     {"ZoneName", Text, Own<&TStoredLocation::ZoneName>},
     {"Latitude", Real, Own<&TStoredLocation::Latitude>},
@@ -70,7 +70,7 @@ const TPlaceEntry PlaceKeyEntries[] = {
     {"GMTOffset", OffsetText, Own<&TStoredLocation::UtcOffset>, {}, false},
 };
 
-const TDesktopEntry DesktopKeyEntries[] = {
+constexpr TDesktopEntry DesktopKeyEntries[] = {
     {"TileWallpaper", Text, Own<&TSavedWallpaper::TileWallpaper>},
     {"WallpaperStyle", Text, Own<&TSavedWallpaper::WallpaperStyle>},
     {"Wallpaper", Text, Own<&TSavedWallpaper::Wallpaper>},
@@ -131,25 +131,20 @@ bool ReadValue(TRegistry& reg, const char* name, TStoredKind kind, TFieldRef fie
 }
 
 void WriteValue(TRegistry& reg, const char* name, TStoredKind kind, TFieldRef field) {
-    switch (kind) {
-    case Flag:
-        reg.WriteBool(name, *std::get<bool*>(field));
-        break;
-    case Integer:
-        reg.WriteInteger(name, *std::get<int*>(field));
-        break;
-    case Text:
-        reg.WriteString(name, std::get<QString*>(field)->toStdString());
-        break;
-    case OffsetText:
+    // Every kind but the offset text is written as its field's type says.
+    struct TWriter {
+        TRegistry& Reg;
+        const char* Name;
+        void operator()(const bool* v) const { Reg.WriteBool(Name, *v); }
+        void operator()(const int* v) const { Reg.WriteInteger(Name, *v); }
+        void operator()(const double* v) const { Reg.WriteFloat(Name, *v); }
+        void operator()(const TColorWord* v) const { Reg.WriteColor(Name, *v); }
+        void operator()(const QString* v) const { Reg.WriteString(Name, v->toStdString()); }
+    };
+    if (kind == OffsetText) {
         reg.WriteString(name, std::to_string(*std::get<int*>(field)));
-        break;
-    case Real:
-        reg.WriteFloat(name, *std::get<double*>(field));
-        break;
-    case Color:
-        reg.WriteColor(name, *std::get<TColorWord*>(field));
-        break;
+    } else {
+        std::visit(TWriter{reg, name}, field);
     }
 }
 
@@ -162,21 +157,13 @@ void SetValueAt(TFieldRef field, const TStoredValue& value) {
                field);
 }
 
-std::span<const TSettingEntry> SettingEntries() {
-    return SettingsKeyEntries;
-}
-
-std::span<const TPlaceEntry> PlaceEntries() {
-    return PlaceKeyEntries;
-}
-
-std::span<const TDesktopEntry> DesktopEntries() {
-    return DesktopKeyEntries;
-}
+constinit const std::span<const TSettingEntry> SettingEntries = SettingsKeyEntries;
+constinit const std::span<const TPlaceEntry> PlaceEntries = PlaceKeyEntries;
+constinit const std::span<const TDesktopEntry> DesktopEntries = DesktopKeyEntries;
 
 TBounds BoundsOf(int TSettingsValues::*field) {
     TStoredSettings probe;
-    return EntryAt(SettingEntries(), probe, &(probe.Values.*field)).Bounds;
+    return EntryAt(SettingEntries, probe, &(probe.Values.*field)).Bounds;
 }
 
 void NoteProblem(const TRegistry& reg, QStringList& problems, const char* name,

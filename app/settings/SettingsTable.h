@@ -91,9 +91,9 @@ using TDesktopEntry = TStoredEntry<TSavedWallpaper>;
 
 // The values of the settings key, of place i's subkey "i" and of the desktop
 // key, each in the order they are written.
-std::span<const TSettingEntry> SettingEntries();
-std::span<const TPlaceEntry> PlaceEntries();
-std::span<const TDesktopEntry> DesktopEntries();
+extern const std::span<const TSettingEntry> SettingEntries;
+extern const std::span<const TPlaceEntry> PlaceEntries;
+extern const std::span<const TDesktopEntry> DesktopEntries;
 
 // The bounds the store keeps a plain value within.
 TBounds BoundsOf(int TSettingsValues::*field);

@@ -26,15 +26,15 @@ std::string PlaceKey(int index) {
 // One place of the open subkey; false when it names no zone (a clock needs
 // one). Missing coordinates are its zone's own, a missing name the zone's.
 bool ReadPlace(TRegistry& reg, QStringList& problems, TStoredLocation& place) {
-    const std::vector<TFieldRef> read = ReadRecord(reg, PlaceEntries(), place, problems);
+    const std::vector<TFieldRef> read = ReadRecord(reg, PlaceEntries, place, problems);
     const auto wasRead = [&read](TFieldRef field) {
         return std::find(read.begin(), read.end(), field) != read.end();
     };
     const auto note = [&](TFieldRef field, const QString& why) {
-        NoteProblem(reg, problems, EntryAt(PlaceEntries(), place, field).Name, why);
+        NoteProblem(reg, problems, EntryAt(PlaceEntries, place, field).Name, why);
     };
     const auto missing = [&](TFieldRef field, const QString& instead) {
-        if (!reg.ValueExists(EntryAt(PlaceEntries(), place, field).Name)) {
+        if (!reg.ValueExists(EntryAt(PlaceEntries, place, field).Name)) {
             note(field, QStringLiteral("missing; %1").arg(instead));
         }
     };
@@ -74,48 +74,37 @@ bool ReadPlace(TRegistry& reg, QStringList& problems, TStoredLocation& place) {
     return true;
 }
 
-// Each stored check mark reaches the window through one function: a mark that
-// is on runs its command as if the user had chosen it, on the state the ones
-// before it left; one that is off does nothing.
-void ApplyShowClock(TSettingsHost& host, bool on) {
-    if (on) {
-        host.ShowClockClick();
-    }
-}
-void ApplySingleMode(TSettingsHost& host, bool on) {
-    if (on) {
-        host.MultiModeClick();
-    }
-}
-void ApplyWallpaperMode(TSettingsHost& host, bool on) {
+// How each stored check mark reaches the window, in the order loading applies
+// them: one that is on runs its command as if the user had chosen it, on the
+// state the ones before it left (switching the list off also switches the
+// clock and the highlighting on); one that is off does nothing.
+struct TCheckMarkCommand {
+    bool TCheckMarks::*Mark;
+    void (*Run)(TSettingsHost& host);
+};
+const TCheckMarkCommand CheckMarkCommands[] = {
+    {&TCheckMarks::ShowClock, [](TSettingsHost& h) { h.ShowClockClick(); }},
+    {&TCheckMarks::SingleMode, [](TSettingsHost& h) { h.MultiModeClick(); }},
     // The check mark only: no wallpaper is built at this point.
-    if (on) {
-        host.SetWallpaperChecked(true);
-    }
-}
-void ApplyTranspDesk(TSettingsHost& host, bool on) {
-    if (on) {
-        host.TranspDeskClick();
-    }
-}
-void ApplyShowClouds(TSettingsHost& host, bool on) {
-    if (on) {
-        host.ShowCloudsClick();
-    }
-}
-void ApplyHighlightCities(TSettingsHost& host, bool on) {
-    if (on) {
-        host.MIHighlightCitiesClick();
+    {&TCheckMarks::WallpaperMode, [](TSettingsHost& h) { h.SetWallpaperChecked(true); }},
+    {&TCheckMarks::TranspDesk, [](TSettingsHost& h) { h.TranspDeskClick(); }},
+    {&TCheckMarks::ShowClouds, [](TSettingsHost& h) { h.ShowCloudsClick(); }},
+    {&TCheckMarks::HighlightCities, [](TSettingsHost& h) { h.MIHighlightCitiesClick(); }},
+};
+
+void ApplyCheckMarks(TSettingsHost& host, const TCheckMarks& marks) {
+    for (const auto& [mark, run] : CheckMarkCommands) {
+        if (marks.*mark) {
+            run(host);
+        }
     }
 }
 
-void ApplyCheckMarks(TSettingsHost& host, const TCheckMarks& marks) {
-    ApplyShowClock(host, marks.ShowClock);
-    ApplySingleMode(host, marks.SingleMode);
-    ApplyWallpaperMode(host, marks.WallpaperMode);
-    ApplyTranspDesk(host, marks.TranspDesk);
-    ApplyShowClouds(host, marks.ShowClouds);
-    ApplyHighlightCities(host, marks.HighlightCities);
+// Switches one check mark on, as if stored on.
+void SwitchOn(TSettingsHost& host, bool TCheckMarks::*mark) {
+    TCheckMarks marks;
+    marks.*mark = true;
+    ApplyCheckMarks(host, marks);
 }
 
 TCheckMarks CheckMarksOf(const TSettingsHost& host) {
@@ -133,7 +122,7 @@ TSavedWallpaper ReadDesktopWallpaper(TRegistry& reg) {
     TSavedWallpaper saved;
     if (reg.OpenKeyReadOnly(DesktopKey)) {
         QStringList ignored;
-        ReadRecord(reg, DesktopEntries(), saved, ignored);
+        ReadRecord(reg, DesktopEntries, saved, ignored);
     }
     reg.CloseKey();
     return saved;
@@ -147,15 +136,15 @@ TLoadReport ReadSettings(TSettingsHost& host, TRegistry& reg) {
         // First start: clock shown, cities highlighted, the single location
         // instead of the list (which keeps both on), the cloud switch on.
         report.FirstRun = true;
-        ApplyShowClock(host, true);
-        ApplyHighlightCities(host, true);
-        ApplySingleMode(host, true);
-        ApplyShowClouds(host, true);
+        SwitchOn(host, &TCheckMarks::ShowClock);
+        SwitchOn(host, &TCheckMarks::HighlightCities);
+        SwitchOn(host, &TCheckMarks::SingleMode);
+        SwitchOn(host, &TCheckMarks::ShowClouds);
         return report;
     }
     // The check marks start off: only those stored on are applied.
     TStoredSettings stored{host.Values(), host.SingleLocation(), {}, 0};
-    ReadRecord(reg, SettingEntries(), stored, report.Problems);
+    ReadRecord(reg, SettingEntries, stored, report.Problems);
     host.SetValues(stored.Values);
     host.SetSingleLocation(stored.Single);
 
@@ -185,10 +174,10 @@ void WriteSettings(const TSettingsHost& host, TRegistry& reg,
                                  static_cast<int>(places.size())};
     reg.Discard();
     reg.OpenKey(SettingsKey, true);
-    WriteRecord(reg, SettingEntries(), stored);
+    WriteRecord(reg, SettingEntries, stored);
     for (std::size_t i = 0; i < places.size(); ++i) {
         reg.OpenKey(PlaceKey(static_cast<int>(i)), true);
-        WriteRecord(reg, PlaceEntries(), places[i]);
+        WriteRecord(reg, PlaceEntries, places[i]);
     }
     reg.CloseKey();
     try {
