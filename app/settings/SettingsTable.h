@@ -1,8 +1,8 @@
 // The stored settings as tables: every value of the settings key, of a place's
 // subkey and of the desktop key, each an entry of its name in the store, its
 // kind, its default and its bounds, in the order the store keeps them. Reading,
-// writing and the options dialog's checks all walk these tables; the program
-// names a stored value nowhere else.
+// writing and the options dialog's checks all walk these tables and spell no
+// stored name of their own.
 #pragma once
 
 #include "app/settings/SettingsHost.h"
