@@ -168,10 +168,10 @@ TLoadReport ReadSettings(TSettingsHost& host, TRegistry& reg) {
         // First start: clock shown, cities highlighted, the single location
         // instead of the list (which keeps both on), the cloud switch on.
         report.FirstRun = true;
-        host.ShowClockClick();
-        host.MIHighlightCitiesClick();
-        host.MultiModeClick();
-        host.ShowCloudsClick();
+        host.SetShowClock(true);
+        host.SetHighlightCities(true);
+        host.SetMultiMode(false);
+        host.SetShowClouds(true);
         return report;
     }
     TValueReader read(reg, report.Problems);
@@ -230,22 +230,22 @@ TLoadReport ReadSettings(TSettingsHost& host, TRegistry& reg) {
         return read.Flag(name, on) && on;
     };
     if (stored("ShowClock")) {
-        host.ShowClockClick();
+        host.SetShowClock(!host.ShowClockChecked());
     }
     if (stored("SingleMode")) {
-        host.MultiModeClick();
+        host.SetMultiMode(!host.MultiModeChecked());
     }
     if (stored("WallpaperMode")) {
         host.SetWallpaperChecked(true);
     }
     if (stored("TranspDesk")) {
-        host.TranspDeskClick();
+        host.SetTranspDesk(!host.TranspDeskChecked());
     }
     if (stored("ShowClouds")) {
-        host.ShowCloudsClick();
+        host.SetShowClouds(!host.ShowCloudsChecked());
     }
     if (stored("HighlightCities")) {
-        host.MIHighlightCitiesClick();
+        host.SetHighlightCities(!host.HighlightCitiesChecked());
     }
     host.SetShadowRefreshCounter(MinusOne(v.SMUpdate));
     return report;
