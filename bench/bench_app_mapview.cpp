@@ -3,10 +3,10 @@
 // with the shipped data. Runs offscreen.
 #include "app/map/MapComposer.h"
 #include "app/window/UnitChronara.h"
-#include "bench/support/WindowParts.h"
 #include "kiv/KivData.h"
 #include "kiv/KivTimeZone.h"
 #include "solar/ShadowMap.h"
+#include "tests/app/WindowParts.h"
 
 #include <QAction>
 
@@ -19,7 +19,7 @@
 
 namespace {
 
-using namespace benchsupport;
+using namespace apptest;
 
 std::unique_ptr<app::TFormChronara> OpenWindow(int width, int height) {
     app::TStartOptions options;

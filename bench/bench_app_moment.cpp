@@ -7,9 +7,9 @@
 #include "app/moment/MomentShadow.h"
 #include "app/moment/ShownMoment.h"
 #include "app/window/UnitChronara.h"
-#include "bench/support/WindowParts.h"
 #include "kiv/KivClock.h"
 #include "kiv/KivFastDibLoaders.h"
+#include "tests/app/WindowParts.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -22,7 +22,7 @@
 
 namespace {
 
-using namespace benchsupport;
+using namespace apptest;
 
 const kiv::TDateTime Start = kiv::EncodeDateTime(2026, 12, 21, 12, 0, 0, 0);
 

@@ -2,9 +2,9 @@
 // piece of the time text switched on (sun angle, zone abbreviation, date, on
 // the rows and on the clock line), with the shipped data. Runs offscreen.
 #include "app/window/UnitChronara.h"
-#include "bench/support/WindowParts.h"
 #include "kiv/KivClock.h"
 #include "kiv/KivTimeZone.h"
+#include "tests/app/WindowParts.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -14,7 +14,7 @@
 
 namespace {
 
-using namespace benchsupport;
+using namespace apptest;
 
 struct TTickWindow {
     kiv::TFakeClock Clock{kiv::EncodeDateTime(2026, 6, 21, 9, 30, 0, 0), 60, 120};

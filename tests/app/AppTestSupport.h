@@ -4,24 +4,13 @@
 // message boxes.
 #pragma once
 
-#include "app/locations/LocationList.h"
-#include "app/map/MapComposer.h"
-#include "app/map/MapController.h"
-#include "app/map/MapWidget.h"
-#include "app/moment/ClockTick.h"
-#include "app/moment/MomentControl.h"
-#include "app/moment/MomentShadow.h"
-#include "app/moment/ShownMoment.h"
 #include "app/text/Messages.h"
-#include "app/window/DesktopIntegration.h"
-#include "app/window/StatusPanel.h"
-#include "app/window/TrayIcon.h"
 #include "app/window/UnitChronara.h"
-#include "app/window/WindowSettings.h"
 #include "kiv/KivClock.h"
 #include "kiv/KivDateTime.h"
 #include "kiv/KivStream.h"
 #include "kiv/KivTimeZone.h"
+#include "tests/app/WindowParts.h"
 
 #include <QAction>
 #include <QDir>
@@ -29,9 +18,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
-#include <QMenu>
 #include <QPainter>
-#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -186,88 +173,6 @@ inline bool TriggerAction(QObject* root, const char* name) {
     }
     a->trigger();
     return true;
-}
-
-// A part or control of the window by its object name; the test fails (and
-// stops) where there is none.
-template <class T> T* Part(const QObject& form, const char* name) {
-    T* part = form.findChild<T*>(QLatin1String(name));
-    if (part == nullptr) {
-        qFatal("The window has no %s", name);
-    }
-    return part;
-}
-// The only part of its kind.
-template <class T> T* Part(const QObject& form) {
-    T* part = form.findChild<T*>();
-    if (part == nullptr) {
-        qFatal("The window has no part of the kind asked for");
-    }
-    return part;
-}
-inline QAction* ActionOf(const QObject& form, const char* name) {
-    return Part<QAction>(form, name);
-}
-inline QMenu* MenuOf(const QObject& form, const char* name) {
-    return Part<QMenu>(form, name);
-}
-inline QWidget* WidgetOf(const QObject& form, const char* name) {
-    return Part<QWidget>(form, name);
-}
-inline app::TMapWidget* PaintBoxOf(const QObject& form) {
-    return Part<app::TMapWidget>(form, "PaintBox");
-}
-inline app::TLocationList* LocationsOf(const QObject& form) {
-    return Part<app::TLocationList>(form, "LocationList");
-}
-inline app::TMapController* MapOf(const QObject& form) {
-    return Part<app::TMapController>(form, "MapController");
-}
-// The present's shadow map (none after a failed start).
-inline solar::TShadowMap* ShadowMapOf(const QObject& form) {
-    return MapOf(form)->ShadowMap();
-}
-inline app::TClockTick* TickOf(const QObject& form) {
-    return Part<app::TClockTick>(form, "ClockTick");
-}
-// One tick of the window's one-second timer.
-inline void RunTick(const QObject& form) {
-    TickOf(form)->Second();
-}
-inline app::TWindowSettings* SettingsOf(const QObject& form) {
-    return Part<app::TWindowSettings>(form, "WindowSettings");
-}
-// The display values the tick, the map and the wallpaper read.
-inline app::TDisplaySettings& DisplayOf(const QObject& form) {
-    return SettingsOf(form)->Display;
-}
-inline QLabel* ClockLabelOf(const QObject& form) {
-    return Part<QLabel>(form, "ClockLabel");
-}
-inline app::TTrayIcon* TrayOf(const QObject& form) {
-    return Part<app::TTrayIcon>(form, "TrayIcon");
-}
-inline app::TShownMoment* MomentOf(const QObject& form) {
-    return Part<app::TShownMoment>(form, "ShownMoment");
-}
-inline app::TMomentControl* MomentBarOf(const QObject& form) {
-    return Part<app::TMomentControl>(form, "MomentControl");
-}
-inline QTimer* TimerOf(const QObject& form) {
-    return Part<QTimer>(form, "Timer");
-}
-// The text of status-bar panel n.
-inline QString StatusText(const QObject& form, int n) {
-    return Part<app::TStatusPanel>(form, qPrintable(QStringLiteral("StatusPanel%1").arg(n)))
-        ->text();
-}
-// The map is hidden ("Show Map" off): its panel is.
-inline bool MapHidden(const QObject& form) {
-    return WidgetOf(form, "PanelClient")->isHidden();
-}
-// The first activation has run: the settings are loaded and the clock runs.
-inline bool Activated(const QObject& form) {
-    return TimerOf(form)->isActive();
 }
 
 // Resizes the window so that its paint box gets exactly the given size.
