@@ -12,7 +12,6 @@
 #include "app/moment/MomentControl.h"
 #include "app/moment/ShownMoment.h"
 #include "app/text/Messages.h"
-#include "app/text/StringTable.h"
 #include "app/text/Translation.h"
 #include "app/window/DesktopIntegration.h"
 #include "app/window/DoubleClickFilter.h"
@@ -26,9 +25,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
-#include <QFrame>
 #include <QGuiApplication>
-#include <QLabel>
 #include <QMenu>
 #include <QSessionManager>
 #include <QTimer>
