@@ -6,6 +6,7 @@
 #include "kiv/KivData.h"
 #include "kiv/KivTimeZone.h"
 #include "solar/ShadowMap.h"
+#include "tests/app/WindowParts.h"
 
 #include <QAction>
 
@@ -18,6 +19,8 @@
 
 namespace {
 
+using namespace apptest;
+
 std::unique_ptr<app::TFormChronara> OpenWindow(int width, int height) {
     app::TStartOptions options;
     options.Max = true;
@@ -25,33 +28,35 @@ std::unique_ptr<app::TFormChronara> OpenWindow(int width, int height) {
     auto form = std::make_unique<app::TFormChronara>(options);
     form->show();
     QCoreApplication::processEvents();
-    form->Timer->stop();
-    for (int i = 0; i < 5 && form->PaintBox->size() != QSize(width, height); ++i) {
-        form->resize(form->size() + QSize(width, height) - form->PaintBox->size());
+    TimerOf(*form)->stop();
+    for (int i = 0; i < 5 && PaintBoxOf(*form)->size() != QSize(width, height); ++i) {
+        form->resize(form->size() + QSize(width, height) - PaintBoxOf(*form)->size());
         QCoreApplication::processEvents();
     }
-    form->MIHighlightCities->setChecked(true);
+    ActionOf(*form, "MIHighlightCities")->setChecked(true);
     return form;
 }
 
 void BM_PointerMove(benchmark::State& state) {
     auto form = OpenWindow(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    form->PaintBox->View.SetView(300, 150, 0.5f); // close enough for the grid and labels
-    form->PaintBox->LayoutView(false);
+    app::TMapWidget* paintBox = PaintBoxOf(*form);
+    paintBox->View.SetView(300, 150, 0.5f); // close enough for the grid and labels
+    paintBox->LayoutView(false);
     int x = 100;
     for (auto _ : state) {
         x = x >= 900 ? 100 : x + 7;
-        form->PaintBox->PointerPos = QPoint(x, 400);
-        form->PaintBox->PointerInside = true;
-        form->PaintBox->PanelPaintBoxMouseMove(Qt::NoButton, x, 400);
+        paintBox->PointerPos = QPoint(x, 400);
+        paintBox->PointerInside = true;
+        paintBox->PanelPaintBoxMouseMove(Qt::NoButton, x, 400);
     }
 }
 
 void BM_PanStep(benchmark::State& state) {
     auto form = OpenWindow(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    form->PaintBox->View.SetView(300, 150, static_cast<float>(state.range(2)) / 100.f);
-    form->PaintBox->LayoutView(false);
-    form->PaintBox->PanelPaintBoxMouseDown(Qt::LeftButton, 500, 400);
+    app::TMapWidget* paintBox = PaintBoxOf(*form);
+    paintBox->View.SetView(300, 150, static_cast<float>(state.range(2)) / 100.f);
+    paintBox->LayoutView(false);
+    paintBox->PanelPaintBoxMouseDown(Qt::LeftButton, 500, 400);
     int dx = 1;
     int x = 500;
     for (auto _ : state) {
@@ -59,9 +64,9 @@ void BM_PanStep(benchmark::State& state) {
             dx = -dx;
         }
         x += dx;
-        form->PaintBox->PointerPos = QPoint(x, 400);
-        form->PaintBox->PointerInside = true;
-        form->PaintBox->PanelPaintBoxMouseMove(Qt::LeftButton, x, 400);
+        paintBox->PointerPos = QPoint(x, 400);
+        paintBox->PointerInside = true;
+        paintBox->PanelPaintBoxMouseMove(Qt::LeftButton, x, 400);
     }
 }
 
@@ -79,25 +84,27 @@ BENCHMARK(BM_PanStep)
 namespace {
 void BM_LayoutOnly(benchmark::State& state) {
     auto form = OpenWindow(1920, 1080);
+    app::TMapWidget* paintBox = PaintBoxOf(*form);
     const float zoom = static_cast<float>(state.range(0)) / 100.f;
     bool shifted = false;
     for (auto _ : state) {
         // Moved by a fraction of a pixel each time: the whole view is resampled.
         shifted = !shifted;
-        form->PaintBox->View.SetView(shifted ? 20.37f : 20.f, 0, zoom);
-        form->PaintBox->View.LayoutView(1920, 1080);
+        paintBox->View.SetView(shifted ? 20.37f : 20.f, 0, zoom);
+        paintBox->View.LayoutView(1920, 1080);
     }
 }
 void BM_PaintOnly(benchmark::State& state) {
     auto form = OpenWindow(1920, 1080);
-    form->PaintBox->View.SetView(300, 150, 0.5f);
-    form->PaintBox->LayoutView(false);
+    app::TMapWidget* paintBox = PaintBoxOf(*form);
+    paintBox->View.SetView(300, 150, 0.5f);
+    paintBox->LayoutView(false);
     QImage image(1920, 1080, QImage::Format_RGB32);
-    form->PaintBox->PointerPos = QPoint(500, 400);
-    form->PaintBox->PointerInside = true;
+    paintBox->PointerPos = QPoint(500, 400);
+    paintBox->PointerInside = true;
     for (auto _ : state) {
         QPainter p(&image);
-        form->PaintBox->PaintBoxPaint(p);
+        paintBox->PaintBoxPaint(p);
     }
 }
 } // namespace
@@ -141,13 +148,16 @@ void BM_ComposeKept(benchmark::State& state) {
 }
 void BM_ShowComposedMap(benchmark::State& state) {
     auto form = OpenWindow(1920, 1080);
-    form->ShowSM1->setChecked(true);
-    form->ShadowMap->Shadow = HalfNight();
+    ActionOf(*form, "ShowSM1")->setChecked(true);
+    app::TMapController* map = MapOf(*form);
+    auto* composer = Part<app::TMapComposer>(*form, "MapComposer");
+    solar::TShadowMap* shadowMap = map->ShadowMap();
+    shadowMap->Shadow = HalfNight();
     for (auto _ : state) {
         state.PauseTiming();
-        form->MapComposer->ComposeNow(&form->ShadowMap->Shadow);
+        composer->ComposeNow(&shadowMap->Shadow);
         state.ResumeTiming();
-        form->ShowComposedMap();
+        map->ShowComposedMap();
     }
 }
 } // namespace
@@ -162,15 +172,16 @@ BENCHMARK(BM_ShowComposedMap)->Unit(benchmark::kMillisecond);
 namespace {
 void BM_ZoomStep(benchmark::State& state) {
     auto form = OpenWindow(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    app::TMapWidget* paintBox = PaintBoxOf(*form);
     // Smoothed at both zooms of the alternation, grid and labels drawn.
-    form->PaintBox->View.SetView(300, 150, 0.2f);
-    form->PaintBox->LayoutView(true);
+    paintBox->View.SetView(300, 150, 0.2f);
+    paintBox->LayoutView(true);
     bool out = true;
     for (auto _ : state) {
         if (out) {
-            form->PaintBox->FormMouseWheelDown();
+            paintBox->FormMouseWheelDown();
         } else {
-            form->PaintBox->FormMouseWheelUp();
+            paintBox->FormMouseWheelUp();
         }
         out = !out;
     }
@@ -196,20 +207,21 @@ BENCHMARK(BM_Resize)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kM
 namespace {
 void BM_ColdReadout(benchmark::State& state) {
     auto form = OpenWindow(1280, 720);
-    form->PaintBox->View.SetView(300, 150, 0.5f);
-    form->PaintBox->LayoutView(false);
-    const QPoint berlin = form->PaintBox->View.PlaceToView(52.5, 13.4);
+    app::TMapWidget* paintBox = PaintBoxOf(*form);
+    paintBox->View.SetView(300, 150, 0.5f);
+    paintBox->LayoutView(false);
+    const QPoint berlin = paintBox->View.PlaceToView(52.5, 13.4);
     int x = berlin.x();
     for (auto _ : state) {
         state.PauseTiming();
         if (state.range(0) != 0) {
-            form->PaintBox->ZonesIdle();
+            paintBox->ZonesIdle();
         }
         x = x == berlin.x() ? x + 3 : berlin.x();
-        form->PaintBox->PointerPos = QPoint(x, berlin.y());
-        form->PaintBox->PointerInside = true;
+        paintBox->PointerPos = QPoint(x, berlin.y());
+        paintBox->PointerInside = true;
         state.ResumeTiming();
-        form->PaintBox->PanelPaintBoxMouseMove(Qt::NoButton, x, berlin.y());
+        paintBox->PanelPaintBoxMouseMove(Qt::NoButton, x, berlin.y());
     }
 }
 } // namespace

@@ -9,6 +9,7 @@
 #include "app/window/UnitChronara.h"
 #include "kiv/KivClock.h"
 #include "kiv/KivFastDibLoaders.h"
+#include "tests/app/WindowParts.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -20,6 +21,8 @@
 #include <string>
 
 namespace {
+
+using namespace apptest;
 
 const kiv::TDateTime Start = kiv::EncodeDateTime(2026, 12, 21, 12, 0, 0, 0);
 
@@ -91,12 +94,14 @@ void BM_DragRate(benchmark::State& state) {
     for (int i = 0; i < 10; ++i) {
         QCoreApplication::processEvents();
     }
-    form->Timer->stop();
+    TimerOf(*form)->stop();
     form->resize(1280 + 60, 720 + 200);
     QCoreApplication::processEvents();
     int shown = 0;
-    QObject::connect(form->MomentComposer, &app::TMapComposer::Composed, [&shown] { ++shown; });
-    app::TMomentSlider* slider = form->MomentBar->Slider;
+    QObject::connect(Part<app::TMapComposer>(*form, "MomentComposer"), &app::TMapComposer::Composed,
+                     [&shown] { ++shown; });
+    app::TMomentControl* bar = Part<app::TMomentControl>(*form, "MomentControl");
+    app::TMomentSlider* slider = bar->Slider;
     double seconds = 0;
     int steps = 0;
     for (auto _ : state) {
@@ -115,7 +120,7 @@ void BM_DragRate(benchmark::State& state) {
         step.start();
         loop.exec();
         seconds += static_cast<double>(elapsed.nsecsElapsed()) / 1e9;
-        form->MomentBar->MINow->trigger();
+        bar->MINow->trigger();
     }
     state.counters["shadows_per_s"] = shown / seconds;
     state.counters["steps_per_s"] = steps / seconds;

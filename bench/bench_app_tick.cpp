@@ -4,6 +4,7 @@
 #include "app/window/UnitChronara.h"
 #include "kiv/KivClock.h"
 #include "kiv/KivTimeZone.h"
+#include "tests/app/WindowParts.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -13,10 +14,17 @@
 
 namespace {
 
+using namespace apptest;
+
 struct TTickWindow {
     kiv::TFakeClock Clock{kiv::EncodeDateTime(2026, 6, 21, 9, 30, 0, 0), 60, 120};
     kiv::TClockOverride Override{Clock};
     std::unique_ptr<app::TFormChronara> Form;
+    app::TClockTick* Tick = nullptr;
+    QWidget* PanelLocations = nullptr;
+    QWidget* PanelClock = nullptr;
+    app::TLocationList* List = nullptr;
+    solar::TShadowMap* ShadowMap = nullptr;
 
     TTickWindow() {
         app::TStartOptions options;
@@ -25,18 +33,23 @@ struct TTickWindow {
         Form = std::make_unique<app::TFormChronara>(options);
         Form->show();
         QCoreApplication::processEvents();
-        Form->Timer->stop();
+        TimerOf(*Form)->stop();
+        Tick = Part<app::TClockTick>(*Form, "ClockTick");
+        PanelLocations = Part<QWidget>(*Form, "PanelLocations");
+        PanelClock = Part<QWidget>(*Form, "PanelClock");
+        List = LocationsOf(*Form);
+        ShadowMap = MapOf(*Form)->ShadowMap();
         Form->resize(900, 700);
         app::TFormChronara& f = *Form;
-        f.Settings.ShowSA = f.Settings.ShowZA = f.Settings.ShowDate = true;
-        f.Settings.CShowSA = f.Settings.CShowZA = f.Settings.CShowDate = true;
-        f.ShowClock->trigger();
+        DisplayOf(f).ShowSA = DisplayOf(f).ShowZA = DisplayOf(f).ShowDate = true;
+        DisplayOf(f).CShowSA = DisplayOf(f).CShowZA = DisplayOf(f).CShowDate = true;
+        ActionOf(f, "ShowClock")->trigger();
         // Only the clocks are measured, not a shadow computation.
-        f.Settings.SMUpdate = 0;
+        DisplayOf(f).SMUpdate = 0;
         // Fifteen places spread over the database.
         const int places = static_cast<int>(kiv::ZoneDB.Places.size());
         for (int i = 0; i < app::MaxLocations; ++i) {
-            f.Locations->AddPlace(i * places / app::MaxLocations);
+            LocationsOf(f)->AddPlace(i * places / app::MaxLocations);
         }
         for (int i = 0; i < 10; ++i) {
             QCoreApplication::processEvents();
@@ -49,16 +62,16 @@ void BM_TickNewSecond(benchmark::State& state) {
     TTickWindow window;
     for (auto _ : state) {
         window.Clock.AdvanceSeconds(1);
-        window.Form->TimerTimer();
+        window.Tick->Second();
     }
-    state.counters["rows"] = static_cast<double>(window.Form->Locations->Entries().size());
+    state.counters["rows"] = static_cast<double>(window.List->Entries().size());
 }
 
 // A second tick in the same second: every text is unchanged.
 void BM_TickSameSecond(benchmark::State& state) {
     TTickWindow window;
     for (auto _ : state) {
-        window.Form->TimerTimer();
+        window.Tick->Second();
     }
 }
 
@@ -67,9 +80,9 @@ void BM_TickAndRepaint(benchmark::State& state) {
     TTickWindow window;
     for (auto _ : state) {
         window.Clock.AdvanceSeconds(1);
-        window.Form->TimerTimer();
-        window.Form->PanelLocations->repaint();
-        window.Form->PanelClock->repaint();
+        window.Tick->Second();
+        window.PanelLocations->repaint();
+        window.PanelClock->repaint();
     }
 }
 
@@ -79,7 +92,7 @@ void BM_PartZoneLocalTime(benchmark::State& state) {
     TTickWindow window;
     const kiv::TDateTime utc = window.Clock.UtcNow();
     for (auto _ : state) {
-        for (const app::TLocationEntry& e : window.Form->Locations->Entries()) {
+        for (const app::TLocationEntry& e : window.List->Entries()) {
             std::string abbreviation;
             std::int32_t minutes = 0;
             benchmark::DoNotOptimize(
@@ -92,9 +105,9 @@ void BM_PartSunAngle(benchmark::State& state) {
     TTickWindow window;
     const kiv::TDateTime local = window.Clock.LocalNow();
     for (auto _ : state) {
-        for (const app::TLocationEntry& e : window.Form->Locations->Entries()) {
+        for (const app::TLocationEntry& e : window.List->Entries()) {
             benchmark::DoNotOptimize(
-                app::SunAnglePieceAt(*window.Form->ShadowMap, e.Latitude, e.Longitude, local, 1));
+                app::SunAnglePieceAt(*window.ShadowMap, e.Latitude, e.Longitude, local, 1));
         }
     }
 }
@@ -103,7 +116,7 @@ void BM_PartFormatText(benchmark::State& state) {
     TTickWindow window;
     kiv::TDateTime local = window.Clock.LocalNow();
     app::TTextWidthCache widths;
-    widths.UseFont(window.Form->LabelTop->font());
+    widths.UseFont(Part<QWidget>(*window.Form, "LabelTop")->font());
     app::TClockTextRequest request{
         .Width = [&widths](const QString& t) { return widths.Width(t); },
         .Available = 600,
@@ -116,7 +129,7 @@ void BM_PartFormatText(benchmark::State& state) {
     for (auto _ : state) {
         local = kiv::IncMinute(local, 1); // a new time text for every row
         request.Local = local;
-        for (const app::TLocationEntry& e : window.Form->Locations->Entries()) {
+        for (const app::TLocationEntry& e : window.List->Entries()) {
             request.Latitude = e.Latitude;
             request.Longitude = e.Longitude;
             benchmark::DoNotOptimize(app::FormatClockText(request));

@@ -1,7 +1,7 @@
 // Writes the program's globe for the icon theme: for each size given,
 // OUTDIR/<size>x<size>/apps/<desktop id>.png, drawn by the same code as the
 // window and tray icon.
-#include "app/window/Icons.h"
+#include "app/icons/Icons.h"
 #include "platform/DesktopId.h"
 
 #include <QDir>

@@ -3,10 +3,10 @@
 #include "kiv/KivTimeZone.h"
 
 #include "app/ProgramInfo.h"
+#include "app/icons/Icons.h"
 #include "app/text/Messages.h"
 #include "app/text/StringTable.h"
 #include "app/text/Translation.h"
-#include "app/window/Icons.h"
 #include "kiv/KivData.h"
 #include "platform/VersionResource.h"
 #include "platform/WebAddress.h"

@@ -315,4 +315,23 @@ void TWizard2::ButtonBackClick() {
     done(Back);
 }
 
+bool RunAddLocationPages(TWizard1& page1, TWizard2& page2,
+                         const std::function<int(QDialog&)>& showModal) {
+    if (page1.isVisible() || page2.isVisible()) {
+        return false;
+    }
+    for (;;) {
+        if (showModal(page1) != QDialog::Accepted) {
+            return false;
+        }
+        const int result = showModal(page2);
+        if (result == QDialog::Accepted) {
+            return true;
+        }
+        if (result != TWizard2::Back) {
+            return false;
+        }
+    }
+}
+
 } // namespace app

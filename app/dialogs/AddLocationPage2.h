@@ -9,6 +9,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 class QLabel;
@@ -95,5 +96,12 @@ private:
     // when the page opens for the same country again.
     QString ShownCountry;
 };
+
+// Runs the pages modally through showModal: page 1, then page 2 ("<< Back"
+// returns to page 1). True when a place was chosen; page 2 holds it. Not
+// started again while the pages are open (from the tray menu), which would
+// re-enter a running page.
+bool RunAddLocationPages(TWizard1& page1, TWizard2& page2,
+                         const std::function<int(QDialog&)>& showModal);
 
 } // namespace app

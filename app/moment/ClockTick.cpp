@@ -1,9 +1,9 @@
 #include "app/moment/ClockTick.h"
 
 #include "app/commandline/ZoneRulesText.h"
+#include "app/moment/ShownMoment.h"
 #include "app/text/Messages.h"
 #include "app/text/Translation.h"
-#include "app/window/TrayIcon.h"
 #include "kiv/KivClock.h"
 #include "kiv/KivErrors.h"
 #include "kiv/KivTimeZone.h"
@@ -11,6 +11,7 @@
 #include "solar/ShadowMap.h"
 
 #include <QLabel>
+#include <QLayout>
 #include <QTimer>
 
 #include <cstdint>
@@ -68,6 +69,49 @@ QString ShownName(const QString& name, bool wholeName) {
 TClockTick::TClockTick(QWidget* messageParent, QObject* parent)
     : QObject(parent), MessageParent(messageParent) {
     setObjectName(QStringLiteral("ClockTick"));
+}
+
+void TClockTick::Attach(TShownMoment* moment, QLabel* momentMark,
+                        std::function<TTickScene()> scene) {
+    Moment = moment;
+    MomentMark = momentMark;
+    Scene = std::move(scene);
+}
+
+void TClockTick::Second() {
+    // Left alone long enough, a picked moment gives way to the present.
+    Moment->ReturnWhenIdle();
+    RunShown(true);
+}
+
+void TClockTick::Rewrite() {
+    RunShown(false);
+}
+
+void TClockTick::RunShown(bool counts) {
+    const bool present = Moment->IsPresent();
+    const kiv::TDateTime now = PresentUtc();
+    const QString mark = present ? QString() : MomentMarkText(Moment->Utc(), now);
+    TTickScene scene = Scene();
+    scene.Counts = counts;
+    scene.Present = present;
+    scene.Moment = Moment->Utc();
+    if (!present) {
+        scene.TrayMark =
+            QLatin1Char('[') + MomentDifferenceText(scene.Moment, now) + QStringLiteral("] ");
+    }
+    // The mark first: the clock line's room is measured with it in place.
+    if (MomentMark->text() != mark) {
+        MomentMark->setText(mark);
+    }
+    if (MomentMark->isHidden() != present) {
+        MomentMark->setVisible(!present);
+        MomentMark->parentWidget()->layout()->activate();
+    }
+    Run(scene);
+    if (present) {
+        emit PresentShown();
+    }
 }
 
 void TClockTick::Run(const TTickScene& scene) {

@@ -14,6 +14,8 @@
 #include <QObject>
 #include <QStringList>
 
+#include <functional>
+
 class QLabel;
 class QWidget;
 
@@ -23,14 +25,15 @@ class TShadowMap;
 
 namespace app {
 
-class TTrayIcon;
+class TShownMoment;
+class TToolTipOwner;
 
 // What one tick works on.
 struct TTickScene {
     TDisplaySettings* Settings = nullptr;
     TLocationList* List = nullptr;
     QLabel* ClockLabel = nullptr;
-    TTrayIcon* TrayIcon = nullptr;
+    TToolTipOwner* TrayIcon = nullptr;      // the tray icon
     solar::TShadowMap* ShadowMap = nullptr; // none after a failed start-up
     bool ShowClock = false;                 // "Show Clock" is checked
     bool MapHidden = false;
@@ -64,7 +67,23 @@ public:
     // the tooltip, and start a due shadow refresh.
     void Run(const TTickScene& scene);
 
+    // The window's side, wired once: the moment shown, the mark on the clock
+    // line while it is not the present, and what else a tick works on.
+    void Attach(TShownMoment* moment, QLabel* momentMark, std::function<TTickScene()> scene);
+    // A tick of the one-second timer: a picked moment left alone long enough
+    // gives way to the present, then every time text is written (counted
+    // toward the shadow refresh).
+    void Second();
+    // Every time text again, for the moment shown now (not counted).
+    void Rewrite();
+
+signals:
+    // A tick showed the present (the time control's field follows the clock).
+    void PresentShown();
+
 private:
+    // A tick for the moment shown; counts: toward the shadow refresh.
+    void RunShown(bool counts);
     void WriteRows(const TTickScene& scene, kiv::TDateTime utc, kiv::TDateTime nowUtc,
                    TClockTextRequest& request, QString& trayTip);
     // The tooltip follows every text of a picked moment, and the present's at
@@ -86,6 +105,9 @@ private:
     bool ClockJumped(const kiv::TClock& clock, kiv::TDateTime nowUtc);
 
     QWidget* MessageParent;
+    TShownMoment* Moment = nullptr;
+    QLabel* MomentMark = nullptr;
+    std::function<TTickScene()> Scene;
     QStringList PendingZoneErrors;
     // The last tick showed a picked moment.
     bool ShowedMoment = false;

@@ -1,8 +1,7 @@
 // What the stored settings and the options dialog need of the main window: the
-// values it keeps, the check marks of its commands and the commands that flip
-// them, the list of places, the shadow-refresh counter and the record of the
-// user's own desktop wallpaper. The settings code includes this header and
-// never the window; the window (or an adapter of it) implements it.
+// values it keeps, the check marks of its commands and setters for them, the list of places, the
+// shadow-refresh counter and the record of the user's own desktop wallpaper. The settings code
+// includes this header and never the window; the window (or an adapter of it) implements it.
 #pragma once
 
 #include "app/settings/DisplaySettings.h"
@@ -97,14 +96,15 @@ public:
     virtual bool ShowCloudsChecked() const = 0;
     virtual bool HighlightCitiesChecked() const = 0;
 
-    // The commands, run as if the user had chosen them: each flips its check
-    // mark and applies the new state (switching the list off also switches the
-    // clock and the highlighting on).
-    virtual void ShowClockClick() = 0;
-    virtual void MultiModeClick() = 0;
-    virtual void MIHighlightCitiesClick() = 0;
-    virtual void TranspDeskClick() = 0;
-    virtual void ShowCloudsClick() = 0;
+    // The states of those commands: each sets its check mark and applies the
+    // state as the command does, also while the command is disabled
+    // (switching the list off also switches the clock and the highlighting
+    // on).
+    virtual void SetShowClock(bool on) = 0;
+    virtual void SetMultiMode(bool on) = 0;
+    virtual void SetHighlightCities(bool on) = 0;
+    virtual void SetTranspDesk(bool on) = 0;
+    virtual void SetShowClouds(bool on) = 0;
     // Sets the check mark of "Wallpaper Mode" only: no wallpaper is built.
     virtual void SetWallpaperChecked(bool checked) = 0;
 

@@ -75,21 +75,22 @@ bool ReadPlace(TRegistry& reg, QStringList& problems, TStoredLocation& place) {
 }
 
 // How each stored check mark reaches the window, in the order loading applies
-// them: one that is on runs its command as if the user had chosen it, on the
-// state the ones before it left (switching the list off also switches the
+// them: one that is on flips its state through the window's setter, as its
+// command would, on the state the ones before it left (switching the list off also switches the
 // clock and the highlighting on); one that is off does nothing.
 struct TCheckMarkCommand {
     bool TCheckMarks::*Mark;
     void (*Run)(TSettingsHost& host);
 };
 const TCheckMarkCommand CheckMarkCommands[] = {
-    {&TCheckMarks::ShowClock, [](TSettingsHost& h) { h.ShowClockClick(); }},
-    {&TCheckMarks::SingleMode, [](TSettingsHost& h) { h.MultiModeClick(); }},
+    {&TCheckMarks::ShowClock, [](TSettingsHost& h) { h.SetShowClock(!h.ShowClockChecked()); }},
+    {&TCheckMarks::SingleMode, [](TSettingsHost& h) { h.SetMultiMode(!h.MultiModeChecked()); }},
     // The check mark only: no wallpaper is built at this point.
     {&TCheckMarks::WallpaperMode, [](TSettingsHost& h) { h.SetWallpaperChecked(true); }},
-    {&TCheckMarks::TranspDesk, [](TSettingsHost& h) { h.TranspDeskClick(); }},
-    {&TCheckMarks::ShowClouds, [](TSettingsHost& h) { h.ShowCloudsClick(); }},
-    {&TCheckMarks::HighlightCities, [](TSettingsHost& h) { h.MIHighlightCitiesClick(); }},
+    {&TCheckMarks::TranspDesk, [](TSettingsHost& h) { h.SetTranspDesk(!h.TranspDeskChecked()); }},
+    {&TCheckMarks::ShowClouds, [](TSettingsHost& h) { h.SetShowClouds(!h.ShowCloudsChecked()); }},
+    {&TCheckMarks::HighlightCities,
+     [](TSettingsHost& h) { h.SetHighlightCities(!h.HighlightCitiesChecked()); }},
 };
 
 void ApplyCheckMarks(TSettingsHost& host, const TCheckMarks& marks) {

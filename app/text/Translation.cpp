@@ -1,7 +1,6 @@
 #include "app/text/Translation.h"
 
 #include "app/text/Messages.h"
-#include "app/window/TrayIcon.h"
 #include "kiv/KivData.h"
 
 #include <QAbstractButton>
@@ -94,7 +93,7 @@ void VisitObject(QObject* o, const QString& s, const TTextVisitor& v) {
         VisitAction(a, s, v);
         return;
     }
-    if (auto* tray = qobject_cast<TTrayIcon*>(o)) {
+    if (auto* tray = dynamic_cast<TToolTipOwner*>(o)) {
         Visit(v, s, tray->toolTip(), [tray](const QString& t) { tray->setToolTip(t); });
         return;
     }

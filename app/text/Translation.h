@@ -32,6 +32,16 @@ QString TranslateMessage(const QString& text);
 // The application title, translated from the "Application" section.
 QString TranslatedTitle();
 
+// An object that is no widget yet shows a tooltip to translate (the tray
+// icon). The translation, and the clock tick that writes the tooltip, reach it
+// through this.
+class TToolTipOwner {
+public:
+    virtual ~TToolTipOwner() = default;
+    virtual QString toolTip() const = 0;
+    virtual void setToolTip(const QString& text) = 0;
+};
+
 // The section of a window: its class name without any namespace.
 QString SectionOf(const QObject* window);
 

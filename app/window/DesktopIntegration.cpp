@@ -9,10 +9,26 @@
 
 #include <QAction>
 #include <QColorDialog>
+#include <QGuiApplication>
 #include <QMenu>
+#include <QProcessEnvironment>
+#include <QScreen>
 #include <QWidget>
 
 namespace app {
+
+namespace {
+
+// The desktop service of this session's desktop, over its screens.
+std::shared_ptr<platform::TDesktop> SessionDesktop() {
+    QStringList screens;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        screens << screen->name();
+    }
+    return platform::CreateDesktop(QProcessEnvironment::systemEnvironment(), screens);
+}
+
+} // namespace
 
 const QString WallpaperModeMessage = QString::fromUtf8(strings::WallpaperMode);
 const QString NoWallpaperMessage = QString::fromUtf8(strings::NoWallpaper);
@@ -22,7 +38,8 @@ const QString NoIconListTip =
 TDesktopIntegration::TDesktopIntegration(QWidget* window, const TCommands& commands,
                                          std::shared_ptr<platform::TDesktop> desktop,
                                          std::string programDir)
-    : QObject(window), Window(window), Commands(commands), DesktopService(std::move(desktop)),
+    : QObject(window), Window(window), Commands(commands),
+      DesktopService(desktop ? std::move(desktop) : SessionDesktop()),
       WallpaperBuilder(std::make_unique<platform::TWallpaperBuilder>(DesktopService)),
       ProgramDir(std::move(programDir)) {
     connect(WallpaperBuilder.get(), &platform::TWallpaperBuilder::Finished, this,

@@ -40,7 +40,8 @@ public:
     };
 
     // programDir: where "data" and the wallpaper file live (the program's own
-    // directory when empty). Connects the commands to their handlers.
+    // directory when empty); desktop: the session's own when none is given.
+    // Connects the commands to their handlers.
     TDesktopIntegration(QWidget* window, const TCommands& commands,
                         std::shared_ptr<platform::TDesktop> desktop, std::string programDir);
     ~TDesktopIntegration() override;

@@ -2,6 +2,8 @@
 
 #include "platform/TrayHost.h"
 
+#include <QAction>
+
 namespace app {
 
 TTrayIcon::TTrayIcon(const QIcon& icon, std::shared_ptr<platform::TTrayHost> host, QObject* parent)
@@ -48,6 +50,31 @@ void TTrayIcon::hide() {
 
 bool TTrayIcon::isVisible() const {
     return System != nullptr && System->isVisible();
+}
+
+void TTrayIcon::SetWindowItems(const QList<QAction*>& items, QAction* listShown,
+                               const QList<QAction*>& listItems) {
+    WindowItems = items;
+    ListShown = listShown;
+    ListItems = listItems;
+}
+
+void TTrayIcon::DisableWindowItems() {
+    for (QAction* a : WindowItems) {
+        a->setEnabled(false);
+    }
+}
+
+void TTrayIcon::EnableWindowItems() {
+    for (QAction* a : WindowItems) {
+        a->setEnabled(true);
+    }
+    if (!ListShown->isChecked()) {
+        // Without the list these stay off, as switching the list off left them.
+        for (QAction* a : ListItems) {
+            a->setEnabled(false);
+        }
+    }
 }
 
 void TTrayIcon::MakeSystemIcon() {

@@ -5,7 +5,10 @@
 // The names follow the toolkit's tray icon, which this stands in for.
 #pragma once
 
+#include "app/text/Translation.h"
+
 #include <QIcon>
+#include <QList>
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
@@ -14,13 +17,15 @@
 
 #include <memory>
 
+class QAction;
+
 namespace platform {
 class TTrayHost;
 }
 
 namespace app {
 
-class TTrayIcon : public QObject {
+class TTrayIcon : public QObject, public TToolTipOwner {
     Q_OBJECT
 public:
     TTrayIcon(const QIcon& icon, std::shared_ptr<platform::TTrayHost> host, QObject* parent);
@@ -28,8 +33,8 @@ public:
 
     void setContextMenu(QMenu* menu);
     QMenu* contextMenu() const { return Menu; }
-    void setToolTip(const QString& text);
-    QString toolTip() const { return ToolTip; }
+    void setToolTip(const QString& text) override;
+    QString toolTip() const override { return ToolTip; }
     // Wanted in the tray (the whole run) or not (after the window closed).
     void show();
     void hide();
@@ -37,6 +42,15 @@ public:
     bool isVisible() const;
     // The system's icon, once made.
     QSystemTrayIcon* SystemIcon() const { return System; }
+
+    // The menu's items that act on the window and are off while it is in the
+    // tray; of them, `listItems` stay off after it is back while `listShown`
+    // (the location list) is unchecked.
+    void SetWindowItems(const QList<QAction*>& items, QAction* listShown,
+                        const QList<QAction*>& listItems);
+    // The window went into the tray, or came back.
+    void DisableWindowItems();
+    void EnableWindowItems();
 
 signals:
     void activated(QSystemTrayIcon::ActivationReason reason);
@@ -51,6 +65,9 @@ private:
     std::shared_ptr<platform::TTrayHost> Host;
     QSystemTrayIcon* System = nullptr;
     bool Wanted = false;
+    QList<QAction*> WindowItems;
+    QAction* ListShown = nullptr;
+    QList<QAction*> ListItems;
 };
 
 } // namespace app

@@ -1,48 +1,41 @@
-// The main window: it builds the controls (the list panel, the map, the clock
-// line, the toolbar, the status bar, both context menus and the tray icon) and
-// wires each command to the unit that does the work: the location list, the
-// map widget, the clock tick. It owns the images, the shadow map and the
-// stored settings.
+// The main window: it lays out the controls (the list panel, the map, the time
+// control, the clock line, the toolbar, the status bar, both context menus and
+// the tray icon) and wires each command to the part that does the work: the
+// location list, the map widget and its controller, the clock tick, the
+// desktop integration, the stored settings. Every control and part carries an
+// object name, by which translations and tests find it.
 #pragma once
 
-#include "app/locations/LocationList.h"
-#include "app/map/MapWidget.h"
-#include "app/map/Readouts.h"
-#include "app/moment/ClockTick.h"
-#include "app/settings/DisplaySettings.h"
-#include "app/text/RepeatedErrors.h"
-#include "app/window/DesktopIntegration.h"
-#include "kiv/KivFastDIB.h"
-#include "platform/PostedCalls.h"
+#include "platform/Desktop.h"
 #include "platform/TrayHost.h"
-#include "solar/ShadowMap.h"
 
-#include <QList>
 #include <QMainWindow>
 #include <QString>
 
-#include <array>
 #include <functional>
 #include <memory>
+#include <string>
 
 class QAction;
 class QDialog;
 class QFrame;
 class QLabel;
 class QMenu;
-class QStatusBar;
 class QTimer;
 class QToolBar;
 
 namespace app {
 
+class TClockTick;
+class TDesktopIntegration;
+class TLocationList;
+class TMapController;
+class TMapWidget;
 class TMomentControl;
-class TMapComposer;
-class TMomentShadow;
 class TShownMoment;
-class TStatusPanel;
+class TStatusBar;
 class TTrayIcon;
-class Toptions;
+class TWindowModes;
 class TWindowSettings;
 class TWizard1;
 class TWizard2;
@@ -71,8 +64,61 @@ public:
     explicit TFormChronara(const TStartOptions& options = {}, QWidget* parent = nullptr);
     ~TFormChronara() override;
 
+    // Runs a dialog modally and returns its result. Tests replace it to drive
+    // the dialogs without a nested event loop.
+    using TShowModal = std::function<int(QDialog&)>;
+    static int DefaultShowModal(QDialog& dialog);
+    void SetShowModal(TShowModal showModal) { ShowModal = std::move(showModal); }
+
+    // The error a creation step raised, if any.
+    QString CreationError() const { return FirstCreationError; }
+
+    // Minimised: into the tray, where there is one. Restored: from the tray or
+    // from behind other windows.
+    void ApplicationEventsMinimize();
+    void ApplicationEventsRestore();
+    // A quit signal (SIGTERM from a session manager, Ctrl+C): closes as the
+    // user would, but a failed save is reported without waiting for an answer,
+    // since nobody may be there to give one.
+    void CloseOnSignal();
+
+signals:
+    // The window has closed: the program ends.
+    void Closed();
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    // Building the controls (UnitChronaraLayout.cpp).
+    void CreateActions();
+    void CreateMenus();
+    void CreateLayout();
+    void CreateMoment();
+    void CreateStatusBar();
+    void CreateTray();
+    // Creating the parts and wiring the commands and the parts' signals.
+    void CreateParts();
+    void ConnectCommands();
+    void ConnectParts();
+    void ConnectMoment();
+    void FormCreate();
+    void FormShow(bool intoTray);
+
+    // "Add Location..." / "Change Location...": page 1, then page 2 ("<< Back"
+    // returns to page 1), then the place is added.
+    void MIAddLocationClick();
+    void PIOptionsClick();
+    void PIExitClick();
+
+    // The window lives in the tray: there is one and the icon stands in it.
+    bool InTray() const;
+
     // Controls, named as their object names.
-    QWidget* PanelTop = nullptr;
     QWidget* PanelLocations = nullptr;
     QLabel* LabelTop = nullptr;
     QWidget* PanelClient = nullptr;
@@ -81,7 +127,9 @@ public:
     TMapWidget* PaintBox = nullptr;
     QFrame* PanelClock = nullptr;
     QLabel* ClockLabel = nullptr;
-    QStatusBar* StatusBar = nullptr;
+    // The mark on the clock line while the moment shown is not the present.
+    QLabel* MomentMark = nullptr;
+    TStatusBar* StatusBar = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QMenu* PopupMenu2 = nullptr;
     // The places of the map menu, behind "E&xit" and a separator.
@@ -104,7 +152,7 @@ public:
     QAction* AddLocationWizard1 = nullptr;
     QAction* MIZoomIn = nullptr;
     QAction* MIZoomOut = nullptr;
-    QAction* N4 = nullptr;
+    QAction* FitToScreen = nullptr; // "N4"
     QAction* PISetDesktopIconTextColor = nullptr;
     QAction* MIOptions = nullptr;
     QAction* MIAbout = nullptr;
@@ -114,183 +162,34 @@ public:
     QAction* ShowSM1 = nullptr;
     QAction* ShowClock = nullptr;
     QAction* ShowClouds = nullptr;
-    QAction* Stayontop1 = nullptr;
+    QAction* StayOnTopOfMap = nullptr; // "Stayontop1"
     QAction* Wallpaper = nullptr;
     QAction* TranspDesk = nullptr;
-    QAction* Shutdown2 = nullptr;
-    // Toolbar buttons act as these actions.
-    QAction* TBZoomIn = nullptr;
-    QAction* TBZoomOut = nullptr;
-    QAction* TBAddLocation = nullptr;
-    QAction* TBOptions = nullptr;
-    QAction* TBAbout = nullptr;
+    QAction* ExitOfMap = nullptr; // "Shutdown2"
 
     // The parts that do the work.
     TLocationList* Locations = nullptr;
     TClockTick* Tick = nullptr;
     TDesktopIntegration* Desktop = nullptr;
-    // The moment shown, the time control beside the map that picks it, the
-    // mark on the clock line while it is not the present, and its map: its
-    // shadow, mixed by a composer of its own into MomentImage, which the view
-    // shows instead of DayImage (UnitChronaraMoment.cpp).
     TShownMoment* Moment = nullptr;
     TMomentControl* MomentBar = nullptr;
-    QLabel* MomentMark = nullptr;
-    TMomentShadow* MomentShadow = nullptr;
-    TMapComposer* MomentComposer = nullptr;
-    kiv::TFastDIB MomentImage;
-    kiv::TDateTime MomentImageMoment = 0;
-
-    // Window state: the stored display settings, and what is not stored.
-    TDisplaySettings Settings;
-    bool MapHidden = false;
-    bool SettingsLoaded = false;
-
-    // Images: zone colours, day (after each rebuild the composed map); the
-    // composer and the shadow map keep their own buffers.
-    kiv::TFastDIB ZoneImage;
-    kiv::TFastDIB DayImage;
-    std::unique_ptr<solar::TShadowMap> ShadowMap;
-    TMapComposer* MapComposer = nullptr;
-
+    TMapController* Map = nullptr;
+    TWindowSettings* Settings = nullptr;
+    // The list, the map, the clock line, the highlighting; the window's height.
+    TWindowModes* Modes = nullptr;
     // The add-location wizard's two pages, created once after the database is
-    // loaded and kept for the whole run (owned by the window).
+    // loaded and kept for the whole run.
     TWizard1* Wizard1 = nullptr;
     TWizard2* Wizard2 = nullptr;
-    // Runs a dialog modally and returns its result. Tests replace it to drive
-    // the wizard pages without a nested event loop.
-    std::function<int(QDialog&)> ShowModal = DefaultShowModal;
-    static int DefaultShowModal(QDialog& dialog);
+    TShowModal ShowModal = DefaultShowModal;
 
-    // The stored settings (WindowSettings.cpp): the window as the settings code
-    // sees it, the options dialog that loads and saves them.
-    std::unique_ptr<TWindowSettings> StoredSettings;
-    Toptions* OptionsDialog = nullptr;
-    // The hidden cloud switch keeps only its state: no cloud image is fetched
-    // or drawn. Switching on starts CloudDownloadTimer, which ticks once a
-    // second later and stops; switching off stops it. Either way the map is
-    // rebuilt.
-    QTimer* CloudDownloadTimer = nullptr;
-    void ShowCloudsClick();
-    void PIOptionsClick();
-    // Closing, for every way of closing: the settings are saved first. Gives
-    // the failed save's message (empty when saved), for closing to report
-    // once the desktop is put back.
-    QString FormCloseQuery();
-    // A quit signal (SIGTERM from a session manager, Ctrl+C): closes as the
-    // user would, but a failed save is reported without waiting for an answer,
-    // since nobody may be there to give one.
-    void CloseOnSignal();
-
-    // The error a creation step raised, if any (tests read it).
-    QString CreationError;
-
-    // The text of status-bar panel n.
-    QString StatusPanelText(int n) const;
-
-    // Handlers, named after their component and event.
-    void FormCreate();
-    void FormShow(bool intoTray);
-    // The map rebuild (WindowMapRebuild.cpp): composed at once, or on the
-    // composer's worker after a shadow refresh (the newest request wins).
-    void MapRebuild();
-    void RequestMapRebuild();
-    // Takes up the composed map: wallpaper, view.
-    void ShowComposedMap();
-    void TimerTimer();
-    // "Add Location..." / "Change Location...": page 1, then page 2 ("<< Back"
-    // returns to page 1), then AddLocation with the result.
-    void MIAddLocationClick();
-    // "About...": a new About box, shown modally and destroyed when it closes.
-    void MIAboutClick();
-    void MIHighlightCitiesClick();
-    void PIShowMapClick();
-    void ShowSM1Click();
-    void ShowClockClick();
-    void MultiModeClick();
-    void PopupMenu2Popup();
-    void PIExitClick();
-    void ApplicationEventsMinimize();
-    void ApplicationEventsRestore();
-
-signals:
-    // The window has closed: the program ends.
-    void Closed();
-
-protected:
-    void changeEvent(QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void wheelEvent(QWheelEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-
-private:
-    // Building the controls (UnitChronaraLayout.cpp).
-    void CreateActions();
-    void CreateMenus();
-    void CreateLayout();
-    void CreateStatusBar();
-    void CreateTray();
-    // Wiring the commands and the parts' signals.
-    void ConnectCommands();
-    void ConnectParts();
-    void ConnectDesktop();
-    void CreateDialogs();
-    void CreateSettings();
-    // The moment shown (UnitChronaraMoment.cpp): the control, the mark and the
-    // moment's map; a rewrite of every time text for the moment shown (a tick
-    // of the timer also counts toward the shadow refresh).
-    void CreateMoment();
-    void MomentChanged();
-    void MomentShadowReady();
-    void MomentComposed();
-    void RunTick(bool counts);
-    // The moment the composer is mixing the map of (0: none wanted).
-    kiv::TDateTime MomentComposing = 0;
-    QString ReportedMomentError;
-    void CreateMapComposer();
-    // The shadow the map is composed through: none when the shadow is off.
-    const kiv::TFastDIB* MapShadow() const;
-
-    // A shadow computation completed (WindowShadow.cpp): a refused date said
-    // once, the map rebuild requested.
-    void ShadowReady();
-    void ReportRefusedDate();
-    void SetStatusPanel(int n, const QString& text);
-    void ShowReadouts(const TPointReadouts& readouts);
-    QString LoadImageInto(kiv::TFastDIB& image, const char* relativeName);
-    // The zone image, read whole and reduced to its palette, or left empty.
-    void LoadZoneImage();
-    // The dispatcher the shadow map hands its completion to: runs it on this
-    // window's thread, and never after the window is gone.
-    std::function<void(std::function<void()>)> WindowDispatcher();
-    // The window's height follows the list while the map is hidden.
-    void ListHeightChanged(int delta);
-    void LiftHeightLock();
-    // The window lives in the tray: there is one and the icon stands in it.
-    bool InTray() const;
-    void DisableTrayItems();
-    // The list menu's items that minimising disabled, enabled again (those of
-    // the list stay off while the list is switched off).
-    void EnableTrayItems();
-    void LockHeight();
-    // Shows an error raised by a handler and goes on.
-    void ReportError(const std::exception& e);
-
-    std::array<TStatusPanel*, 8> StatusPanels{};
     TStartOptions Options;
-    // The last errors shown of the map rebuild and of the solar library.
-    TRepeatedErrors RebuildErrors;
-    TRepeatedErrors RefusedDates;
+    QString FirstCreationError;
+    bool SettingsLoaded = false;
     // Set when the window closes (cleared when it is shown): the program ends.
     bool WindowClosed = false;
     // The close under way comes from a quit signal.
     bool ClosingOnSignal = false;
-    // Shared with the dispatcher: cleared when the window goes, so a late
-    // completion is dropped instead of reaching a destroyed window.
-    std::shared_ptr<bool> Alive = std::make_shared<bool>(true);
-    // The shadow worker's completions, onto the window thread.
-    platform::TPostedCalls* Posted = new platform::TPostedCalls(this);
 };
 
 } // namespace app

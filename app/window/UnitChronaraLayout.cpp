@@ -1,17 +1,21 @@
-// The main window's controls: actions, menus, panels, toolbar, status bar and
-// tray icon, with their names, captions and geometry. The wiring is in
-// UnitChronara.cpp.
+// The main window's controls: actions, menus, panels, the time control,
+// toolbar, status bar and tray icon, with their names, captions and geometry.
+// The wiring is in UnitChronara.cpp.
 #include "app/window/UnitChronara.h"
 
+#include "app/icons/Icons.h"
+#include "app/map/MapWidget.h"
+#include "app/moment/MomentControl.h"
+#include "app/moment/ShownMoment.h"
 #include "app/text/Messages.h"
 #include "app/text/StringTable.h"
 #include "app/text/Translation.h"
 #include "app/window/Accessibility.h"
-#include "app/window/Icons.h"
-#include "app/window/StatusPanel.h"
+#include "app/window/StatusBar.h"
 #include "app/window/TrayIcon.h"
 
 #include <QAction>
+#include <QBoxLayout>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -29,22 +33,6 @@
 namespace app {
 
 namespace {
-
-// The widest texts each status panel shows: it is made wide enough for them
-// in the status bar's font.
-const QStringList& WidestStatusTexts(int panel) {
-    static const QStringList widest[8] = {
-        // Place names vary; the window starts wide enough for the first hint.
-        {QStringLiteral("Use left Button to pan!")},
-        {QStringLiteral("23:59")},
-        {QStringLiteral("SR 23:59"), QStringLiteral("SR --:--")},
-        {QStringLiteral("SS 23:59"), QStringLiteral("SS --:--")},
-        {QStringLiteral("DL 23:59"), QStringLiteral("DL > 24h")},
-        {QStringLiteral("SA 90.0") + QChar(0xB0), QStringLiteral("Night")},
-        {QStringLiteral("UTC +12.75"), QStringLiteral("UTC -10.5")},
-        {QStringLiteral("Lat: -89.99 Long: -179.99")}};
-    return widest[panel];
-}
 
 QAction* MakeAction(QObject* owner, const char* name, const QString& caption,
                     bool checkable = false, bool checked = false) {
@@ -72,7 +60,7 @@ void TFormChronara::CreateActions() {
     AddLocationWizard1 = MakeAction(this, "AddLocationWizard1", QStringLiteral("Add Location..."));
     MIZoomIn = MakeAction(this, "MIZoomIn", QStringLiteral("Zoom In"));
     MIZoomOut = MakeAction(this, "MIZoomOut", QStringLiteral("Zoom Out"));
-    N4 = MakeAction(this, "N4", QStringLiteral("Fit to Screen"));
+    FitToScreen = MakeAction(this, "N4", QStringLiteral("Fit to Screen"));
     PISetDesktopIconTextColor = MakeAction(this, "PISetDesktopIconTextColor",
                                            QStringLiteral("Set Desktop Icon Text Color..."));
     MIOptions = MakeAction(this, "MIOptions", QStringLiteral("Options..."));
@@ -85,10 +73,10 @@ void TFormChronara::CreateActions() {
     ShowClock = MakeAction(this, "ShowClock", QStringLiteral("Show Clock"), true);
     ShowClouds = MakeAction(this, "ShowClouds", QStringLiteral("Show Clouds"), true);
     ShowClouds->setVisible(false);
-    Stayontop1 = MakeAction(this, "Stayontop1", QStringLiteral("Stay on Top"), true);
+    StayOnTopOfMap = MakeAction(this, "Stayontop1", QStringLiteral("Stay on Top"), true);
     Wallpaper = MakeAction(this, "Wallpaper", QStringLiteral("Wallpaper Mode"), true);
     TranspDesk = MakeAction(this, "TranspDesk", QStringLiteral("Transparent Desktop Icons"), true);
-    Shutdown2 = MakeAction(this, "Shutdown2", QStringLiteral("E&xit"));
+    ExitOfMap = MakeAction(this, "Shutdown2", QStringLiteral("E&xit"));
 
     const std::vector<QIcon> icons = ImageList();
     MIZoomIn->setIcon(icons[1]);
@@ -118,7 +106,7 @@ void TFormChronara::CreateMenus() {
     PopupMenu2->addSeparator();
     PopupMenu2->addAction(MIZoomIn);
     PopupMenu2->addAction(MIZoomOut);
-    PopupMenu2->addAction(N4);
+    PopupMenu2->addAction(FitToScreen);
     PopupMenu2->addSeparator();
     PopupMenu2->addAction(PISetDesktopIconTextColor);
     PopupMenu2->addAction(MIOptions);
@@ -131,11 +119,11 @@ void TFormChronara::CreateMenus() {
     PopupMenu2->addAction(ShowClock);
     PopupMenu2->addAction(ShowClouds);
     PopupMenu2->addSeparator();
-    PopupMenu2->addAction(Stayontop1);
+    PopupMenu2->addAction(StayOnTopOfMap);
     PopupMenu2->addAction(Wallpaper);
     PopupMenu2->addAction(TranspDesk);
     PopupMenu2->addSeparator();
-    PopupMenu2->addAction(Shutdown2);
+    PopupMenu2->addAction(ExitOfMap);
     // The places near the pointer, filled at each opening. A menu here has no
     // column break, so they open beside the menu as a column of their own
     // rather than lengthen it past the screen.
@@ -159,15 +147,15 @@ void TFormChronara::CreateLayout() {
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
 
-    PanelTop = new QWidget(central);
-    PanelTop->setObjectName(QStringLiteral("PanelTop"));
-    auto* topLayout = new QVBoxLayout(PanelTop);
+    auto* panelTop = new QWidget(central);
+    panelTop->setObjectName(QStringLiteral("PanelTop"));
+    auto* topLayout = new QVBoxLayout(panelTop);
     topLayout->setContentsMargins(0, 0, 0, 0);
     // Named before it has a parent: its accessibility interface (a list) is
     // chosen by that name.
     PanelLocations = new QWidget();
     PanelLocations->setObjectName(QStringLiteral("PanelLocations"));
-    PanelLocations->setParent(PanelTop);
+    PanelLocations->setParent(panelTop);
     auto* locLayout = new QVBoxLayout(PanelLocations);
     locLayout->setContentsMargins(0, 0, 0, 0);
     locLayout->setSpacing(0);
@@ -187,7 +175,7 @@ void TFormChronara::CreateLayout() {
     // wide as the panel.
     locLayout->setAlignment(LabelTop, Qt::AlignTop);
     topLayout->addWidget(PanelLocations);
-    column->addWidget(PanelTop);
+    column->addWidget(panelTop);
 
     PanelClient = new QWidget(central);
     PanelClient->setObjectName(QStringLiteral("PanelClient"));
@@ -233,13 +221,13 @@ void TFormChronara::CreateLayout() {
         ToolBar->addAction(a);
         return a;
     };
-    TBZoomIn = button("TBZoomIn", QStringLiteral("Zoom Into Location"), 1, MIZoomIn);
-    TBZoomOut = button("TBZoomOut", QStringLiteral("Zoom out from location"), 0, MIZoomOut);
+    button("TBZoomIn", QStringLiteral("Zoom Into Location"), 1, MIZoomIn);
+    button("TBZoomOut", QStringLiteral("Zoom out from location"), 0, MIZoomOut);
     ToolBar->addSeparator();
-    TBAddLocation = button("TBAddLocation", QStringLiteral("Add New Location"), 5, MIAddLocation);
+    button("TBAddLocation", QStringLiteral("Add New Location"), 5, MIAddLocation);
     ToolBar->addSeparator();
-    TBOptions = button("TBOptions", QStringLiteral("Options"), 4, MIOptions);
-    TBAbout = button("TBAbout", QStringLiteral("About"), 3, MIAbout);
+    button("TBOptions", QStringLiteral("Options"), 4, MIOptions);
+    button("TBAbout", QStringLiteral("About"), 3, MIAbout);
     // The button that offers the buttons a short window has no room for.
     for (auto* more : ToolBar->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly)) {
         if (more->defaultAction() == nullptr) {
@@ -276,40 +264,11 @@ void TFormChronara::CreateLayout() {
 // The status bar with its eight panels, then the window's size and place and
 // the one-second timer.
 void TFormChronara::CreateStatusBar() {
-    StatusBar = new QStatusBar(this);
-    StatusBar->setObjectName(QStringLiteral("StatusBar"));
-    StatusBar->setToolTip(
-        QStringLiteral("SR = Sunrise; SS = Sunset; DL = Daylength; SA = Sun Angle"));
-    StatusBar->setSizeGripEnabled(false);
-    // Each read-out panel is as wide as its widest text; the first panel (the
-    // place's name, the hints) takes the rest of the bar. In a window too
-    // narrow for them the panels shorten their texts rather than widen the bar.
-    for (int i = 0; i < 8; ++i) {
-        auto* panel = new TStatusPanel(StatusBar);
-        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        const QFontMetrics metrics = panel->fontMetrics();
-        int textWidth = 0;
-        for (const QString& text : WidestStatusTexts(i)) {
-            textWidth = std::max(textWidth, metrics.horizontalAdvance(text));
-        }
-        // The frame on both sides and the label's indent of half an "x" each.
-        const int width =
-            textWidth + 2 * panel->frameWidth() + metrics.horizontalAdvance(QLatin1Char('x')) + 2;
-        panel->SetPreferredWidth(width);
-        if (i != 0) {
-            panel->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
-        }
-        StatusBar->addWidget(panel, i == 0 ? 1 : 0);
-        StatusPanels[static_cast<std::size_t>(i)] = panel;
-    }
+    StatusBar = new TStatusBar(this);
     setStatusBar(StatusBar);
-    SetStatusPanel(0, QStringLiteral("Use left Button to pan!"));
     // The window starts wide enough for every panel, and can be narrowed below
     // it; from then on the first panel has what the others leave.
-    const int wanted = StatusBar->sizeHint().width();
-    StatusPanels[0]->SetPreferredWidth(0);
-
-    resize(std::max(556, wanted), 468);
+    resize(std::max(556, StatusBar->FullWidth()), 468);
     setMinimumWidth(320);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - rect().center());
@@ -318,6 +277,37 @@ void TFormChronara::CreateStatusBar() {
     Timer = new QTimer(this);
     Timer->setObjectName(QStringLiteral("Timer"));
     Timer->setInterval(1000);
+}
+
+// The moment shown: the time control under the map, above the clock line, and
+// the mark at the clock line's start while the moment is not the present.
+void TFormChronara::CreateMoment() {
+    Moment = new TShownMoment(this);
+    MomentBar = new TMomentControl(*Moment, PanelClient);
+    if (auto* column = qobject_cast<QBoxLayout*>(PanelClient->layout())) {
+        column->insertWidget(1, MomentBar);
+    }
+    MomentMark = new QLabel(PanelClock);
+    MomentMark->setObjectName(QStringLiteral("MomentMark"));
+    MomentMark->setAutoFillBackground(true);
+    // Dark text on amber, whatever colours the user gave the clock line.
+    QPalette look = MomentMark->palette();
+    look.setColor(QPalette::Window, QColor(255, 191, 0));
+    look.setColor(QPalette::WindowText, Qt::black);
+    MomentMark->setPalette(look);
+    QFont bold = MomentMark->font();
+    bold.setBold(true);
+    MomentMark->setFont(bold);
+    MomentMark->setContentsMargins(4, 0, 4, 0);
+    // As wide as its text: the clock line keeps the rest.
+    MomentMark->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    MomentMark->hide();
+    if (auto* line = qobject_cast<QBoxLayout*>(PanelClock->layout())) {
+        line->insertWidget(0, MomentMark);
+    }
+    // A click on the map takes the keys back from the control (the map's keys
+    // are the window's).
+    PaintBox->setFocusPolicy(Qt::ClickFocus);
 }
 
 void TFormChronara::CreateTray() {

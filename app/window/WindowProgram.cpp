@@ -1,9 +1,9 @@
 #include "app/window/WindowProgram.h"
 
 #include "app/commandline/WindowLauncher.h"
+#include "app/icons/Icons.h"
 #include "app/text/Messages.h"
 #include "app/text/Translation.h"
-#include "app/window/Icons.h"
 #include "app/window/QuitSignals.h"
 #include "app/window/UnitChronara.h"
 #include "kiv/KivData.h"

@@ -1,26 +1,34 @@
-// The window's side of the stored settings: the adapter the settings code
-// talks to, the options commands, loading at the first activation and saving
-// when the window closes.
 #include "app/window/WindowSettings.h"
 
 #include "app/dialogs/OptionsDialog.h"
+#include "app/locations/LocationList.h"
 #include "app/settings/ColorWord.h"
 #include "app/text/Messages.h"
-#include "app/window/UnitChronara.h"
+#include "app/window/DesktopIntegration.h"
 
 #include <QAction>
-#include <QFrame>
-#include <QGuiApplication>
 #include <QLabel>
-#include <QSessionManager>
 #include <QSignalBlocker>
 #include <QTimer>
 
 namespace app {
 
+TWindowSettings::TWindowSettings(const TParts& parts, QObject* parent)
+    : QObject(parent), Parts(parts) {
+    setObjectName(QStringLiteral("WindowSettings"));
+    ApplyClockColors();
+    Dialog = new Toptions(*this, Parts.Window, Parts.SettingsDir);
+    CloudDownloadTimer = new QTimer(this);
+    CloudDownloadTimer->setObjectName(QStringLiteral("CloudDownloadTimer"));
+    CloudDownloadTimer->setInterval(1000);
+    CloudDownloadTimer->setSingleShot(true); // its one tick stops it
+}
+
+TWindowSettings::~TWindowSettings() = default;
+
 TSettingsValues TWindowSettings::Values() const {
     TSettingsValues v;
-    static_cast<TDisplayValues&>(v) = Form.Settings;
+    static_cast<TDisplayValues&>(v) = Display;
     v.ClockBGColor = ClockBGColor;
     v.ClockFGColor = ClockFGColor;
     v.Proxy = Proxy;
@@ -32,8 +40,8 @@ TSettingsValues TWindowSettings::Values() const {
 
 void TWindowSettings::SetValues(const TSettingsValues& v) {
     // The tick's refresh counter is not a stored value and stays as it is.
-    static_cast<TDisplayValues&>(Form.Settings) = v;
-    Form.ShowSM1->setChecked(v.ShowSM);
+    static_cast<TDisplayValues&>(Display) = v;
+    Parts.ShowSM1->setChecked(v.ShowSM);
     ClockBGColor = v.ClockBGColor;
     ClockFGColor = v.ClockFGColor;
     Proxy = v.Proxy;
@@ -45,8 +53,7 @@ void TWindowSettings::SetValues(const TSettingsValues& v) {
 
 void TWindowSettings::ApplyClockColors() {
     const QPalette system;
-    for (QWidget* w :
-         {static_cast<QWidget*>(Form.PanelClock), static_cast<QWidget*>(Form.ClockLabel)}) {
+    for (QWidget* w : {Parts.PanelClock, static_cast<QWidget*>(Parts.ClockLabel)}) {
         QPalette p = w->palette();
         p.setColor(QPalette::Window, ColorOfWord(ClockBGColor, system));
         p.setColor(QPalette::WindowText, ColorOfWord(ClockFGColor, system));
@@ -55,12 +62,12 @@ void TWindowSettings::ApplyClockColors() {
 }
 
 TStoredLocation TWindowSettings::SingleLocation() const {
-    const TSingleLocation& s = Form.Locations->SingleLocation;
+    const TSingleLocation& s = Parts.List->SingleLocation;
     return {s.Name, s.ZoneName, s.Latitude, s.Longitude, s.UtcOffset};
 }
 
 void TWindowSettings::SetSingleLocation(const TStoredLocation& l) {
-    TSingleLocation& s = Form.Locations->SingleLocation;
+    TSingleLocation& s = Parts.List->SingleLocation;
     s.Name = l.Name;
     s.ZoneName = l.ZoneName;
     s.Latitude = l.Latitude;
@@ -71,7 +78,7 @@ void TWindowSettings::SetSingleLocation(const TStoredLocation& l) {
 
 std::vector<TStoredLocation> TWindowSettings::Locations() const {
     std::vector<TStoredLocation> list;
-    for (const TLocationEntry& e : Form.Locations->Entries()) {
+    for (const TLocationEntry& e : Parts.List->Entries()) {
         list.push_back({e.Name, e.ZoneName, e.Latitude, e.Longitude, e.UtcOffset});
     }
     return list;
@@ -79,68 +86,69 @@ std::vector<TStoredLocation> TWindowSettings::Locations() const {
 
 void TWindowSettings::AddLocation(const QString& name, const QString& zoneName, double latitude,
                                   double longitude) {
-    Form.Locations->AddLocation(name, zoneName, latitude, longitude);
+    Parts.List->AddLocation(name, zoneName, latitude, longitude);
 }
 
 bool TWindowSettings::ShowClockChecked() const {
-    return Form.ShowClock->isChecked();
+    return Parts.ShowClock->isChecked();
 }
 bool TWindowSettings::MultiModeChecked() const {
-    return Form.MultiMode->isChecked();
+    return Parts.MultiMode->isChecked();
 }
 bool TWindowSettings::WallpaperChecked() const {
-    return Form.Wallpaper->isChecked();
+    return Parts.Wallpaper->isChecked();
 }
 bool TWindowSettings::TranspDeskChecked() const {
-    return Form.TranspDesk->isChecked();
+    return Parts.TranspDesk->isChecked();
 }
 bool TWindowSettings::ShowCloudsChecked() const {
-    return Form.ShowClouds->isChecked();
+    return Parts.ShowClouds->isChecked();
 }
 bool TWindowSettings::HighlightCitiesChecked() const {
-    return Form.MIHighlightCities->isChecked();
+    return Parts.MIHighlightCities->isChecked();
 }
 
-// The commands run as their menu items would, also while an item is disabled
-// (the list switched off disables "Show Clock" and "Highlight Cities", yet the
-// stored state must still be applied): flip the check, then the handler.
-void TWindowSettings::ShowClockClick() {
-    Form.ShowClock->setChecked(!Form.ShowClock->isChecked());
-    Form.ShowClockClick();
+// The states apply also while a command is disabled (the list switched off
+// disables "Show Clock" and "Highlight Cities", yet the stored state must
+// still be applied).
+void TWindowSettings::SetShowClock(bool on) {
+    emit ShowClockSet(on);
 }
 
-void TWindowSettings::MultiModeClick() {
-    Form.MultiMode->setChecked(!Form.MultiMode->isChecked());
-    Form.MultiModeClick();
+void TWindowSettings::SetMultiMode(bool on) {
+    emit MultiModeSet(on);
 }
 
-void TWindowSettings::MIHighlightCitiesClick() {
-    Form.MIHighlightCities->setChecked(!Form.MIHighlightCities->isChecked());
-    Form.MIHighlightCitiesClick();
+void TWindowSettings::SetHighlightCities(bool on) {
+    emit HighlightCitiesSet(on);
 }
 
-void TWindowSettings::TranspDeskClick() {
-    if (Form.TranspDesk->isEnabled()) {
-        Form.TranspDesk->trigger();
-    } else {
-        // A desktop without an icon list keeps the stored state as it is.
-        Form.TranspDesk->setChecked(!Form.TranspDesk->isChecked());
+void TWindowSettings::SetTranspDesk(bool on) {
+    Parts.TranspDesk->setChecked(on);
+    // A desktop without an icon list keeps the stored state as it is.
+    if (Parts.TranspDesk->isEnabled()) {
+        Guarded(Parts.Window, [this] { Parts.Desktop->TranspDeskClick(); });
     }
 }
 
-void TWindowSettings::ShowCloudsClick() {
-    Form.ShowClouds->setChecked(!Form.ShowClouds->isChecked());
-    Form.ShowCloudsClick();
+void TWindowSettings::SetShowClouds(bool on) {
+    Parts.ShowClouds->setChecked(on);
+    if (on) {
+        CloudDownloadTimer->start();
+    } else {
+        CloudDownloadTimer->stop();
+    }
+    emit MapChanged();
 }
 
 void TWindowSettings::SetWallpaperChecked(bool checked) {
     // The check mark only: no wallpaper is built and nothing is shown.
-    const QSignalBlocker quiet(Form.Wallpaper);
-    Form.Wallpaper->setChecked(checked);
+    const QSignalBlocker quiet(Parts.Wallpaper);
+    Parts.Wallpaper->setChecked(checked);
 }
 
 void TWindowSettings::SetShadowRefreshCounter(int ticks) {
-    Form.Settings.ShadowRefreshCounter = ticks;
+    Display.ShadowRefreshCounter = ticks;
 }
 
 void TWindowSettings::SetSavedWallpaper(const TSavedWallpaper&) {
@@ -148,58 +156,28 @@ void TWindowSettings::SetSavedWallpaper(const TSavedWallpaper&) {
     // the desktop's wallpaper through its own record.
 }
 
-// ---------------------------------------------------------------- the window
+// ---------------------------------------------------------------- load, options, save
 
-void TFormChronara::CreateSettings() {
-    StoredSettings = std::make_unique<TWindowSettings>(*this);
-    StoredSettings->ApplyClockColors();
-    OptionsDialog =
-        new Toptions(*StoredSettings, this, QString::fromStdString(Options.SettingsDir));
-    CloudDownloadTimer = new QTimer(this);
-    CloudDownloadTimer->setObjectName(QStringLiteral("CloudDownloadTimer"));
-    CloudDownloadTimer->setInterval(1000);
-    CloudDownloadTimer->setSingleShot(true); // its one tick stops it
-    connect(ShowClouds, &QAction::triggered, this, [this] { ShowCloudsClick(); });
-    // The end of the desktop session closes the window as the user would, so
-    // the settings and the list are saved.
-    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { close(); });
+void TWindowSettings::Load() {
+    Guarded(Parts.Window, [this] { Dialog->LoadSettings(); });
 }
 
-void TFormChronara::ShowCloudsClick() {
-    if (ShowClouds->isChecked()) {
-        CloudDownloadTimer->start();
-    } else {
-        CloudDownloadTimer->stop();
+bool TWindowSettings::RunOptions(const std::function<int(QDialog&)>& showModal) {
+    if (Dialog->isVisible()) {
+        return false; // opened again from the tray menu while it is open
     }
-    Guarded(this, [this] { MapRebuild(); });
+    return showModal(*Dialog) == QDialog::Accepted;
 }
 
-void TFormChronara::PIOptionsClick() {
-    if (OptionsDialog->isVisible()) {
-        return; // opened again from the tray menu while it is open
-    }
-    if (ShowModal(*OptionsDialog) == QDialog::Accepted) {
-        MapRebuild();
-    }
-}
-
-QString TFormChronara::FormCloseQuery() {
-    // Settings never loaded (the window closed before its first activation)
-    // must not be written over the stored ones.
-    if (OptionsDialog && OptionsDialog->SettingsLoaded()) {
+QString TWindowSettings::SaveOnClose() {
+    if (Dialog->SettingsLoaded()) {
         try {
-            OptionsDialog->SaveSettings();
+            Dialog->SaveSettings();
         } catch (const std::exception& e) {
             return QString::fromUtf8(e.what());
         }
     }
     return {};
-}
-
-void TFormChronara::CloseOnSignal() {
-    ClosingOnSignal = true;
-    close();
-    ClosingOnSignal = false;
 }
 
 } // namespace app

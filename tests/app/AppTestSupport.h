@@ -1,15 +1,16 @@
 // Helpers for the window tests: a program directory with a small made-up
-// world (images drawn here, a four-zone database), a fixed clock, finding
-// actions by name and answering message boxes.
+// world (images drawn here, a four-zone database), a fixed clock, finding the
+// window's controls, commands and parts by their object names, and answering
+// message boxes.
 #pragma once
 
 #include "app/text/Messages.h"
-#include "app/window/TrayIcon.h"
 #include "app/window/UnitChronara.h"
 #include "kiv/KivClock.h"
 #include "kiv/KivDateTime.h"
 #include "kiv/KivStream.h"
 #include "kiv/KivTimeZone.h"
+#include "tests/app/WindowParts.h"
 
 #include <QAction>
 #include <QDir>
@@ -176,8 +177,8 @@ inline bool TriggerAction(QObject* root, const char* name) {
 
 // Resizes the window so that its paint box gets exactly the given size.
 inline void SizePaintBox(app::TFormChronara& form, int width, int height) {
-    for (int i = 0; i < 5 && form.PaintBox->size() != QSize(width, height); ++i) {
-        const QSize delta = QSize(width, height) - form.PaintBox->size();
+    for (int i = 0; i < 5 && PaintBoxOf(form)->size() != QSize(width, height); ++i) {
+        const QSize delta = QSize(width, height) - PaintBoxOf(form)->size();
         form.resize(form.size() + delta);
         QCoreApplication::processEvents();
     }
@@ -277,8 +278,8 @@ public:
         if (whileStarting) {
             whileStarting();
         }
-        const bool activated = QTest::qWaitFor([this] { return Form->SettingsLoaded; });
-        Form->Timer->stop();
+        const bool activated = QTest::qWaitFor([this] { return Activated(*Form); });
+        TimerOf(*Form)->stop();
         return activated;
     }
     // StartWindow, shown, with its paint box 544 x 342.

@@ -1,5 +1,5 @@
 // A main window reduced to what the settings need: plain fields, check marks
-// and the commands' effects on each other, with a log of the commands run.
+// and the commands' effects on each other, with a log of the states set.
 #pragma once
 
 #include "app/settings/SettingsHost.h"
@@ -48,34 +48,34 @@ public:
     bool TranspDeskChecked() const override { return Transp; }
     bool ShowCloudsChecked() const override { return Clouds; }
     bool HighlightCitiesChecked() const override { return Highlight; }
-    void ShowClockClick() override {
+    void SetShowClock(bool on) override {
         Log << QStringLiteral("ShowClock");
-        Clock = !Clock;
+        Clock = on;
     }
-    void MultiModeClick() override {
+    void SetMultiMode(bool on) override {
         Log << QStringLiteral("MultiMode");
-        Multi = !Multi;
+        Multi = on;
         if (!Multi) {
             // Without the list the clock line and the highlighting are forced on.
             if (!Clock) {
-                ShowClockClick();
+                SetShowClock(true);
             }
             if (!Highlight) {
-                MIHighlightCitiesClick();
+                SetHighlightCities(true);
             }
         }
     }
-    void MIHighlightCitiesClick() override {
+    void SetHighlightCities(bool on) override {
         Log << QStringLiteral("HighlightCities");
-        Highlight = !Highlight;
+        Highlight = on;
     }
-    void TranspDeskClick() override {
+    void SetTranspDesk(bool on) override {
         Log << QStringLiteral("TranspDesk");
-        Transp = !Transp;
+        Transp = on;
     }
-    void ShowCloudsClick() override {
+    void SetShowClouds(bool on) override {
         Log << QStringLiteral("ShowClouds");
-        Clouds = !Clouds;
+        Clouds = on;
     }
     void SetWallpaperChecked(bool checked) override {
         Log << QStringLiteral("Wallpaper");

@@ -99,11 +99,11 @@ private slots:
         TFakeServices services(true);
         QList<QPointer<QDialog>> boxes;
         QStringList classes;
-        Form->ShowModal = [&](QDialog& box) {
+        Form->SetShowModal([&](QDialog& box) {
             boxes.append(&box);
             classes.append(app::SectionOf(&box));
             return int(QDialog::Accepted);
-        };
+        });
         for (const char* command : {"PIAbout", "MIAbout", "TBAbout"}) {
             QVERIFY2(TriggerAction(Form.get(), command), command);
         }

@@ -81,21 +81,22 @@ class TestAccessibility : public QObject, public TWindowFixture {
     // pointer over Berlin.
     void OpenListedWindow() {
         QVERIFY(OpenWindow());
-        Form->Locations->AddLocation(QStringLiteral("Melbourne, Australia"),
-                                     QStringLiteral("Australia/Melbourne"), -37.81667, 144.96667);
-        Form->Locations->AddLocation(QStringLiteral("Berlin, Germany"),
-                                     QStringLiteral("Europe/Berlin"), 52.52, 13.405);
-        Form->Locations->AddLocation(QStringLiteral("Kolkata, India"),
-                                     QStringLiteral("Asia/Kolkata"), 22.57, 88.36);
+        LocationsOf(*Form)->AddLocation(QStringLiteral("Melbourne, Australia"),
+                                        QStringLiteral("Australia/Melbourne"), -37.81667,
+                                        144.96667);
+        LocationsOf(*Form)->AddLocation(QStringLiteral("Berlin, Germany"),
+                                        QStringLiteral("Europe/Berlin"), 52.52, 13.405);
+        LocationsOf(*Form)->AddLocation(QStringLiteral("Kolkata, India"),
+                                        QStringLiteral("Asia/Kolkata"), 22.57, 88.36);
         QVERIFY(TriggerAction(Form.get(), "ShowClock"));
         for (int i = 0; i < 10; ++i) {
             QCoreApplication::processEvents();
         }
-        Form->TimerTimer();
+        RunTick(*Form);
         // The flight to the last row added ends, as pointer moves wait for it.
-        Form->PaintBox->TimerZoomTo->stop();
-        const QPoint berlin = Form->PaintBox->View.PlaceToView(52.5, 13.4);
-        Form->PaintBox->PanelPaintBoxMouseMove(Qt::NoButton, berlin.x(), berlin.y());
+        PaintBoxOf(*Form)->TimerZoomTo->stop();
+        const QPoint berlin = PaintBoxOf(*Form)->View.PlaceToView(52.5, 13.4);
+        PaintBoxOf(*Form)->PanelPaintBoxMouseMove(Qt::NoButton, berlin.x(), berlin.y());
     }
 
 private slots:
@@ -136,7 +137,7 @@ private slots:
 
         // Every status panel, its value in words.
         for (int panel = 0; panel < 8; ++panel) {
-            const QString spoken = app::SpokenStatusText(panel, Form->StatusPanelText(panel));
+            const QString spoken = app::SpokenStatusText(panel, StatusText(*Form, panel));
             QVERIFY2(Named(nodes, spoken) != nullptr, qPrintable(spoken));
         }
         QVERIFY(Named(nodes, QStringLiteral("Standard time: 13:00")) != nullptr);
@@ -149,10 +150,10 @@ private slots:
         QCOMPARE(Unnamed(nodes), QStringList());
 
         // A row reads the pieces it shows.
-        Form->Settings.ShowDate = false;
-        Form->Settings.ShowZA = false;
-        Form->Settings.ShowSA = true;
-        Form->TimerTimer();
+        DisplayOf(*Form).ShowDate = false;
+        DisplayOf(*Form).ShowZA = false;
+        DisplayOf(*Form).ShowSA = true;
+        RunTick(*Form);
         const QList<TNode> sun = Tree(Form.get());
         QVERIFY(Named(sun, QStringLiteral("Melbourne, Australia: 23:00, Night")) != nullptr);
         const QRegularExpression angle(
@@ -182,8 +183,8 @@ private slots:
         } else {
             Form->show();
         }
-        QTRY_VERIFY(Form->SettingsLoaded);
-        Form->Timer->stop();
+        QTRY_VERIFY(Activated(*Form));
+        TimerOf(*Form)->stop();
         QCOMPARE(Form->isMinimized(), minimised);
         const auto name = [this] {
             return QAccessible::queryAccessibleInterface(Form.get())->text(QAccessible::Name);
@@ -237,14 +238,14 @@ private slots:
     // Pressing a row selects it, and the row says so.
     void pressingARowSelectsIt() {
         OpenListedWindow();
-        app::TLocationRow* row = Form->Locations->Entries().front().RowShape;
+        app::TLocationRow* row = LocationsOf(*Form)->Entries().front().RowShape;
         QAccessibleInterface* item = QAccessible::queryAccessibleInterface(row);
         QVERIFY(item != nullptr);
         QVERIFY(!item->state().selected);
         QAccessibleActionInterface* actions = item->actionInterface();
         QVERIFY(actions != nullptr);
         actions->doAction(QAccessibleActionInterface::pressAction());
-        QVERIFY(Form->Locations->Entries().front().Selected);
+        QVERIFY(LocationsOf(*Form)->Entries().front().Selected);
         QVERIFY(item->state().selected);
         QVERIFY(item->state().selectable);
     }

@@ -80,15 +80,15 @@ private slots:
         // The rows through the machine's database, which the comparison reads too.
         ZoneFolder.clear();
         QVERIFY(OpenWindow());
-        AddPlaces(*Form->Locations, Places);
-        QCOMPARE(Form->Locations->Count(), 6);
+        AddPlaces(*LocationsOf(*Form), Places);
+        QCOMPARE(LocationsOf(*Form)->Count(), 6);
         QVERIFY(TriggerAction(Form.get(), "ShowClock"));
         const QLocale locale;
         for (const kiv::TDateTime moment : Moments) {
             Clock->SetUtc(moment);
-            Form->TimerTimer();
+            RunTick(*Form);
             const QDateTime utc = ToUtc(moment);
-            for (const app::TLocationEntry& entry : Form->Locations->Entries()) {
+            for (const app::TLocationEntry& entry : LocationsOf(*Form)->Entries()) {
                 const QTimeZone zone(entry.ZoneName.toUtf8());
                 const QString where =
                     entry.ZoneName + QStringLiteral(" at ") + utc.toString(Qt::ISODate) + ": ";
@@ -123,11 +123,11 @@ private slots:
                 QCOMPARE(tip[1], expected);
             }
             // The clock line shows the last row.
-            const app::TLocationEntry& last = Form->Locations->Entries().back();
-            QCOMPARE(Form->ClockLabel->toolTip(), last.RowShape->toolTip());
-            QVERIFY2(Form->ClockLabel->accessibleName().startsWith(
+            const app::TLocationEntry& last = LocationsOf(*Form)->Entries().back();
+            QCOMPARE(ClockLabelOf(*Form)->toolTip(), last.RowShape->toolTip());
+            QVERIFY2(ClockLabelOf(*Form)->accessibleName().startsWith(
                          QStringLiteral("Adelaide: ") + last.TimeLabel->text().right(8).left(5)),
-                     qPrintable(Form->ClockLabel->accessibleName()));
+                     qPrintable(ClockLabelOf(*Form)->accessibleName()));
         }
     }
 };

@@ -64,32 +64,32 @@ private:
     }
 
     void AddBerlin() {
-        Form->Locations->AddLocation(QStringLiteral("Berlin, Germany"), "Europe/Berlin", 52.52,
-                                     13.405);
+        LocationsOf(*Form)->AddLocation(QStringLiteral("Berlin, Germany"), "Europe/Berlin", 52.52,
+                                        13.405);
     }
     void AddMelbourne() {
-        Form->Locations->AddLocation(QStringLiteral("Melbourne, Australia"), "Australia/Melbourne",
-                                     -37.81667, 144.96667);
+        LocationsOf(*Form)->AddLocation(QStringLiteral("Melbourne, Australia"),
+                                        "Australia/Melbourne", -37.81667, 144.96667);
     }
     void AddKolkata() {
-        Form->Locations->AddLocation(QStringLiteral("Kolkata"), "Asia/Kolkata", 22.57, 88.36);
+        LocationsOf(*Form)->AddLocation(QStringLiteral("Kolkata"), "Asia/Kolkata", 22.57, 88.36);
     }
 
     QStringList RowNames() const {
         QStringList names;
-        for (const TLocationEntry& e : Form->Locations->Entries()) {
+        for (const TLocationEntry& e : LocationsOf(*Form)->Entries()) {
             names << e.NameLabel->text();
         }
         return names;
     }
     QString TimeText(int row) const {
-        return Form->Locations->Entries()[static_cast<std::size_t>(row)].TimeLabel->text();
+        return LocationsOf(*Form)->Entries()[static_cast<std::size_t>(row)].TimeLabel->text();
     }
     // The selected row; -1 for none, -2 when more than one is selected.
     int SelectedRow() const {
         int found = -1;
-        for (std::size_t i = 0; i < Form->Locations->Entries().size(); ++i) {
-            if (Form->Locations->Entries()[i].Selected) {
+        for (std::size_t i = 0; i < LocationsOf(*Form)->Entries().size(); ++i) {
+            if (LocationsOf(*Form)->Entries()[i].Selected) {
                 found = found == -1 ? static_cast<int>(i) : -2;
             }
         }
@@ -103,8 +103,8 @@ private:
     // The menu's items behind "E&xit".
     // The map menu's places: the items of the menu behind "E&xit".
     QMenu* PlaceMenu() const {
-        const QList<QAction*> all = Form->PopupMenu2->actions();
-        const QList<QAction*> behind = all.mid(all.indexOf(Form->Shutdown2) + 1);
+        const QList<QAction*> all = MenuOf(*Form, "PopupMenu2")->actions();
+        const QList<QAction*> behind = all.mid(all.indexOf(ActionOf(*Form, "Shutdown2")) + 1);
         for (QAction* a : behind) {
             if (a->menu() != nullptr && a->isVisible()) {
                 return a->menu();
@@ -237,48 +237,48 @@ private slots:
 
     void addingBuildsRowsAndGrowsTheWindow() {
         TFormChronara& form = Open();
-        const QSize paintBox = form.PaintBox->size();
+        const QSize paintBox = PaintBoxOf(form)->size();
         const int height = form.height();
         AddBerlin();
         AddMelbourne();
         AddKolkata();
         QCoreApplication::processEvents();
         QCOMPARE(RowNames(), QStringList({"Berlin, Germany", "Melbourne, Australia", "Kolkata"}));
-        const int panelWidth = form.PanelLocations->width();
+        const int panelWidth = WidgetOf(form, "PanelLocations")->width();
         for (int i = 0; i < 3; ++i) {
-            const TLocationEntry& e = form.Locations->Entries()[static_cast<std::size_t>(i)];
+            const TLocationEntry& e = LocationsOf(form)->Entries()[static_cast<std::size_t>(i)];
             QCOMPARE(e.RowNumber, i);
             QCOMPARE(e.RowShape->geometry(), QRect(0, 17 * i, panelWidth, 16));
             QCOMPARE(e.NameLabel->geometry(), QRect(4, 0, panelWidth - 8, 16));
-            QCOMPARE(e.NameLabel->font().family(), form.LabelTop->font().family());
+            QCOMPARE(e.NameLabel->font().family(), Part<QLabel>(form, "LabelTop")->font().family());
             QCOMPARE(e.NameLabel->cursor().shape(), Qt::PointingHandCursor);
         }
         // The newest row is selected; the list's places are marked on the map.
         QCOMPARE(SelectedRow(), 2);
-        QVERIFY(form.PaintBox->FollowSelection());
-        QCOMPARE(form.Locations->ListedPlaces().size(), std::size_t{3});
-        QCOMPARE(form.Locations->ListedPlaces()[1].Name, QStringLiteral("Melbourne, Australia"));
+        QVERIFY(PaintBoxOf(form)->FollowSelection());
+        QCOMPARE(LocationsOf(form)->ListedPlaces().size(), std::size_t{3});
+        QCOMPARE(LocationsOf(form)->ListedPlaces()[1].Name, QStringLiteral("Melbourne, Australia"));
         // The window grew by the rows below the hint label's height; the map kept its size.
-        QCOMPARE(form.PanelLocations->height(), 3 * 17 - 1);
+        QCOMPARE(WidgetOf(form, "PanelLocations")->height(), 3 * 17 - 1);
         QCOMPARE(form.height(), height + 3 * 17 - 1 - 17);
-        QCOMPARE(form.PaintBox->size(), paintBox);
+        QCOMPARE(PaintBoxOf(form)->size(), paintBox);
 
         // A tick writes every row's time; the time label grows leftward from a
         // fixed right edge.
-        form.TimerTimer();
+        RunTick(form);
         QCOMPARE(TimeText(0), QStringLiteral("(CET)  21/12/2026   13:00:00"));
         QCOMPARE(TimeText(1), QStringLiteral("(AEDT)  21/12/2026   23:00:00"));
         QCOMPARE(TimeText(2), QStringLiteral("(IST)  21/12/2026   17:30:00"));
-        QCOMPARE(form.Locations->Entries()[0].UtcOffset, 60);
-        QCOMPARE(form.Locations->Entries()[1].UtcOffset, 660);
-        QCOMPARE(form.Locations->Entries()[2].UtcOffset, 330);
-        const QRect t0 = form.Locations->Entries()[0].TimeLabel->geometry();
-        const QRect t2 = form.Locations->Entries()[2].TimeLabel->geometry();
+        QCOMPARE(LocationsOf(form)->Entries()[0].UtcOffset, 60);
+        QCOMPARE(LocationsOf(form)->Entries()[1].UtcOffset, 660);
+        QCOMPARE(LocationsOf(form)->Entries()[2].UtcOffset, 330);
+        const QRect t0 = LocationsOf(form)->Entries()[0].TimeLabel->geometry();
+        const QRect t2 = LocationsOf(form)->Entries()[2].TimeLabel->geometry();
         QCOMPARE(t0.right(), t2.right());
         QVERIFY(t0.width() < t2.width() + 10 && t0.width() > 0);
         form.resize(form.width() + 40, form.height());
         QCoreApplication::processEvents();
-        QCOMPARE(form.Locations->Entries()[0].TimeLabel->geometry().right(), t0.right() + 40);
+        QCOMPARE(LocationsOf(form)->Entries()[0].TimeLabel->geometry().right(), t0.right() + 40);
     }
 
     void duplicatesWithinAThousandthOfADegree_data() {
@@ -298,21 +298,21 @@ private slots:
         AddBerlin();
         AddKolkata();
         QCOMPARE(SelectedRow(), 1);
-        form.Locations->AddLocation(QStringLiteral("Near Berlin"), "Europe/Berlin", 52.52 + dLat,
-                                    13.405 + dLong);
-        QCOMPARE(static_cast<int>(form.Locations->Entries().size()), rows + 1);
+        LocationsOf(form)->AddLocation(QStringLiteral("Near Berlin"), "Europe/Berlin", 52.52 + dLat,
+                                       13.405 + dLong);
+        QCOMPARE(static_cast<int>(LocationsOf(form)->Entries().size()), rows + 1);
         QCOMPARE(SelectedRow(), rows == 1 ? 0 : 2);
         if (rows == 1) {
             // The listed row was selected and the view flies to it at the current zoom;
             // selecting it again zooms all the way in.
-            QCOMPARE(form.PaintBox->View.TargetZoom, form.PaintBox->View.Zoom.Value);
-            form.Locations->AddLocation(QStringLiteral("Near Berlin"), "Europe/Berlin", 52.52,
-                                        13.405);
-            QCOMPARE(form.PaintBox->View.TargetZoom, form.PaintBox->View.Zoom.Min);
-            QCOMPARE(form.Locations->Entries().size(), std::size_t{2});
+            QCOMPARE(PaintBoxOf(form)->View.TargetZoom, PaintBoxOf(form)->View.Zoom.Value);
+            LocationsOf(form)->AddLocation(QStringLiteral("Near Berlin"), "Europe/Berlin", 52.52,
+                                           13.405);
+            QCOMPARE(PaintBoxOf(form)->View.TargetZoom, PaintBoxOf(form)->View.Zoom.Min);
+            QCOMPARE(LocationsOf(form)->Entries().size(), std::size_t{2});
             // The flight target is Berlin on the place grid; the places near it were found.
-            QCOMPARE(form.PaintBox->View.TargetX, 550.f);
-            QCOMPARE(form.PaintBox->View.TargetY, 405.f);
+            QCOMPARE(PaintBoxOf(form)->View.TargetX, 550.f);
+            QCOMPARE(PaintBoxOf(form)->View.TargetY, 405.f);
             QCOMPARE(kiv::ZoneDB.NearestPlaceTitle(), std::string("Berlin, Germany"));
         }
     }
@@ -320,17 +320,18 @@ private slots:
     void sixteenthPlaceIsRefused() {
         TFormChronara& form = Open();
         for (int i = 0; i < 15; ++i) {
-            form.Locations->AddLocation(QStringLiteral("Place %1").arg(i), "Europe/Berlin", i, i);
+            LocationsOf(form)->AddLocation(QStringLiteral("Place %1").arg(i), "Europe/Berlin", i,
+                                           i);
         }
-        QCOMPARE(form.Locations->Entries().size(), std::size_t{15});
+        QCOMPARE(LocationsOf(form)->Entries().size(), std::size_t{15});
         QVERIFY(Messages->Texts.isEmpty());
-        form.Locations->AddLocation(QStringLiteral("One too many"), "Europe/Berlin", 40, 40);
-        QCOMPARE(form.Locations->Entries().size(), std::size_t{15});
+        LocationsOf(form)->AddLocation(QStringLiteral("One too many"), "Europe/Berlin", 40, 40);
+        QCOMPARE(LocationsOf(form)->Entries().size(), std::size_t{15});
         QCOMPARE(Messages->Texts,
                  QStringList{"The List is limited to 15 entrys.\nPlease delete an entry first!"});
         QCOMPARE(Messages->Kinds.front(), app::TMessageKind::Warning);
         // A listed place is still found and selected.
-        form.Locations->AddLocation(QStringLiteral("Again"), "Europe/Berlin", 3, 3);
+        LocationsOf(form)->AddLocation(QStringLiteral("Again"), "Europe/Berlin", 3, 3);
         QCOMPARE(SelectedRow(), 3);
         QCOMPARE(Messages->Texts.size(), 1);
     }
@@ -338,22 +339,22 @@ private slots:
     void deletingRowTwoOfFive() {
         TFormChronara& form = Open();
         for (int i = 0; i < 5; ++i) {
-            form.Locations->AddLocation(QStringLiteral("Row %1").arg(i), "Europe/Berlin", i, i);
+            LocationsOf(form)->AddLocation(QStringLiteral("Row %1").arg(i), "Europe/Berlin", i, i);
         }
         const int height = form.height();
-        form.Locations->DeleteLocation(2);
+        LocationsOf(form)->DeleteLocation(2);
         QCoreApplication::processEvents();
         QCOMPARE(RowNames(), QStringList({"Row 0", "Row 1", "Row 3", "Row 4"}));
         const QColor tooltip = QApplication::palette().color(QPalette::ToolTipBase);
         for (int i = 0; i < 4; ++i) {
-            const TLocationEntry& e = form.Locations->Entries()[static_cast<std::size_t>(i)];
+            const TLocationEntry& e = LocationsOf(form)->Entries()[static_cast<std::size_t>(i)];
             QCOMPARE(e.RowShape->y(), 17 * i);
             QCOMPARE(e.RowShape->Fill(), i % 2 == 1 ? QColor(Qt::white) : tooltip);
             QCOMPARE(e.RowShape->Outline(), e.RowShape->Fill());
             QCOMPARE(e.RowShape->LabelColor(), QApplication::palette().color(QPalette::WindowText));
         }
         QCOMPARE(SelectedRow(), -1);
-        QVERIFY(!form.PaintBox->FollowSelection());
+        QVERIFY(!PaintBoxOf(form)->FollowSelection());
         QCOMPARE(form.height(), height - 17);
         QCOMPARE(form.findChildren<app::TLocationRow*>().size(), 4);
     }
@@ -363,12 +364,12 @@ private slots:
         AddBerlin();
         AddKolkata();
         const QPalette palette = QApplication::palette();
-        const TLocationEntry& selected = form.Locations->Entries()[1];
+        const TLocationEntry& selected = LocationsOf(form)->Entries()[1];
         QCOMPARE(selected.RowShape->Fill(), palette.color(QPalette::Highlight));
         QCOMPARE(selected.RowShape->Outline(), QColor(Qt::white));
         QCOMPARE(selected.RowShape->LabelColor(), palette.color(QPalette::HighlightedText));
 
-        const TLocationEntry& other = form.Locations->Entries()[0];
+        const TLocationEntry& other = LocationsOf(form)->Entries()[0];
         Hover(other.NameLabel);
         QVERIFY(other.Hovered);
         QVERIFY(other.NameLabel->font().underline());
@@ -388,22 +389,22 @@ private slots:
         AddBerlin();
         AddKolkata();
         QVERIFY(TriggerAction(&form, "PIShowMap"));
-        QVERIFY(form.MapHidden);
-        form.TimerTimer(); // the time labels get their text and width
-        QTest::mouseClick(form.Locations->Entries()[0].TimeLabel, Qt::LeftButton);
-        QVERIFY(!form.MapHidden);
-        QVERIFY(form.PIShowMap->isChecked());
+        QVERIFY(MapHidden(form));
+        RunTick(form); // the time labels get their text and width
+        QTest::mouseClick(LocationsOf(form)->Entries()[0].TimeLabel, Qt::LeftButton);
+        QVERIFY(!MapHidden(form));
+        QVERIFY(ActionOf(form, "PIShowMap")->isChecked());
         QCOMPARE(SelectedRow(), 0);
-        QCOMPARE(form.PaintBox->View.TargetZoom, form.PaintBox->View.Zoom.Value);
+        QCOMPARE(PaintBoxOf(form)->View.TargetZoom, PaintBoxOf(form)->View.Zoom.Value);
         // A double click is two clicks: the second zooms all the way in.
-        DoubleClick(form.Locations->Entries()[1].NameLabel);
+        DoubleClick(LocationsOf(form)->Entries()[1].NameLabel);
         QCOMPARE(SelectedRow(), 1);
-        QCOMPARE(form.PaintBox->View.TargetZoom, form.PaintBox->View.Zoom.Min);
+        QCOMPARE(PaintBoxOf(form)->View.TargetZoom, PaintBoxOf(form)->View.Zoom.Min);
 
         // A double click on the clock line is a click on the last row.
-        form.Locations->SelectLocation(-1);
+        LocationsOf(form)->SelectLocation(-1);
         ShowClockLine();
-        QTest::mouseDClick(form.ClockLabel, Qt::LeftButton);
+        QTest::mouseDClick(ClockLabelOf(form), Qt::LeftButton);
         QCOMPARE(SelectedRow(), 1);
     }
 
@@ -415,7 +416,7 @@ private slots:
         QCOMPARE(form.minimumHeight(), one);
         AddKolkata();
         AddMelbourne();
-        QCOMPARE(form.PanelLocations->height(), 3 * 17 - 1);
+        QCOMPARE(WidgetOf(form, "PanelLocations")->height(), 3 * 17 - 1);
         QCOMPARE(form.height(), one + 2 * 17 - 1);
         QCOMPARE(form.minimumHeight(), form.height());
         QCOMPARE(form.maximumHeight(), form.height());
@@ -423,7 +424,7 @@ private slots:
         QVERIFY(TriggerAction(&form, "PIRemoveLocation"));
         QCOMPARE(form.height(), one + 17 - 1);
         QCOMPARE(form.maximumHeight(), form.height());
-        form.Locations->DeleteLocation(0);
+        LocationsOf(form)->DeleteLocation(0);
         QCOMPARE(form.height(), one);
         QCOMPARE(form.minimumHeight(), one);
         // Showing the map again lifts the lock.
@@ -442,21 +443,21 @@ private slots:
             QCOMPARE(no.Texts, QStringList{"This will empty your city list. Are you sure?"});
             QCOMPARE(no.Kinds.front(), app::TMessageKind::Warning);
         }
-        QCOMPARE(form.Locations->Entries().size(), std::size_t{3});
+        QCOMPARE(LocationsOf(form)->Entries().size(), std::size_t{3});
         {
             TMessageRecorder yes(QMessageBox::Yes);
             QVERIFY(TriggerAction(&form, "PIClearList"));
             QCOMPARE(yes.Texts.size(), 1);
         }
-        QVERIFY(form.Locations->Entries().empty());
+        QVERIFY(LocationsOf(form)->Entries().empty());
         QVERIFY(form.findChildren<app::TLocationRow*>().isEmpty());
-        QCOMPARE(form.PanelLocations->height(), 17);
+        QCOMPARE(WidgetOf(form, "PanelLocations")->height(), 17);
         // With nothing listed there is nothing to ask.
         TMessageRecorder none(QMessageBox::Yes);
         QVERIFY(TriggerAction(&form, "PIClearList"));
         QVERIFY(none.Texts.isEmpty());
-        form.TimerTimer();
-        QCOMPARE(form.ClockLabel->text(), Hint);
+        RunTick(form);
+        QCOMPARE(ClockLabelOf(form)->text(), Hint);
     }
 
     void removeLocationOverARowAndFromTheTray() {
@@ -465,33 +466,33 @@ private slots:
         AddMelbourne();
         AddKolkata();
         // Opened over Melbourne's time label: that row is selected and unhovered.
-        const TLocationEntry& melbourne = form.Locations->Entries()[1];
+        const TLocationEntry& melbourne = LocationsOf(form)->Entries()[1];
         Hover(melbourne.NameLabel);
         emit melbourne.TimeLabel->customContextMenuRequested(QPoint(2, 2));
-        QVERIFY(form.PopupMenu1->isVisible());
-        QCOMPARE(form.Locations->PopupRow(), 1);
-        QVERIFY(form.PIRemoveLocation->isVisible());
+        QVERIFY(MenuOf(form, "PopupMenu1")->isVisible());
+        QCOMPARE(LocationsOf(form)->PopupRow(), 1);
+        QVERIFY(ActionOf(form, "PIRemoveLocation")->isVisible());
         QCOMPARE(SelectedRow(), 1);
-        QVERIFY(!form.Locations->Entries()[1].Hovered);
-        form.PIRemoveLocation->trigger();
-        form.PopupMenu1->hide();
+        QVERIFY(!LocationsOf(form)->Entries()[1].Hovered);
+        ActionOf(form, "PIRemoveLocation")->trigger();
+        MenuOf(form, "PopupMenu1")->hide();
         QCoreApplication::processEvents();
         QCOMPARE(RowNames(), QStringList({"Berlin, Germany", "Kolkata"}));
 
         // The tray icon opens the same menu over no row: the last row goes.
-        QCOMPARE(form.TrayIcon->contextMenu(), form.PopupMenu1);
-        form.PopupMenu1->popup(QPoint(0, 0));
-        QCOMPARE(form.Locations->PopupRow(), -1);
-        form.PIRemoveLocation->trigger();
-        form.PopupMenu1->hide();
+        QCOMPARE(TrayOf(form)->contextMenu(), MenuOf(form, "PopupMenu1"));
+        MenuOf(form, "PopupMenu1")->popup(QPoint(0, 0));
+        QCOMPARE(LocationsOf(form)->PopupRow(), -1);
+        ActionOf(form, "PIRemoveLocation")->trigger();
+        MenuOf(form, "PopupMenu1")->hide();
         QCOMPARE(RowNames(), QStringList({"Berlin, Germany"}));
-        form.Locations->PIRemoveLocationClick();
-        QVERIFY(form.Locations->Entries().empty());
+        LocationsOf(form)->PIRemoveLocationClick();
+        QVERIFY(LocationsOf(form)->Entries().empty());
         // An empty list: hidden item, and nothing happens.
-        form.PopupMenu1->popup(QPoint(0, 0));
-        QVERIFY(!form.PIRemoveLocation->isVisible());
-        form.PopupMenu1->hide();
-        form.Locations->PIRemoveLocationClick();
+        MenuOf(form, "PopupMenu1")->popup(QPoint(0, 0));
+        QVERIFY(!ActionOf(form, "PIRemoveLocation")->isVisible());
+        MenuOf(form, "PopupMenu1")->hide();
+        LocationsOf(form)->PIRemoveLocationClick();
     }
 
     void listModeSwitchesBothWays() {
@@ -504,69 +505,70 @@ private slots:
         // the clock line has room for the date.
         form.resize(700, form.height());
         Settle();
-        QVERIFY(!form.MultiMode->isChecked());
-        QCOMPARE(form.AddLocationWizard1->text(), QStringLiteral("Change Location..."));
-        QVERIFY(!form.PanelLocations->isVisible());
-        QVERIFY(!form.MapHidden); // the map is all that is left to show
-        QVERIFY(form.PanelClient->isVisible());
+        QVERIFY(!ActionOf(form, "MultiMode")->isChecked());
+        QCOMPARE(ActionOf(form, "AddLocationWizard1")->text(),
+                 QStringLiteral("Change Location..."));
+        QVERIFY(!WidgetOf(form, "PanelLocations")->isVisible());
+        QVERIFY(!MapHidden(form)); // the map is all that is left to show
+        QVERIFY(WidgetOf(form, "PanelClient")->isVisible());
         for (const char* name :
              {"PIRemoveLocation", "MIHighlightCities", "PIShowMap", "ShowClock"}) {
             QVERIFY2(!FindAction(&form, name)->isEnabled(), name);
         }
-        QVERIFY(form.ShowClock->isChecked());
-        QVERIFY(form.PanelClock->isVisible());
-        QVERIFY(form.MIHighlightCities->isChecked());
-        QVERIFY(form.AddLocationsoverMap1->isChecked());
+        QVERIFY(ActionOf(form, "ShowClock")->isChecked());
+        QVERIFY(WidgetOf(form, "PanelClock")->isVisible());
+        QVERIFY(ActionOf(form, "MIHighlightCities")->isChecked());
+        QVERIFY(ActionOf(form, "AddLocationsoverMap1")->isChecked());
         // Restoring from the tray leaves the list's commands off.
         form.ApplicationEventsRestore();
-        QVERIFY(!form.PIRemoveLocation->isEnabled());
+        QVERIFY(!ActionOf(form, "PIRemoveLocation")->isEnabled());
 
         // The single location takes added places, even with a full list.
-        form.TimerTimer();
-        QCOMPARE(form.ClockLabel->text(), QStringLiteral("Melbourne: 21/12/2026   23:00:00"));
-        QCOMPARE(form.Locations->SingleLocation.UtcOffset, 660);
-        form.Locations->AddLocation(QStringLiteral("St. John's, Canada"), "America/St_Johns", 47.56,
-                                    -52.71);
-        QCOMPARE(form.Locations->Entries().size(), std::size_t{2});
-        form.TimerTimer();
-        QCOMPARE(form.ClockLabel->text(), QStringLiteral("St. John's: 21/12/2026   08:30:00"));
-        QCOMPARE(form.Locations->SingleLocation.UtcOffset, -210);
+        RunTick(form);
+        QCOMPARE(ClockLabelOf(form)->text(), QStringLiteral("Melbourne: 21/12/2026   23:00:00"));
+        QCOMPARE(LocationsOf(form)->SingleLocation.UtcOffset, 660);
+        LocationsOf(form)->AddLocation(QStringLiteral("St. John's, Canada"), "America/St_Johns",
+                                       47.56, -52.71);
+        QCOMPARE(LocationsOf(form)->Entries().size(), std::size_t{2});
+        RunTick(form);
+        QCOMPARE(ClockLabelOf(form)->text(), QStringLiteral("St. John's: 21/12/2026   08:30:00"));
+        QCOMPARE(LocationsOf(form)->SingleLocation.UtcOffset, -210);
         // A double click on the clock flies to the single location at zoom 0.3.
-        QTest::mouseDClick(form.ClockLabel, Qt::LeftButton);
-        QCOMPARE(form.PaintBox->View.TargetX, 362.f);
-        QCOMPARE(form.PaintBox->View.TargetY, 391.f);
-        QCOMPARE(form.PaintBox->View.TargetZoom, 0.3f);
+        QTest::mouseDClick(ClockLabelOf(form), Qt::LeftButton);
+        QCOMPARE(PaintBoxOf(form)->View.TargetX, 362.f);
+        QCOMPARE(PaintBoxOf(form)->View.TargetY, 391.f);
+        QCOMPARE(PaintBoxOf(form)->View.TargetZoom, 0.3f);
 
         QVERIFY(TriggerAction(&form, "MultiMode"));
         Settle();
-        QCOMPARE(form.AddLocationWizard1->text(), QStringLiteral("Add Location..."));
-        QVERIFY(form.PanelLocations->isVisible());
+        QCOMPARE(ActionOf(form, "AddLocationWizard1")->text(), QStringLiteral("Add Location..."));
+        QVERIFY(WidgetOf(form, "PanelLocations")->isVisible());
         for (const char* name :
              {"PIRemoveLocation", "MIHighlightCities", "PIShowMap", "ShowClock"}) {
             QVERIFY2(FindAction(&form, name)->isEnabled(), name);
         }
         QCOMPARE(RowNames(), QStringList({"Berlin, Germany", "Kolkata"}));
-        form.TimerTimer();
-        QCOMPARE(form.ClockLabel->text(), QStringLiteral("Kolkata: 21/12/2026   17:30:00"));
+        RunTick(form);
+        QCOMPARE(ClockLabelOf(form)->text(), QStringLiteral("Kolkata: 21/12/2026   17:30:00"));
     }
 
     // ------------------------------------------------------------ the map
 
     void doubleClickOnTheMapAddsTheNearestPlaceAndTicks() {
         TFormChronara& form = Open();
-        const QPoint stJohns = form.PaintBox->View.PlaceToView(47.56, -52.71);
+        const QPoint stJohns = PaintBoxOf(form)->View.PlaceToView(47.56, -52.71);
         // The paint after a pointer move finds the place under the pointer.
-        MoveOver(form.PaintBox, stJohns);
+        MoveOver(PaintBoxOf(form), stJohns);
         QCOMPARE(kiv::ZoneDB.NearestPlaceTitle(), std::string("St. John's, Canada"));
-        QTest::mouseDClick(form.PaintBox, Qt::LeftButton, {}, stJohns);
+        QTest::mouseDClick(PaintBoxOf(form), Qt::LeftButton, {}, stJohns);
         QCOMPARE(RowNames(), QStringList({"St. John's, Canada"}));
-        QCOMPARE(form.Locations->Entries()[0].ZoneName, QStringLiteral("America/St_Johns"));
-        QCOMPARE(form.Locations->Entries()[0].Latitude, 47.56);
+        QCOMPARE(LocationsOf(form)->Entries()[0].ZoneName, QStringLiteral("America/St_Johns"));
+        QCOMPARE(LocationsOf(form)->Entries()[0].Latitude, 47.56);
         // The tick ran at once.
         QCOMPARE(TimeText(0), QStringLiteral("(NST)  21/12/2026   08:30:00"));
         // The same place again only selects it.
-        QTest::mouseDClick(form.PaintBox, Qt::LeftButton, {}, stJohns);
-        QCOMPARE(form.Locations->Entries().size(), std::size_t{1});
+        QTest::mouseDClick(PaintBoxOf(form), Qt::LeftButton, {}, stJohns);
+        QCOMPARE(LocationsOf(form)->Entries().size(), std::size_t{1});
     }
 
     void mapMenuOffersEighteenPlacesByName() {
@@ -584,20 +586,20 @@ private slots:
             // Opened near the screen's foot, the menu and its places stay on
             // the screen, and the places do not lengthen it: behind "E&xit"
             // come a separator and the one item that opens them beside it.
-            form.PopupMenu2->popup(QPoint(10, screen.bottom() - 100));
-            QVERIFY(screen.contains(form.PopupMenu2->geometry()));
-            const QList<QAction*> all = form.PopupMenu2->actions();
-            QCOMPARE(all.size() - all.indexOf(form.Shutdown2), 3);
+            MenuOf(form, "PopupMenu2")->popup(QPoint(10, screen.bottom() - 100));
+            QVERIFY(screen.contains(MenuOf(form, "PopupMenu2")->geometry()));
+            const QList<QAction*> all = MenuOf(form, "PopupMenu2")->actions();
+            QCOMPARE(all.size() - all.indexOf(ActionOf(form, "Shutdown2")), 3);
             QMenu* places = PlaceMenu();
             QVERIFY(places != nullptr);
-            form.PopupMenu2->setActiveAction(places->menuAction());
-            QTest::keyClick(form.PopupMenu2, Qt::Key_Right);
+            MenuOf(form, "PopupMenu2")->setActiveAction(places->menuAction());
+            QTest::keyClick(MenuOf(form, "PopupMenu2"), Qt::Key_Right);
             QTRY_VERIFY(places->isVisible());
             QVERIFY(screen.contains(places->geometry()));
-            QVERIFY(places->geometry().left() >= form.PopupMenu2->geometry().right() ||
-                    places->geometry().right() <= form.PopupMenu2->geometry().left());
+            QVERIFY(places->geometry().left() >= MenuOf(form, "PopupMenu2")->geometry().right() ||
+                    places->geometry().right() <= MenuOf(form, "PopupMenu2")->geometry().left());
             const QList<QAction*> items = PlaceItems();
-            form.PopupMenu2->hide();
+            MenuOf(form, "PopupMenu2")->hide();
             QCOMPARE(items.size(), 18);
             QStringList captions;
             for (QAction* a : items) {
@@ -609,11 +611,11 @@ private slots:
         // Choosing one adds it.
         PlaceItems()[2]->trigger(); // "Q-04"
         QCOMPARE(RowNames(), QStringList({"Q-04, Germany"}));
-        QVERIFY(qAbs(form.Locations->Entries()[0].Latitude - 54.1) < 1e-9);
+        QVERIFY(qAbs(LocationsOf(form)->Entries()[0].Latitude - 54.1) < 1e-9);
         // Elsewhere the nearest ones change.
         kiv::ZoneDB.FindNearestPlace(-37.8, 145, 20);
-        form.PopupMenu2->popup(QPoint(10, 10));
-        form.PopupMenu2->hide();
+        MenuOf(form, "PopupMenu2")->popup(QPoint(10, 10));
+        MenuOf(form, "PopupMenu2")->hide();
         // The farthest go: St. John's and the four northernmost.
         QStringList captions;
         for (QAction* a : PlaceItems()) {
@@ -630,46 +632,47 @@ private slots:
 
     void clockLineShowsTheLastRow() {
         TFormChronara& form = Open();
-        form.TimerTimer();
-        QCOMPARE(form.ClockLabel->text(), Hint);
+        RunTick(form);
+        QCOMPARE(ClockLabelOf(form)->text(), Hint);
         ShowClockLine();
-        form.TimerTimer();
-        QCOMPARE(form.ClockLabel->text(), Hint); // an empty list
+        RunTick(form);
+        QCOMPARE(ClockLabelOf(form)->text(), Hint); // an empty list
         AddKolkata();
         AddBerlin();
-        form.TimerTimer();
-        QCOMPARE(form.ClockLabel->text(), QStringLiteral("Berlin: 21/12/2026   13:00:00"));
-        form.Settings.CShowCty = true;
-        form.Settings.CShowZA = true;
-        form.TimerTimer();
-        QCOMPARE(form.ClockLabel->text(),
+        RunTick(form);
+        QCOMPARE(ClockLabelOf(form)->text(), QStringLiteral("Berlin: 21/12/2026   13:00:00"));
+        DisplayOf(form).CShowCty = true;
+        DisplayOf(form).CShowZA = true;
+        RunTick(form);
+        QCOMPARE(ClockLabelOf(form)->text(),
                  QStringLiteral("Berlin, Germany: (CET)  21/12/2026   13:00:00"));
-        form.Locations->DeleteLocation(1);
-        form.Settings.CShowCty = false;
-        form.TimerTimer();
-        QCOMPARE(form.ClockLabel->text(), QStringLiteral("Kolkata: (IST)  21/12/2026   17:30:00"));
+        LocationsOf(form)->DeleteLocation(1);
+        DisplayOf(form).CShowCty = false;
+        RunTick(form);
+        QCOMPARE(ClockLabelOf(form)->text(),
+                 QStringLiteral("Kolkata: (IST)  21/12/2026   17:30:00"));
         // Hidden map: no clock for the list.
         QVERIFY(TriggerAction(&form, "PIShowMap"));
-        form.TimerTimer();
-        QCOMPARE(form.ClockLabel->text(), Hint);
+        RunTick(form);
+        QCOMPARE(ClockLabelOf(form)->text(), Hint);
     }
 
     void narrowWindowDropsTheDateFirst() {
         TFormChronara& form = Open();
-        form.Settings.ShowSA = true;
-        form.Settings.SMUpdate = 0; // no shadow computation in between
+        DisplayOf(form).ShowSA = true;
+        DisplayOf(form).SMUpdate = 0; // no shadow computation in between
         AddBerlin();
-        form.TimerTimer();
+        RunTick(form);
         const QString wide = TimeText(0);
         QVERIFY2(wide.contains(QStringLiteral("(CET)  21/12/2026   13:00:00")), qPrintable(wide));
         const QString angle = wide.section(QStringLiteral("  "), 0, 0);
         // Narrow the row until the text shortens: the date goes first, then the
         // abbreviation, then the sun angle; the time stays.
         QStringList seen = {wide};
-        app::TLocationRow* row = form.Locations->Entries()[0].RowShape;
+        app::TLocationRow* row = LocationsOf(form)->Entries()[0].RowShape;
         for (int w = row->width(); w >= 40; w -= 2) {
             row->resize(w, 16);
-            form.TimerTimer();
+            RunTick(form);
             if (TimeText(0) != seen.last()) {
                 seen << TimeText(0);
             }
@@ -680,14 +683,14 @@ private slots:
 
     void sunAngleNightAndBusy() {
         TFormChronara& form = Open();
-        form.Settings.ShowSA = true;
+        DisplayOf(form).ShowSA = true;
         ShowClockLine();
-        form.Settings.CShowSA = true;
+        DisplayOf(form).CShowSA = true;
         AddMelbourne(); // 23:00 local
         AddBerlin();    // noon at the December solstice: about 76 degrees
-        form.Settings.ShadowRefreshCounter = 700;
-        form.TimerTimer(); // the rows first, then the refresh starts
-        QVERIFY(form.ShadowMap->Busy());
+        DisplayOf(form).ShadowRefreshCounter = 700;
+        RunTick(form); // the rows first, then the refresh starts
+        QVERIFY(ShadowMapOf(form)->Busy());
         QCOMPARE(TimeText(0), QStringLiteral("Night  (AEDT)  21/12/2026   23:00:00"));
         QVERIFY2(TimeText(1).startsWith(QStringLiteral("7")) &&
                      TimeText(1).contains(Degree + QStringLiteral("  (CET)")),
@@ -695,12 +698,12 @@ private slots:
         const double angle = TimeText(1).left(4).toDouble();
         QVERIFY2(angle > 74 && angle < 79, qPrintable(TimeText(1)));
         Clock->AdvanceSeconds(1);
-        form.TimerTimer();
+        RunTick(form);
         QCOMPARE(TimeText(0), QStringLiteral("BUSY  (AEDT)  21/12/2026   23:00:01"));
         QCOMPARE(TimeText(1), QStringLiteral("BUSY  (CET)  21/12/2026   13:00:01"));
-        QCOMPARE(form.ClockLabel->text(), QStringLiteral("Berlin: BUSY  21/12/2026   13:00:01"));
-        QTRY_VERIFY(!form.ShadowMap->Busy());
-        form.TimerTimer();
+        QCOMPARE(ClockLabelOf(form)->text(), QStringLiteral("Berlin: BUSY  21/12/2026   13:00:01"));
+        QTRY_VERIFY(!ShadowMapOf(form)->Busy());
+        RunTick(form);
         QVERIFY(TimeText(1).startsWith(QStringLiteral("7")));
     }
 
@@ -710,47 +713,47 @@ private slots:
         Clock->SetOffsets(60, 120);
         Clock->SetDstActive(true);
         TFormChronara& form = Open();
-        form.Settings.ShowSA = true;
+        DisplayOf(form).ShowSA = true;
         AddBerlin();
-        form.TimerTimer();
+        RunTick(form);
         const QString summer = TimeText(0);
         Clock->SetDstActive(false);
-        form.TimerTimer();
+        RunTick(form);
         QCOMPARE(TimeText(0).left(4), summer.left(4));
     }
 
     void trayTooltipAtSecondZero() {
         Clock->SetUtc(kiv::EncodeDateTime(2026, 12, 21, 11, 59, 58, 0));
         TFormChronara& form = Open();
-        const QString initial = form.TrayIcon->toolTip();
+        const QString initial = TrayOf(form)->toolTip();
         AddBerlin();
         AddKolkata();
-        form.TimerTimer();
-        QCOMPARE(form.TrayIcon->toolTip(), initial);
+        RunTick(form);
+        QCOMPARE(TrayOf(form)->toolTip(), initial);
         Clock->AdvanceSeconds(2);
-        form.TimerTimer();
+        RunTick(form);
         // Both rows reached second 0: the last one stays.
-        QCOMPARE(form.TrayIcon->toolTip(), QStringLiteral("Kolkata: (IST)  21/12/2026   17:30:00"));
+        QCOMPARE(TrayOf(form)->toolTip(), QStringLiteral("Kolkata: (IST)  21/12/2026   17:30:00"));
         Clock->AdvanceSeconds(1);
-        form.TimerTimer();
-        QCOMPARE(form.TrayIcon->toolTip(), QStringLiteral("Kolkata: (IST)  21/12/2026   17:30:00"));
+        RunTick(form);
+        QCOMPARE(TrayOf(form)->toolTip(), QStringLiteral("Kolkata: (IST)  21/12/2026   17:30:00"));
         // At most 63 characters.
-        form.Locations->AddLocation(
+        LocationsOf(form)->AddLocation(
             QStringLiteral("A place whose name goes on and on, Somewhere Far"), "Asia/Kolkata", 10,
             10);
         Clock->AdvanceSeconds(59);
-        form.TimerTimer();
+        RunTick(form);
         QVERIFY2(TimeText(2).endsWith(QStringLiteral("17:31:00")), qPrintable(TimeText(2)));
         const QString full =
             QStringLiteral("A place whose name goes on and on, Somewhere Far: ") + TimeText(2);
         QVERIFY(full.size() > 63);
-        QCOMPARE(form.TrayIcon->toolTip(), full.left(63));
+        QCOMPARE(TrayOf(form)->toolTip(), full.left(63));
         // The single location's clock line, when the list is off.
         QVERIFY(TriggerAction(&form, "MultiMode"));
         Settle();
         Clock->AdvanceSeconds(60);
-        form.TimerTimer();
-        QCOMPARE(form.TrayIcon->toolTip(), QStringLiteral("Melbourne: 21/12/2026   23:02:00"));
+        RunTick(form);
+        QCOMPARE(TrayOf(form)->toolTip(), QStringLiteral("Melbourne: 21/12/2026   23:02:00"));
     }
 
     void unknownZoneRowIsMarkedAndReportedOnce() {
@@ -759,12 +762,14 @@ private slots:
         extras.Rules = "LONE\tSun\t7\t1\t10\t1\tD\n";
         TFormChronara& form = Open(extras);
         AddBerlin();
-        form.Locations->AddLocation(QStringLiteral("Atlantis, Ocean"), "Atlantis/Capital", 10, -30);
-        form.Locations->AddLocation(QStringLiteral("Lonely"), "Test/Lonely", 5, 5);
+        LocationsOf(form)->AddLocation(QStringLiteral("Atlantis, Ocean"), "Atlantis/Capital", 10,
+                                       -30);
+        LocationsOf(form)->AddLocation(QStringLiteral("Lonely"), "Test/Lonely", 5, 5);
         ShowClockLine();
-        form.Locations->AddLocation(QStringLiteral("Atlantis, Ocean"), "Atlantis/Capital", 10, -30);
+        LocationsOf(form)->AddLocation(QStringLiteral("Atlantis, Ocean"), "Atlantis/Capital", 10,
+                                       -30);
         for (int i = 0; i < 3; ++i) {
-            form.TimerTimer();
+            RunTick(form);
             Clock->AdvanceSeconds(1);
         }
         QCoreApplication::processEvents();
@@ -773,24 +778,24 @@ private slots:
         QCOMPARE(TimeText(0), QStringLiteral("(CET)  21/12/2026   13:00:02"));
         QCOMPARE(TimeText(1), QStringLiteral("unknown zone"));
         QCOMPARE(TimeText(2), QStringLiteral("zone rules missing"));
-        QCOMPARE(form.Locations->Entries()[1].TimeLabel->toolTip(),
+        QCOMPARE(LocationsOf(form)->Entries()[1].TimeLabel->toolTip(),
                  QStringLiteral("Could not locate Zone for \"Atlantis/Capital\""));
         // The last row has no time: the clock line says why.
-        QCOMPARE(form.ClockLabel->text(), QStringLiteral("Lonely: zone rules missing"));
-        form.Locations->DeleteLocation(2);
-        form.TimerTimer();
-        QCOMPARE(form.ClockLabel->text(), QStringLiteral("Atlantis: unknown zone"));
+        QCOMPARE(ClockLabelOf(form)->text(), QStringLiteral("Lonely: zone rules missing"));
+        LocationsOf(form)->DeleteLocation(2);
+        RunTick(form);
+        QCOMPARE(ClockLabelOf(form)->text(), QStringLiteral("Atlantis: unknown zone"));
         QCoreApplication::processEvents();
         QCOMPARE(Messages->Texts.size(), 2);
 
         // The single location alike.
         QVERIFY(TriggerAction(&form, "MultiMode"));
         Settle();
-        form.Locations->AddLocation(QStringLiteral("Lost City"), "Lost/City", 1, 1);
-        form.TimerTimer();
-        form.TimerTimer();
+        LocationsOf(form)->AddLocation(QStringLiteral("Lost City"), "Lost/City", 1, 1);
+        RunTick(form);
+        RunTick(form);
         QCoreApplication::processEvents();
-        QCOMPARE(form.ClockLabel->text(), QStringLiteral("Lost City: unknown zone"));
+        QCOMPARE(ClockLabelOf(form)->text(), QStringLiteral("Lost City: unknown zone"));
         QCOMPARE(Messages->Texts.size(), 3);
         QCOMPARE(Messages->Texts.last(), QStringLiteral("Could not locate Zone for \"Lost/City\""));
     }
@@ -801,26 +806,26 @@ private slots:
         Clock->SetUtc(kiv::EncodeDateTime(2026, 3, 28, 22, 59, 59, 0));
         TFormChronara& form = Open();
         AddBerlin();
-        form.TimerTimer();
+        RunTick(form);
         QCOMPARE(TimeText(0), QStringLiteral("(CET)  28/03/2026   23:59:59"));
-        QCOMPARE(form.Locations->Entries()[0].UtcOffset, 60);
+        QCOMPARE(LocationsOf(form)->Entries()[0].UtcOffset, 60);
         Clock->AdvanceSeconds(1);
-        form.TimerTimer();
+        RunTick(form);
         QCOMPARE(TimeText(0), QStringLiteral("(CET)  29/03/2026   00:00:00"));
         Clock->AdvanceSeconds(1);
-        form.TimerTimer();
+        RunTick(form);
         QCOMPARE(TimeText(0), QStringLiteral("(CEST)  29/03/2026   01:00:01"));
-        QCOMPARE(form.Locations->Entries()[0].UtcOffset, 120);
+        QCOMPARE(LocationsOf(form)->Entries()[0].UtcOffset, 120);
     }
 
     void unchangedRowsAreNotRepainted() {
         TFormChronara& form = Open();
         AddBerlin();
         AddKolkata();
-        form.TimerTimer();
+        RunTick(form);
         QCoreApplication::processEvents();
         TPaintCounter paints;
-        for (const TLocationEntry& e : form.Locations->Entries()) {
+        for (const TLocationEntry& e : LocationsOf(form)->Entries()) {
             for (QWidget* w :
                  {static_cast<QWidget*>(e.RowShape), static_cast<QWidget*>(e.NameLabel),
                   static_cast<QWidget*>(e.TimeLabel)}) {
@@ -828,11 +833,11 @@ private slots:
             }
         }
         // A second tick in the same second changes no text: nothing repaints.
-        form.TimerTimer();
+        RunTick(form);
         QCoreApplication::processEvents();
         QCOMPARE(paints.Count, 0);
         Clock->AdvanceSeconds(1);
-        form.TimerTimer();
+        RunTick(form);
         QCoreApplication::processEvents();
         QVERIFY(paints.Count > 0);
     }

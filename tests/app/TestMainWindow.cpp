@@ -65,18 +65,18 @@ private:
 
     // Moves the pointer over the paint box without buttons.
     void Hover(int x, int y) {
-        Form->PaintBox->PointerPos = QPoint(x, y);
-        Form->PaintBox->PointerInside = true;
-        Form->PaintBox->PanelPaintBoxMouseMove(Qt::NoButton, x, y);
+        PaintBoxOf(*Form)->PointerPos = QPoint(x, y);
+        PaintBoxOf(*Form)->PointerInside = true;
+        PaintBoxOf(*Form)->PanelPaintBoxMouseMove(Qt::NoButton, x, y);
     }
 
     // The view point of a latitude and longitude.
-    QPoint ViewOf(double lat, double lon) { return Form->PaintBox->View.PlaceToView(lat, lon); }
+    QPoint ViewOf(double lat, double lon) { return PaintBoxOf(*Form)->View.PlaceToView(lat, lon); }
 
     QImage PaintNow() {
-        QImage image(Form->PaintBox->size(), QImage::Format_RGB32);
+        QImage image(PaintBoxOf(*Form)->size(), QImage::Format_RGB32);
         QPainter painter(&image);
-        Form->PaintBox->PaintBoxPaint(painter);
+        PaintBoxOf(*Form)->PaintBoxPaint(painter);
         return image;
     }
 
@@ -105,12 +105,12 @@ private slots:
         QCOMPARE(timer->interval(), 1000);
         QTRY_COMPARE(ticks, 1);
         QVERIFY(!timer->isActive());
-        QVERIFY(!form.DayImage.Empty());
+        QVERIFY(!MapOf(form)->DayImage().Empty());
 
         showClouds->trigger();
         QVERIFY(!showClouds->isChecked());
         QVERIFY(!timer->isActive());
-        QVERIFY(!form.DayImage.Empty());
+        QVERIFY(!MapOf(form)->DayImage().Empty());
         QVERIFY(Messages->Texts.isEmpty());
     }
 
@@ -118,23 +118,23 @@ private slots:
         Open();
         TFormChronara& form = *Form;
         QCOMPARE(form.windowTitle(), QStringLiteral("Chronara"));
-        QVERIFY2(form.CreationError.isEmpty(), qPrintable(form.CreationError));
+        QVERIFY2(form.CreationError().isEmpty(), qPrintable(form.CreationError()));
         QVERIFY(Messages->Texts.isEmpty());
         QCOMPARE(kiv::ZoneDB.Zones.size(), std::size_t{4});
-        QCOMPARE(form.Settings.ShadowRefreshCounter, 599);
-        QCOMPARE(form.Settings.SMUpdate, 600);
-        QVERIFY(form.Settings.ShowDate && form.Settings.ShowZA && !form.Settings.ShowSA);
-        QVERIFY(form.Settings.CShowDate && !form.Settings.CShowZA && !form.Settings.CShowSA &&
-                !form.Settings.CShowCty);
-        QCOMPARE(form.Locations->SingleLocation.Name, QStringLiteral("Melbourne, Australia"));
-        QCOMPARE(form.StatusPanelText(0), QStringLiteral("Use left Button to pan!"));
+        QCOMPARE(DisplayOf(form).ShadowRefreshCounter, 599);
+        QCOMPARE(DisplayOf(form).SMUpdate, 600);
+        QVERIFY(DisplayOf(form).ShowDate && DisplayOf(form).ShowZA && !DisplayOf(form).ShowSA);
+        QVERIFY(DisplayOf(form).CShowDate && !DisplayOf(form).CShowZA && !DisplayOf(form).CShowSA &&
+                !DisplayOf(form).CShowCty);
+        QCOMPARE(LocationsOf(form)->SingleLocation.Name, QStringLiteral("Melbourne, Australia"));
+        QCOMPARE(StatusText(form, 0), QStringLiteral("Use left Button to pan!"));
         QCOMPARE(
-            form.LabelTop->text(),
+            Part<QLabel>(form, "LabelTop")->text(),
             QStringLiteral("To add or remove locations, right click here and follow the menu."));
-        QCOMPARE(form.ClockLabel->text(),
+        QCOMPARE(ClockLabelOf(form)->text(),
                  QStringLiteral("Double Click on Map or select from PopUp Menu"));
-        QVERIFY(!form.PanelClock->isVisible());
-        QCOMPARE(form.StatusBar->toolTip(),
+        QVERIFY(!WidgetOf(form, "PanelClock")->isVisible());
+        QCOMPARE(Part<QStatusBar>(form, "StatusBar")->toolTip(),
                  QStringLiteral("SR = Sunrise; SS = Sunset; DL = Daylength; SA = Sun Angle"));
 
         auto layout = [](QMenu* menu) {
@@ -144,10 +144,10 @@ private slots:
             }
             return items.join(QLatin1Char(' '));
         };
-        QCOMPARE(layout(form.PopupMenu1),
+        QCOMPARE(layout(MenuOf(form, "PopupMenu1")),
                  QStringLiteral("MIAddLocation PIRemoveLocation PIClearList - PIOptions PIAbout - "
                                 "MIHighlightCities PIShowMap - PIStayOnTop - PIExit"));
-        QCOMPARE(layout(form.PopupMenu2),
+        QCOMPARE(layout(MenuOf(form, "PopupMenu2")),
                  QStringLiteral("AddLocationWizard1 - MIZoomIn MIZoomOut N4 - "
                                 "PISetDesktopIconTextColor MIOptions MIAbout - MultiMode "
                                 "AddLocationsoverMap1 ShowMap1 ShowSM1 ShowClock ShowClouds - "
@@ -158,15 +158,16 @@ private slots:
         for (const char* unchecked : {"MIHighlightCities", "ShowClock", "Wallpaper"}) {
             QVERIFY2(!FindAction(&form, unchecked)->isChecked(), unchecked);
         }
-        QVERIFY(!form.ShowClouds->isVisible());
-        QCOMPARE(form.PIExit->text(), QStringLiteral("E&xit"));
-        QCOMPARE(form.N4->text(), QStringLiteral("Fit to Screen"));
-        QCOMPARE(form.TBZoomIn->toolTip(), QStringLiteral("Zoom Into Location"));
-        QCOMPARE(form.TBZoomOut->toolTip(), QStringLiteral("Zoom out from location"));
-        QCOMPARE(form.TBAddLocation->toolTip(), QStringLiteral("Add New Location"));
-        QCOMPARE(form.TrayIcon->contextMenu(), form.PopupMenu1);
+        QVERIFY(!ActionOf(form, "ShowClouds")->isVisible());
+        QCOMPARE(ActionOf(form, "PIExit")->text(), QStringLiteral("E&xit"));
+        QCOMPARE(ActionOf(form, "N4")->text(), QStringLiteral("Fit to Screen"));
+        QCOMPARE(ActionOf(form, "TBZoomIn")->toolTip(), QStringLiteral("Zoom Into Location"));
+        QCOMPARE(ActionOf(form, "TBZoomOut")->toolTip(), QStringLiteral("Zoom out from location"));
+        QCOMPARE(ActionOf(form, "TBAddLocation")->toolTip(), QStringLiteral("Add New Location"));
+        QCOMPARE(TrayOf(form)->contextMenu(), MenuOf(form, "PopupMenu1"));
         for (int i = 0; i < 8; ++i) {
-            QVERIFY(form.StatusBar->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(i)));
+            QVERIFY(Part<QStatusBar>(form, "StatusBar")
+                        ->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(i)));
         }
     }
 
@@ -178,13 +179,13 @@ private slots:
         QCOMPARE(messages.Texts.size(), 1);
         QVERIFY2(messages.Texts[0].contains(QStringLiteral("earth_tz.png")),
                  qPrintable(messages.Texts[0]));
-        QCOMPARE(form.CreationError, messages.Texts[0]);
+        QCOMPARE(form.CreationError(), messages.Texts[0]);
         // No later tick, paint, pointer move or command fails.
         for (int i = 0; i < 3; ++i) {
-            form.TimerTimer();
+            RunTick(form);
         }
         Hover(100, 100);
-        form.PaintBox->PanelPaintBoxMouseMove(Qt::LeftButton, 120, 110);
+        PaintBoxOf(form)->PanelPaintBoxMouseMove(Qt::LeftButton, 120, 110);
         PaintNow();
         QVERIFY(TriggerAction(&form, "MIZoomIn"));
         QVERIFY(TriggerAction(&form, "N4"));
@@ -196,26 +197,26 @@ private slots:
     void zoomLimitsOfASmallPaintBox() {
         Open();
         TFormChronara& form = *Form;
-        QCOMPARE(form.PaintBox->size(), QSize(544, 342));
-        QVERIFY(qAbs(form.PaintBox->View.Zoom.Value - 512.f / 342.f) < 1e-4);
+        QCOMPARE(PaintBoxOf(form)->size(), QSize(544, 342));
+        QVERIFY(qAbs(PaintBoxOf(form)->View.Zoom.Value - 512.f / 342.f) < 1e-4);
         QVERIFY(TriggerAction(&form, "MIZoomIn"));
-        QVERIFY(qAbs(form.PaintBox->View.Zoom.Value - (512.f / 342.f - 0.25f)) < 1e-4);
+        QVERIFY(qAbs(PaintBoxOf(form)->View.Zoom.Value - (512.f / 342.f - 0.25f)) < 1e-4);
         for (int i = 0; i < 10; ++i) {
-            form.PaintBox->MIZoomInClick();
+            PaintBoxOf(form)->MIZoomInClick();
         }
-        QCOMPARE(form.PaintBox->View.Zoom.Value, 0.15f);
-        form.PaintBox->FormMouseWheelDown();
-        QVERIFY(qAbs(form.PaintBox->View.Zoom.Value - 0.25f) < 1e-5);
+        QCOMPARE(PaintBoxOf(form)->View.Zoom.Value, 0.15f);
+        PaintBoxOf(form)->FormMouseWheelDown();
+        QVERIFY(qAbs(PaintBoxOf(form)->View.Zoom.Value - 0.25f) < 1e-5);
     }
 
     void gridAndLabelsOnlyBelowPointSeven() {
         Open();
         TFormChronara& form = *Form;
         QVERIFY(TriggerAction(&form, "MIHighlightCities"));
-        form.Locations->AddLocation(QStringLiteral("St. John's, Canada"),
-                                    QStringLiteral("America/St_Johns"), 47.56, -52.71);
-        form.PaintBox->TimerZoomTo->stop();
-        form.PaintBox->SetFollowSelection(false);
+        LocationsOf(form)->AddLocation(QStringLiteral("St. John's, Canada"),
+                                       QStringLiteral("America/St_Johns"), 47.56, -52.71);
+        PaintBoxOf(form)->TimerZoomTo->stop();
+        PaintBoxOf(form)->SetFollowSelection(false);
         // Pixels of the label's blue background beside a listed place.
         auto labelPixels = [&](const QImage& image) {
             const QPoint p = ViewOf(47.56, -52.71);
@@ -227,9 +228,9 @@ private slots:
             }
             return n;
         };
-        form.PaintBox->View.SetView(0, 0, 1.0f);
-        form.PaintBox->LayoutView(false);
-        QVERIFY(form.PaintBox->View.Zoom.Value >= 0.7f);
+        PaintBoxOf(form)->View.SetView(0, 0, 1.0f);
+        PaintBoxOf(form)->LayoutView(false);
+        QVERIFY(PaintBoxOf(form)->View.Zoom.Value >= 0.7f);
         const QPoint equator = ViewOf(0, 0);
         const int col = 5;
         QImage far = PaintNow();
@@ -238,8 +239,8 @@ private slots:
         // The listed place's green square shows at every zoom.
         QCOMPARE(QColor(far.pixel(ViewOf(47.56, -52.71))), QColor(0, 255, 0));
 
-        form.PaintBox->View.SetView(100, 50, 0.65f);
-        form.PaintBox->LayoutView(false);
+        PaintBoxOf(form)->View.SetView(100, 50, 0.65f);
+        PaintBoxOf(form)->LayoutView(false);
         QImage near = PaintNow();
         // The equator (a 90-degree line) adds 128 red, a 10-degree line 50 grey.
         QCOMPARE(QColor(near.pixel(col, ViewOf(0, 0).y())), QColor(60 + 128, 60, 60));
@@ -261,31 +262,31 @@ private slots:
         // India in the zone image: 5.5 hours, 17:30 at 12:00 UTC.
         const QPoint india = ViewOf(22, 80);
         Hover(india.x(), india.y());
-        QCOMPARE(form.StatusPanelText(6), QStringLiteral("UTC +5.5"));
-        QCOMPARE(form.StatusPanelText(1), QStringLiteral("17:30"));
-        QVERIFY(form.StatusPanelText(7).startsWith(QStringLiteral("Lat: 2")));
-        QVERIFY(form.StatusPanelText(2).startsWith(QStringLiteral("SR ")));
+        QCOMPARE(StatusText(form, 6), QStringLiteral("UTC +5.5"));
+        QCOMPARE(StatusText(form, 1), QStringLiteral("17:30"));
+        QVERIFY(StatusText(form, 7).startsWith(QStringLiteral("Lat: 2")));
+        QVERIFY(StatusText(form, 2).startsWith(QStringLiteral("SR ")));
         // Sunset has passed in India at 17:30.
-        QCOMPARE(form.StatusPanelText(5), QStringLiteral("Night"));
+        QCOMPARE(StatusText(form, 5), QStringLiteral("Night"));
         // The Pacific square's colour is not in the table: panels 1 and 6 stay.
         const QPoint unknown = ViewOf(0, -150);
         Hover(unknown.x(), unknown.y());
-        QCOMPARE(form.StatusPanelText(6), QStringLiteral("UTC +5.5"));
-        QCOMPARE(form.StatusPanelText(1), QStringLiteral("17:30"));
+        QCOMPARE(StatusText(form, 6), QStringLiteral("UTC +5.5"));
+        QCOMPARE(StatusText(form, 1), QStringLiteral("17:30"));
 
         // West of Greenwich: a whole negative offset.
         const QPoint brazil = ViewOf(-10, -45);
         Hover(brazil.x(), brazil.y());
-        QCOMPARE(form.StatusPanelText(6), QStringLiteral("UTC -3"));
-        QCOMPARE(form.StatusPanelText(1), QStringLiteral("09:00"));
+        QCOMPARE(StatusText(form, 6), QStringLiteral("UTC -3"));
+        QCOMPARE(StatusText(form, 1), QStringLiteral("09:00"));
 
         // Polar night in the far north at the December solstice.
         const QPoint arctic = ViewOf(80, 20);
         Hover(arctic.x(), arctic.y());
-        QCOMPARE(form.StatusPanelText(2), QStringLiteral("SR --:--"));
-        QCOMPARE(form.StatusPanelText(3), QStringLiteral("SS --:--"));
-        QCOMPARE(form.StatusPanelText(4), QStringLiteral("DL > 24h"));
-        QCOMPARE(form.StatusPanelText(5), QStringLiteral("Night"));
+        QCOMPARE(StatusText(form, 2), QStringLiteral("SR --:--"));
+        QCOMPARE(StatusText(form, 3), QStringLiteral("SS --:--"));
+        QCOMPARE(StatusText(form, 4), QStringLiteral("DL > 24h"));
+        QCOMPARE(StatusText(form, 5), QStringLiteral("Night"));
 
         // On the Greenwich meridian at noon the sun stands 23.4 degrees from
         // the zenith at the December solstice.
@@ -293,9 +294,9 @@ private slots:
         Hover(noon.x(), noon.y());
         // (A view pixel spans half a degree here.)
         QVERIFY2(QRegularExpression(QStringLiteral("^SA 2[34]\\.\\d\u00B0$"))
-                     .match(form.StatusPanelText(5))
+                     .match(StatusText(form, 5))
                      .hasMatch(),
-                 qPrintable(form.StatusPanelText(5)));
+                 qPrintable(StatusText(form, 5)));
     }
 
     void sunTimesReadInTheMachinesWallClock() {
@@ -308,10 +309,10 @@ private slots:
         // On the equator 5 degrees west, the sun rises at about 06:18 UTC.
         const QPoint equator = ViewOf(0, -5);
         Hover(equator.x(), equator.y());
-        const QString standard = form.StatusPanelText(2);
+        const QString standard = StatusText(form, 2);
         Clock->SetDstActive(true);
         Hover(equator.x(), equator.y());
-        const QString summer = form.StatusPanelText(2);
+        const QString summer = StatusText(form, 2);
         QVERIFY2(standard.startsWith(QStringLiteral("SR 06")), qPrintable(standard));
         QVERIFY2(summer.startsWith(QStringLiteral("SR 07")), qPrintable(summer));
     }
@@ -326,66 +327,66 @@ private slots:
     void panningAndItsBounds() {
         Open();
         TFormChronara& form = *Form;
-        form.PaintBox->View.SetView(200, 100, 0.5f);
-        form.PaintBox->LayoutView(false);
-        form.PaintBox->PanelPaintBoxMouseDown(Qt::LeftButton, 100, 100);
-        form.PaintBox->PanelPaintBoxMouseMove(Qt::LeftButton, 110, 100);
-        QCOMPARE(form.PaintBox->View.OffsetX.Value, 195.f);
-        form.PaintBox->PanelPaintBoxMouseMove(Qt::LeftButton, 110, 80);
-        QCOMPARE(form.PaintBox->View.OffsetY.Value, 110.f);
-        form.PaintBox->View.SetView(0, 0, 0.5f);
-        form.PaintBox->LayoutView(false);
-        form.PaintBox->PanelPaintBoxMouseMove(Qt::NoButton, 100, 100);
-        form.PaintBox->PanelPaintBoxMouseMove(Qt::LeftButton, 110, 110);
-        QCOMPARE(form.PaintBox->View.OffsetX.Value, 0.f);
-        QCOMPARE(form.PaintBox->View.OffsetY.Value, 0.f);
+        PaintBoxOf(form)->View.SetView(200, 100, 0.5f);
+        PaintBoxOf(form)->LayoutView(false);
+        PaintBoxOf(form)->PanelPaintBoxMouseDown(Qt::LeftButton, 100, 100);
+        PaintBoxOf(form)->PanelPaintBoxMouseMove(Qt::LeftButton, 110, 100);
+        QCOMPARE(PaintBoxOf(form)->View.OffsetX.Value, 195.f);
+        PaintBoxOf(form)->PanelPaintBoxMouseMove(Qt::LeftButton, 110, 80);
+        QCOMPARE(PaintBoxOf(form)->View.OffsetY.Value, 110.f);
+        PaintBoxOf(form)->View.SetView(0, 0, 0.5f);
+        PaintBoxOf(form)->LayoutView(false);
+        PaintBoxOf(form)->PanelPaintBoxMouseMove(Qt::NoButton, 100, 100);
+        PaintBoxOf(form)->PanelPaintBoxMouseMove(Qt::LeftButton, 110, 110);
+        QCOMPARE(PaintBoxOf(form)->View.OffsetX.Value, 0.f);
+        QCOMPARE(PaintBoxOf(form)->View.OffsetY.Value, 0.f);
         // Far beyond the right edge: held at mapW - visible width.
-        form.PaintBox->PanelPaintBoxMouseMove(Qt::LeftButton, -5000, 110);
-        QCOMPARE(form.PaintBox->View.OffsetX.Value, 1024.f - 544 * 0.5f);
+        PaintBoxOf(form)->PanelPaintBoxMouseMove(Qt::LeftButton, -5000, 110);
+        QCOMPARE(PaintBoxOf(form)->View.OffsetX.Value, 1024.f - 544 * 0.5f);
     }
 
     void middleButtonDragZooms() {
         Open();
         TFormChronara& form = *Form;
-        form.PaintBox->View.SetView(100, 100, 0.3f);
-        form.PaintBox->LayoutView(false);
-        form.PaintBox->PanelPaintBoxMouseMove(Qt::NoButton, 200, 50);
-        form.PaintBox->PanelPaintBoxMouseMove(Qt::MiddleButton, 200, 150);
-        QVERIFY(qAbs(form.PaintBox->View.Zoom.Value - 1.3f) < 1e-5);
-        form.PaintBox->PanelPaintBoxMouseMove(Qt::MiddleButton, 200, 450);
-        QVERIFY(qAbs(form.PaintBox->View.Zoom.Value - 512.f / 342.f) < 1e-5);
+        PaintBoxOf(form)->View.SetView(100, 100, 0.3f);
+        PaintBoxOf(form)->LayoutView(false);
+        PaintBoxOf(form)->PanelPaintBoxMouseMove(Qt::NoButton, 200, 50);
+        PaintBoxOf(form)->PanelPaintBoxMouseMove(Qt::MiddleButton, 200, 150);
+        QVERIFY(qAbs(PaintBoxOf(form)->View.Zoom.Value - 1.3f) < 1e-5);
+        PaintBoxOf(form)->PanelPaintBoxMouseMove(Qt::MiddleButton, 200, 450);
+        QVERIFY(qAbs(PaintBoxOf(form)->View.Zoom.Value - 512.f / 342.f) < 1e-5);
     }
 
     void flightEndsCentredOnItsTarget() {
         Open();
         TFormChronara& form = *Form;
-        form.PaintBox->ZoomTo(512, 256, 0.5f);
-        QVERIFY(form.PaintBox->TimerZoomTo->isActive());
+        PaintBoxOf(form)->ZoomTo(512, 256, 0.5f);
+        QVERIFY(PaintBoxOf(form)->TimerZoomTo->isActive());
         // Pointer moves are ignored while flying.
-        const QString before = form.StatusPanelText(7);
+        const QString before = StatusText(form, 7);
         Hover(10, 10);
-        QCOMPARE(form.StatusPanelText(7), before);
-        QTRY_VERIFY_WITH_TIMEOUT(!form.PaintBox->TimerZoomTo->isActive(), 10000);
-        QVERIFY(qAbs(form.PaintBox->View.Zoom.Value - 0.5f) < 0.01f);
-        QVERIFY(qAbs(form.PaintBox->View.OffsetX.Value + 544 * 0.5f / 2 - 512) < 0.05f);
-        QVERIFY(qAbs(form.PaintBox->View.OffsetY.Value + 342 * 0.5f / 2 - 256) < 0.05f);
+        QCOMPARE(StatusText(form, 7), before);
+        QTRY_VERIFY_WITH_TIMEOUT(!PaintBoxOf(form)->TimerZoomTo->isActive(), 10000);
+        QVERIFY(qAbs(PaintBoxOf(form)->View.Zoom.Value - 0.5f) < 0.01f);
+        QVERIFY(qAbs(PaintBoxOf(form)->View.OffsetX.Value + 544 * 0.5f / 2 - 512) < 0.05f);
+        QVERIFY(qAbs(PaintBoxOf(form)->View.OffsetY.Value + 342 * 0.5f / 2 - 256) < 0.05f);
     }
 
     void paintedPlaceSquaresAndCross() {
         Open();
         TFormChronara& form = *Form;
         QVERIFY(TriggerAction(&form, "MIHighlightCities"));
-        form.PaintBox->View.SetView(850, 300, 0.3f);
-        form.PaintBox->LayoutView(false);
+        PaintBoxOf(form)->View.SetView(850, 300, 0.3f);
+        PaintBoxOf(form)->LayoutView(false);
         // Over Melbourne: it is the nearest place (white square, blue outline);
         // Geelong lies in range (a yellowish square added to the map).
         const QPoint melbourne = ViewOf(-37.81667, 144.96667);
         const QPoint geelong = ViewOf(-38.15, 144.35);
         // The title changes with the nearest place, so come from Geelong.
         Hover(geelong.x() - 3, geelong.y() + 3);
-        QCOMPARE(form.StatusPanelText(0), QStringLiteral("Geelong, Australia"));
+        QCOMPARE(StatusText(form, 0), QStringLiteral("Geelong, Australia"));
         Hover(melbourne.x(), melbourne.y());
-        QCOMPARE(form.StatusPanelText(0), QStringLiteral("Melbourne, Australia"));
+        QCOMPARE(StatusText(form, 0), QStringLiteral("Melbourne, Australia"));
         QImage image = PaintNow();
         QCOMPARE(QColor(image.pixel(melbourne)), QColor(Qt::white));
         QCOMPARE(QColor(image.pixel(melbourne + QPoint(3, 0))), QColor(0, 0, 255));
@@ -395,11 +396,11 @@ private slots:
                  QColor(qMin(255, 60 + 255 - d), qMin(255, 60 + 255 - d), 60));
 
         QVERIFY(TriggerAction(&form, "MIHighlightCities"));
-        form.PaintBox->SetFollowSelection(true);
-        form.PaintBox->View.TargetX = 900;
-        form.PaintBox->View.TargetY = 150;
+        PaintBoxOf(form)->SetFollowSelection(true);
+        PaintBoxOf(form)->View.TargetX = 900;
+        PaintBoxOf(form)->View.TargetY = 150;
         image = PaintNow();
-        const QPoint target = form.PaintBox->View.GridToView(900, 150);
+        const QPoint target = PaintBoxOf(form)->View.GridToView(900, 150);
         QCOMPARE(QColor(image.pixel(target + QPoint(0, -12))), QColor(255, 0, 0));
         QCOMPARE(QColor(image.pixel(target + QPoint(12, 0))), QColor(255, 0, 0));
         QCOMPARE(QColor(image.pixel(target + QPoint(-4, 4))), QColor(255, 0, 0));
@@ -409,33 +410,33 @@ private slots:
     void shadowRefreshesOnTheSecondTick() {
         Open();
         TFormChronara& form = *Form;
-        form.TimerTimer();
-        QVERIFY(!form.ShadowMap->Busy());
-        QCOMPARE(form.Settings.ShadowRefreshCounter, 600);
-        form.TimerTimer();
-        QCOMPARE(form.Settings.ShadowRefreshCounter, 0);
-        QVERIFY(form.ShadowMap->Busy());
+        RunTick(form);
+        QVERIFY(!ShadowMapOf(form)->Busy());
+        QCOMPARE(DisplayOf(form).ShadowRefreshCounter, 600);
+        RunTick(form);
+        QCOMPARE(DisplayOf(form).ShadowRefreshCounter, 0);
+        QVERIFY(ShadowMapOf(form)->Busy());
         // A tick inside a tick only counts.
-        form.Tick->TickBusy = true;
-        form.TimerTimer();
-        QCOMPARE(form.Settings.ShadowRefreshCounter, 1);
-        form.Tick->TickBusy = false;
-        QTRY_VERIFY(!form.ShadowMap->Busy());
-        QTRY_VERIFY(!form.MapComposer->Busy());
+        TickOf(form)->TickBusy = true;
+        RunTick(form);
+        QCOMPARE(DisplayOf(form).ShadowRefreshCounter, 1);
+        TickOf(form)->TickBusy = false;
+        QTRY_VERIFY(!ShadowMapOf(form)->Busy());
+        QTRY_VERIFY(!Part<app::TMapComposer>(form, "MapComposer")->Busy());
         // Night lies over the sunless side of the rebuilt map: at 12:00 UTC in
         // December, the night side is around longitude 180.
-        const kiv::TBgr night = form.DayImage.GetPixel(2, 256);
-        const kiv::TBgr day = form.DayImage.GetPixel(512, 256);
+        const kiv::TBgr night = MapOf(form)->DayImage().GetPixel(2, 256);
+        const kiv::TBgr day = MapOf(form)->DayImage().GetPixel(512, 256);
         QVERIFY(night.B > night.R);
         QVERIFY(night.R < 10);
         QVERIFY(day.R >= 50);
         // With SMUpdate 0 nothing refreshes and the counter stays.
-        form.Settings.SMUpdate = 0;
+        DisplayOf(form).SMUpdate = 0;
         for (int i = 0; i < 3; ++i) {
-            form.TimerTimer();
+            RunTick(form);
         }
-        QCOMPARE(form.Settings.ShadowRefreshCounter, 1);
-        QVERIFY(!form.ShadowMap->Busy());
+        QCOMPARE(DisplayOf(form).ShadowRefreshCounter, 1);
+        QVERIFY(!ShadowMapOf(form)->Busy());
     }
 
     // Resume from suspend or a manual change of the clock: the shadow is made
@@ -443,20 +444,20 @@ private slots:
     void shadowRefreshesAtOnceWhenTheWallClockJumps() {
         Open();
         TFormChronara& form = *Form;
-        form.TimerTimer();
-        form.TimerTimer();
-        QTRY_VERIFY(!form.ShadowMap->Busy());
-        QTRY_VERIFY(!form.MapComposer->Busy());
+        RunTick(form);
+        RunTick(form);
+        QTRY_VERIFY(!ShadowMapOf(form)->Busy());
+        QTRY_VERIFY(!Part<app::TMapComposer>(form, "MapComposer")->Busy());
         Clock->AdvanceSeconds(1);
-        form.TimerTimer();
-        QCOMPARE(form.Settings.ShadowRefreshCounter, 1);
-        QVERIFY(!form.ShadowMap->Busy());
+        RunTick(form);
+        QCOMPARE(DisplayOf(form).ShadowRefreshCounter, 1);
+        QVERIFY(!ShadowMapOf(form)->Busy());
         Clock->JumpMSecs(std::int64_t{3} * 3600 * 1000);
-        form.TimerTimer();
-        QCOMPARE(form.Settings.ShadowRefreshCounter, 0);
-        QVERIFY(form.ShadowMap->Busy());
-        QTRY_VERIFY(!form.ShadowMap->Busy());
-        QTRY_VERIFY(!form.MapComposer->Busy());
+        RunTick(form);
+        QCOMPARE(DisplayOf(form).ShadowRefreshCounter, 0);
+        QVERIFY(ShadowMapOf(form)->Busy());
+        QTRY_VERIFY(!ShadowMapOf(form)->Busy());
+        QTRY_VERIFY(!Part<app::TMapComposer>(form, "MapComposer")->Busy());
     }
 
     void showMapHidesAndGrowsBy200() {
@@ -464,58 +465,58 @@ private slots:
         TFormChronara& form = *Form;
         const int width = form.width();
         QVERIFY(TriggerAction(&form, "PIShowMap"));
-        QVERIFY(form.MapHidden);
+        QVERIFY(MapHidden(form));
         QCOMPARE(form.width(), width);
-        QVERIFY(!form.PanelClient->isVisible());
-        QVERIFY(!form.StatusBar->isVisible());
-        QVERIFY(!form.ShowMap1->isChecked());
+        QVERIFY(!WidgetOf(form, "PanelClient")->isVisible());
+        QVERIFY(!Part<QStatusBar>(form, "StatusBar")->isVisible());
+        QVERIFY(!ActionOf(form, "ShowMap1")->isChecked());
         QCOMPARE(form.minimumHeight(), form.maximumHeight());
         QCOMPARE(form.minimumWidth(), 320);
         const int hidden = form.height();
         // The shadow is not refreshed while the map is hidden.
-        form.Settings.ShadowRefreshCounter = 700;
-        form.TimerTimer();
-        QVERIFY(!form.ShadowMap->Busy());
+        DisplayOf(form).ShadowRefreshCounter = 700;
+        RunTick(form);
+        QVERIFY(!ShadowMapOf(form)->Busy());
         QVERIFY(TriggerAction(&form, "ShowMap1"));
-        QVERIFY(!form.MapHidden);
-        QVERIFY(form.PIShowMap->isChecked());
-        QVERIFY(form.PanelClient->isVisible());
+        QVERIFY(!MapHidden(form));
+        QVERIFY(ActionOf(form, "PIShowMap")->isChecked());
+        QVERIFY(WidgetOf(form, "PanelClient")->isVisible());
         QCOMPARE(form.height(), hidden + 200);
         // Without the list, the map cannot be hidden.
-        form.MultiMode->setChecked(false);
+        ActionOf(form, "MultiMode")->setChecked(false);
         QVERIFY(TriggerAction(&form, "PIShowMap"));
-        QVERIFY(form.PIShowMap->isChecked());
-        QVERIFY(!form.MapHidden);
+        QVERIFY(ActionOf(form, "PIShowMap")->isChecked());
+        QVERIFY(!MapHidden(form));
     }
 
     void showShadowMapAndClock() {
         Open();
         TFormChronara& form = *Form;
         QVERIFY(TriggerAction(&form, "ShowClock"));
-        QVERIFY(form.PanelClock->isVisible());
+        QVERIFY(WidgetOf(form, "PanelClock")->isVisible());
         QVERIFY(TriggerAction(&form, "ShowClock"));
-        QVERIFY(!form.PanelClock->isVisible());
+        QVERIFY(!WidgetOf(form, "PanelClock")->isVisible());
         QVERIFY(TriggerAction(&form, "ShowSM1"));
-        QVERIFY(!form.Settings.ShowSM);
-        form.Settings.ShadowRefreshCounter = 700;
-        form.TimerTimer();
-        QVERIFY(!form.ShadowMap->Busy());
+        QVERIFY(!DisplayOf(form).ShowSM);
+        DisplayOf(form).ShadowRefreshCounter = 700;
+        RunTick(form);
+        QVERIFY(!ShadowMapOf(form)->Busy());
         QVERIFY(TriggerAction(&form, "ShowSM1"));
-        QCOMPARE(form.Settings.ShadowRefreshCounter, form.Settings.SMUpdate);
-        form.TimerTimer();
-        QVERIFY(form.ShadowMap->Busy());
-        QTRY_VERIFY(!form.ShadowMap->Busy());
+        QCOMPARE(DisplayOf(form).ShadowRefreshCounter, DisplayOf(form).SMUpdate);
+        RunTick(form);
+        QVERIFY(ShadowMapOf(form)->Busy());
+        QTRY_VERIFY(!ShadowMapOf(form)->Busy());
     }
 
     void highlightTwinsAndHint() {
         Open();
         TFormChronara& form = *Form;
         QVERIFY(TriggerAction(&form, "AddLocationsoverMap1"));
-        QVERIFY(form.MIHighlightCities->isChecked());
-        QVERIFY(form.AddLocationsoverMap1->isChecked());
+        QVERIFY(ActionOf(form, "MIHighlightCities")->isChecked());
+        QVERIFY(ActionOf(form, "AddLocationsoverMap1")->isChecked());
         QVERIFY(TriggerAction(&form, "MIHighlightCities"));
-        QVERIFY(!form.AddLocationsoverMap1->isChecked());
-        QCOMPARE(form.StatusPanelText(0), QStringLiteral("Hint: Hold left button down to pan!"));
+        QVERIFY(!ActionOf(form, "AddLocationsoverMap1")->isChecked());
+        QCOMPARE(StatusText(form, 0), QStringLiteral("Hint: Hold left button down to pan!"));
     }
 
     void minimiseDisablesTrayItemsAndRestoreEnables() {
@@ -536,12 +537,12 @@ private slots:
     void exitWaitsForARunningShadowComputation() {
         Open();
         TFormChronara& form = *Form;
-        form.Settings.ShadowRefreshCounter = 700;
-        form.TimerTimer();
-        QVERIFY(form.ShadowMap->Busy());
+        DisplayOf(form).ShadowRefreshCounter = 700;
+        RunTick(form);
+        QVERIFY(ShadowMapOf(form)->Busy());
         QSignalSpy closed(&form, &TFormChronara::Closed);
         QVERIFY(TriggerAction(&form, "PIExit"));
-        QVERIFY(!form.ShadowMap->Busy());
+        QVERIFY(!ShadowMapOf(form)->Busy());
         QCOMPARE(closed.count(), 1);
         QVERIFY(!form.isVisible());
     }
@@ -549,9 +550,9 @@ private slots:
     void windowGoneBeforeItsShadowCompletes() {
         Open();
         TFormChronara& form = *Form;
-        form.Settings.ShadowRefreshCounter = 700;
-        form.TimerTimer();
-        QVERIFY(form.ShadowMap->Busy());
+        DisplayOf(form).ShadowRefreshCounter = 700;
+        RunTick(form);
+        QVERIFY(ShadowMapOf(form)->Busy());
         Form.reset();
         // Whatever the worker posted must find nothing to touch.
         QCoreApplication::sendPostedEvents();
@@ -602,15 +603,15 @@ private slots:
         TFormChronara& form = *Form;
         states = new TStateWatcher(&form);
         form.show();
-        QTRY_VERIFY(form.SettingsLoaded && !form.isVisible());
-        form.Timer->stop();
-        QVERIFY(!form.TBAddLocation->isEnabled());
+        QTRY_VERIFY(Activated(form) && !form.isVisible());
+        TimerOf(form)->stop();
+        QVERIFY(!ActionOf(form, "TBAddLocation")->isEnabled());
         // Hidden, never minimised: nothing for the first click to undo.
         QCOMPARE(states->Minimised, 0);
-        emit form.TrayIcon->activated(static_cast<QSystemTrayIcon::ActivationReason>(reason));
+        emit TrayOf(form)->activated(static_cast<QSystemTrayIcon::ActivationReason>(reason));
         QTRY_VERIFY(form.isVisible());
         QVERIFY(!form.isMinimized());
-        QVERIFY(form.TBAddLocation->isEnabled());
+        QVERIFY(ActionOf(form, "TBAddLocation")->isEnabled());
         QCOMPARE(states->Minimised, 0);
     }
 
@@ -651,21 +652,21 @@ private slots:
         QCoreApplication::processEvents();
         if (trayWhileStarting) {
             // The window already on screen stays; the tray gets the icon.
-            QTRY_VERIFY(form.TrayIcon->isVisible());
+            QTRY_VERIFY(TrayOf(form)->isVisible());
             QVERIFY(form.isVisible());
             return;
         }
         if (trayAtStart) {
-            QVERIFY(form.TrayIcon->isVisible());
+            QVERIFY(TrayOf(form)->isVisible());
             QVERIFY(!form.isVisible());
             return;
         }
         QVERIFY(form.isVisible());
         QVERIFY(!form.isMinimized());
-        QVERIFY(!form.TrayIcon->isVisible());
+        QVERIFY(!TrayOf(form)->isVisible());
         // The tray menu's commands are the list menu's, over the hint label.
-        QCOMPARE(form.LabelTop->contextMenuPolicy(), Qt::CustomContextMenu);
-        for (QAction* a : form.PopupMenu1->actions()) {
+        QCOMPARE(Part<QLabel>(form, "LabelTop")->contextMenuPolicy(), Qt::CustomContextMenu);
+        for (QAction* a : MenuOf(form, "PopupMenu1")->actions()) {
             QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
         }
         // Minimised, the window stays on the taskbar.
@@ -678,11 +679,11 @@ private slots:
         if (bus) {
             // A panel with a tray starts after the program.
             QVERIFY(tray->Start());
-            QTRY_VERIFY(form.TrayIcon->isVisible());
+            QTRY_VERIFY(TrayOf(form)->isVisible());
             QVERIFY(form.isVisible());
-            QVERIFY(form.TrayIcon->SystemIcon() != nullptr);
-            QCOMPARE(form.TrayIcon->SystemIcon()->toolTip(), form.TrayIcon->toolTip());
-            QCOMPARE(form.TrayIcon->SystemIcon()->contextMenu(), form.PopupMenu1);
+            QVERIFY(TrayOf(form)->SystemIcon() != nullptr);
+            QCOMPARE(TrayOf(form)->SystemIcon()->toolTip(), TrayOf(form)->toolTip());
+            QCOMPARE(TrayOf(form)->SystemIcon()->contextMenu(), MenuOf(form, "PopupMenu1"));
             // From now on minimising goes into the tray.
             form.showMinimized();
             QTRY_VERIFY(!form.isVisible());
@@ -724,7 +725,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(second.state() == QProcess::NotRunning, 10000);
         QCOMPARE(second.exitCode(), 0);
         QTRY_VERIFY(form.isVisible() && !form.isMinimized());
-        QVERIFY(form.TBAddLocation->isEnabled());
+        QVERIFY(ActionOf(form, "TBAddLocation")->isEnabled());
     }
 
     void mapMenuTwinsFollowTheirMasters() {
@@ -733,13 +734,13 @@ private slots:
         // Without the list, highlighting is forced on and cannot be switched
         // off from either menu; the map cannot be hidden.
         QVERIFY(TriggerAction(&form, "MultiMode"));
-        QVERIFY(form.AddLocationsoverMap1->isChecked());
-        QVERIFY(!form.AddLocationsoverMap1->isEnabled());
-        QVERIFY(!form.ShowMap1->isEnabled());
+        QVERIFY(ActionOf(form, "AddLocationsoverMap1")->isChecked());
+        QVERIFY(!ActionOf(form, "AddLocationsoverMap1")->isEnabled());
+        QVERIFY(!ActionOf(form, "ShowMap1")->isEnabled());
         QVERIFY(TriggerAction(&form, "MultiMode"));
         QVERIFY(TriggerAction(&form, "AddLocationsoverMap1"));
-        QVERIFY(!form.MIHighlightCities->isChecked());
-        QVERIFY(form.ShowMap1->isEnabled());
+        QVERIFY(!ActionOf(form, "MIHighlightCities")->isChecked());
+        QVERIFY(ActionOf(form, "ShowMap1")->isEnabled());
     }
 
     void captionsCarryNoApplicationName() {
@@ -751,7 +752,7 @@ private slots:
         QCoreApplication::setApplicationName(app::ApplicationTitle);
         Open();
         QCOMPARE(Form->windowTitle(), QStringLiteral("Chronara"));
-        QCOMPARE(Form->Wizard1->windowTitle(), QStringLiteral("Add Location Wizard"));
+        QCOMPARE(Part<app::TWizard1>(*Form)->windowTitle(), QStringLiteral("Add Location Wizard"));
     }
 
     // ------------------------------------------------------------ the map
@@ -760,29 +761,29 @@ private slots:
         Open();
         TFormChronara& form = *Form;
         QVERIFY(TriggerAction(&form, "MIHighlightCities"));
-        form.PaintBox->View.SetView(850, 300, 0.3f);
-        form.PaintBox->LayoutView(false);
+        PaintBoxOf(form)->View.SetView(850, 300, 0.3f);
+        PaintBoxOf(form)->LayoutView(false);
         const QPoint melbourne = ViewOf(-37.81667, 144.96667);
         const QPoint geelong = ViewOf(-38.15, 144.35);
         // The pointer stands over Melbourne now, but the map last saw it near
         // Geelong, where the map menu was opened: the window system sends no
         // move while a menu holds the pointer.
-        QCursor::setPos(form.PaintBox->mapToGlobal(melbourne));
+        QCursor::setPos(PaintBoxOf(form)->mapToGlobal(melbourne));
         QCoreApplication::processEvents();
         Hover(geelong.x() - 3, geelong.y() + 3);
-        QCOMPARE(form.StatusPanelText(0), QStringLiteral("Geelong, Australia"));
-        form.PopupMenu2->popup(form.PaintBox->mapToGlobal(geelong));
-        form.PopupMenu2->hide();
-        QTRY_COMPARE(form.StatusPanelText(0), QStringLiteral("Melbourne, Australia"));
+        QCOMPARE(StatusText(form, 0), QStringLiteral("Geelong, Australia"));
+        MenuOf(form, "PopupMenu2")->popup(PaintBoxOf(form)->mapToGlobal(geelong));
+        MenuOf(form, "PopupMenu2")->hide();
+        QTRY_COMPARE(StatusText(form, 0), QStringLiteral("Melbourne, Australia"));
     }
 
     void everyAddLeavesTheMapZoomedFullyOut() {
         Open();
         TFormChronara& form = *Form;
-        const app::TMapWidget& map = *form.PaintBox;
+        const app::TMapWidget& map = *PaintBoxOf(form);
         for (int i = 0; i < 4; ++i) {
-            form.Locations->AddLocation(QStringLiteral("Place %1").arg(i), "Europe/Berlin", 10 * i,
-                                        10 * i);
+            LocationsOf(form)->AddLocation(QStringLiteral("Place %1").arg(i), "Europe/Berlin",
+                                           10 * i, 10 * i);
             QTRY_VERIFY_WITH_TIMEOUT(!map.TimerZoomTo->isActive(), 10000);
             QCoreApplication::processEvents();
             const float fill = map.View.FillZoom(map.width(), map.height());
@@ -801,8 +802,8 @@ private slots:
         Form = std::make_unique<TFormChronara>(options);
         TFormChronara& form = *Form;
         form.show();
-        QTRY_VERIFY(form.SettingsLoaded);
-        form.Timer->stop();
+        QTRY_VERIFY(Activated(form));
+        TimerOf(form)->stop();
         QCoreApplication::processEvents();
         const QStringList widest[8] = {
             {"Use left Button to pan!"},      {"23:59"},
@@ -810,8 +811,8 @@ private slots:
             {"DL 23:59", "DL > 24h"},         {QStringLiteral("SA 90.0\u00B0"), "Night"},
             {"UTC +12.75", "UTC -10.5"},      {"Lat: -89.99 Long: -179.99"}};
         for (int i = 0; i < 8; ++i) {
-            auto* panel =
-                form.StatusBar->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(i));
+            auto* panel = Part<QStatusBar>(form, "StatusBar")
+                              ->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(i));
             QVERIFY(panel != nullptr);
             const int right = panel->mapTo(&form, QPoint(panel->width(), 0)).x();
             QVERIFY2(right <= form.width(), qPrintable(QStringLiteral("panel %1 ends at %2 of %3")
@@ -859,13 +860,13 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
         QCoreApplication::processEvents();
         QCOMPARE(form.width(), width > 0 ? width : form.width());
-        const QString title = form.StatusPanelText(0);
+        const QString title = StatusText(form, 0);
         QVERIFY2(title.startsWith(QStringLiteral("Chagos Archipelago, British Indian Ocean")),
                  qPrintable(title));
-        QVERIFY(form.StatusBar->geometry().right() < form.width());
+        QVERIFY(Part<QStatusBar>(form, "StatusBar")->geometry().right() < form.width());
         for (int i = 0; i < 8; ++i) {
-            auto* panel =
-                form.StatusBar->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(i));
+            auto* panel = Part<QStatusBar>(form, "StatusBar")
+                              ->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(i));
             const int right = panel->mapTo(&form, QPoint(panel->width(), 0)).x();
             QVERIFY2(right <= form.width(), qPrintable(QStringLiteral("panel %1 ends at %2 of %3")
                                                            .arg(i)
@@ -873,7 +874,8 @@ private slots:
                                                            .arg(form.width())));
             QVERIFY2(panel->width() > 0, qPrintable(panel->objectName()));
         }
-        auto* first = form.StatusBar->findChild<QLabel*>(QStringLiteral("StatusPanel0"));
+        auto* first =
+            Part<QStatusBar>(form, "StatusBar")->findChild<QLabel*>(QStringLiteral("StatusPanel0"));
         QCOMPARE(first->toolTip(), title);
         QVERIFY(
             QAccessible::queryAccessibleInterface(first)->text(QAccessible::Name).contains(title));
@@ -901,16 +903,16 @@ private slots:
         QCOMPARE(messages.Texts.size(), 1);
         QVERIFY2(messages.Texts[0].contains(file), qPrintable(messages.Texts[0]));
         QCOMPARE(kiv::ZoneDB.Zones.size(), std::size_t{4});
-        form.Locations->AddLocation(QStringLiteral("Kolkata"), "Asia/Kolkata", 22.57, 88.36);
-        form.TimerTimer();
-        QVERIFY(form.Locations->Entries()[0].TimeValid);
-        form.PaintBox->TimerZoomTo->stop();
+        LocationsOf(form)->AddLocation(QStringLiteral("Kolkata"), "Asia/Kolkata", 22.57, 88.36);
+        RunTick(form);
+        QVERIFY(LocationsOf(form)->Entries()[0].TimeValid);
+        PaintBoxOf(form)->TimerZoomTo->stop();
         if (truncated) {
             // The map and its sun read-outs work; the zone read-outs are off.
             const QPoint india = ViewOf(22, 80);
             Hover(india.x(), india.y());
-            QVERIFY(form.StatusPanelText(7).startsWith(QStringLiteral("Lat: 2")));
-            QVERIFY(form.StatusPanelText(6).isEmpty());
+            QVERIFY(StatusText(form, 7).startsWith(QStringLiteral("Lat: 2")));
+            QVERIFY(StatusText(form, 6).isEmpty());
         }
         PaintNow();
         QCOMPARE(messages.Texts.size(), 1);
@@ -921,10 +923,10 @@ private slots:
         Open();
         TFormChronara& form = *Form;
         for (int refresh = 0; refresh < 2; ++refresh) {
-            form.Settings.ShadowRefreshCounter = 700;
-            form.TimerTimer();
-            QVERIFY(form.ShadowMap->Busy());
-            QTRY_VERIFY(!form.ShadowMap->Busy());
+            DisplayOf(form).ShadowRefreshCounter = 700;
+            RunTick(form);
+            QVERIFY(ShadowMapOf(form)->Busy());
+            QTRY_VERIFY(!ShadowMapOf(form)->Busy());
             QCoreApplication::processEvents();
         }
         QCOMPARE(Messages->Texts.size(), 1);

@@ -27,14 +27,14 @@ private:
     }
 
     void Hover(int x, int y) {
-        Form->PaintBox->PointerPos = QPoint(x, y);
-        Form->PaintBox->PointerInside = true;
-        Form->PaintBox->PanelPaintBoxMouseMove(Qt::NoButton, x, y);
+        PaintBoxOf(*Form)->PointerPos = QPoint(x, y);
+        PaintBoxOf(*Form)->PointerInside = true;
+        PaintBoxOf(*Form)->PanelPaintBoxMouseMove(Qt::NoButton, x, y);
     }
 
     // What the window holds on screen in the paint box.
     QImage Shown() {
-        app::TMapWidget* box = Form->PaintBox;
+        app::TMapWidget* box = PaintBoxOf(*Form);
         const QImage window = Form->screen()->grabWindow(Form->winId()).toImage();
         return window.copy(QRect(box->mapTo(Form.get(), QPoint(0, 0)), box->size()))
             .convertToFormat(QImage::Format_RGB32);
@@ -43,7 +43,7 @@ private:
     // The whole picture painted afresh from the current state, by a new view
     // of the same map, offsets and zoom.
     QImage Fresh() {
-        app::TMapWidget* box = Form->PaintBox;
+        app::TMapWidget* box = PaintBoxOf(*Form);
         const app::TMapView kept = box->View;
         app::TMapView fresh;
         fresh.SetMap(kept.MapImage());
@@ -62,9 +62,9 @@ private:
 
     // A left-button drag from one point to another in one move.
     void Pan(QPoint from, QPoint to) {
-        Form->PaintBox->PanelPaintBoxMouseDown(Qt::LeftButton, from.x(), from.y());
-        Form->PaintBox->PanelPaintBoxMouseMove(Qt::LeftButton, to.x(), to.y());
-        Form->PaintBox->PanelPaintBoxMouseUp(Qt::LeftButton);
+        PaintBoxOf(*Form)->PanelPaintBoxMouseDown(Qt::LeftButton, from.x(), from.y());
+        PaintBoxOf(*Form)->PanelPaintBoxMouseMove(Qt::LeftButton, to.x(), to.y());
+        PaintBoxOf(*Form)->PanelPaintBoxMouseUp(Qt::LeftButton);
     }
 
     // Where the two pictures differ, for the failure message.
@@ -180,12 +180,12 @@ private slots:
         QVERIFY(OpenWindow());
         app::TFormChronara& form = *Form;
         QVERIFY(TriggerAction(&form, "MIHighlightCities"));
-        form.Locations->AddLocation(QStringLiteral("Berlin, Germany"),
-                                    QStringLiteral("Europe/Berlin"), 52.5, 13.36667);
-        form.PaintBox->TimerZoomTo->stop();
-        form.PaintBox->View.SetView(450, 40, zoom);
-        form.PaintBox->LayoutView(true);
-        const QPoint berlin = form.PaintBox->View.PlaceToView(52.5, 13.4);
+        LocationsOf(form)->AddLocation(QStringLiteral("Berlin, Germany"),
+                                       QStringLiteral("Europe/Berlin"), 52.5, 13.36667);
+        PaintBoxOf(form)->TimerZoomTo->stop();
+        PaintBoxOf(form)->View.SetView(450, 40, zoom);
+        PaintBoxOf(form)->LayoutView(true);
+        const QPoint berlin = PaintBoxOf(form)->View.PlaceToView(52.5, 13.4);
 
         // Pointer moves near the places and away from them.
         Hover(berlin.x() + 3, berlin.y() + 2);
@@ -209,18 +209,18 @@ private slots:
         ExpectShownIsFresh("after a pan from the edge");
         Hover(berlin.x(), berlin.y());
         ExpectShownIsFresh("pointer after a pan");
-        form.PaintBox->PanelPaintBoxMouseMove(Qt::MiddleButton, berlin.x(), berlin.y() - 12);
+        PaintBoxOf(form)->PanelPaintBoxMouseMove(Qt::MiddleButton, berlin.x(), berlin.y() - 12);
         ExpectShownIsFresh("after a zoom");
         Hover(berlin.x() - 4, berlin.y() + 1);
         ExpectShownIsFresh("pointer after a zoom");
 
         // A shadow refresh darkens the western half; then the pointer moves.
-        QVERIFY(form.ShadowMap);
-        kiv::TFastDIB& shadow = form.ShadowMap->Shadow;
+        QVERIFY(ShadowMapOf(form));
+        kiv::TFastDIB& shadow = ShadowMapOf(form)->Shadow;
         for (int y = 0; y < shadow.Height(); ++y) {
             std::fill_n(shadow.Row(y), shadow.Width() / 2, std::uint8_t{255});
         }
-        form.MapRebuild();
+        MapOf(form)->MapRebuild();
         ExpectShownIsFresh("after the shadow refresh");
         Hover(berlin.x() + 1, berlin.y() + 1);
         ExpectShownIsFresh("pointer after the shadow refresh");
@@ -231,12 +231,12 @@ private slots:
 
         // An idle map lets go of its buffers; a pointer move or a pan then
         // shows the same picture.
-        form.PaintBox->ReleaseAfterMs = 10;
-        form.PaintBox->repaint();
-        QTRY_VERIFY(!form.PaintBox->View.HoldsBuffers());
+        PaintBoxOf(form)->ReleaseAfterMs = 10;
+        PaintBoxOf(form)->repaint();
+        QTRY_VERIFY(!PaintBoxOf(form)->View.HoldsBuffers());
         Hover(berlin.x() + 2, berlin.y() - 1);
         ExpectShownIsFresh("pointer after an idle pause");
-        QTRY_VERIFY(!form.PaintBox->View.HoldsBuffers());
+        QTRY_VERIFY(!PaintBoxOf(form)->View.HoldsBuffers());
         Pan({200, 150}, {205, 144});
         ExpectShownIsFresh("pan after an idle pause");
 
@@ -251,19 +251,19 @@ private slots:
     void zoneReadoutsAfterTheZoneImageWasLetGo() {
         QVERIFY(OpenWindow());
         app::TFormChronara& form = *Form;
-        form.PaintBox->TimerZoomTo->stop();
-        form.PaintBox->ReleaseZonesAfterMs = 10;
+        PaintBoxOf(form)->TimerZoomTo->stop();
+        PaintBoxOf(form)->ReleaseZonesAfterMs = 10;
         app::TPointReadouts last;
-        connect(form.PaintBox, &app::TMapWidget::ReadoutsChanged, this,
+        connect(PaintBoxOf(form), &app::TMapWidget::ReadoutsChanged, this,
                 [&last](const app::TPointReadouts& readouts) { last = readouts; });
-        const QPoint berlin = form.PaintBox->View.PlaceToView(52.5, 13.4);
+        const QPoint berlin = PaintBoxOf(form)->View.PlaceToView(52.5, 13.4);
         Hover(berlin.x(), berlin.y());
         QVERIFY(last.ZoneFound);
         const QString zone = last.UtcOffset;
-        QTRY_VERIFY(form.ZoneImage.Empty());
+        QTRY_VERIFY(MapOf(form)->ZoneImage().Empty());
         last = {};
         Hover(berlin.x(), berlin.y());
-        QVERIFY(!form.ZoneImage.Empty());
+        QVERIFY(!MapOf(form)->ZoneImage().Empty());
         QVERIFY(last.ZoneFound);
         QCOMPARE(last.UtcOffset, zone);
     }
@@ -278,7 +278,7 @@ private slots:
         QFETCH(float, zoom);
         PaintVariedDay();
         QVERIFY(OpenWindow());
-        app::TMapView& view = Form->PaintBox->View;
+        app::TMapView& view = PaintBoxOf(*Form)->View;
         view.SetView(300, 100, zoom);
         view.LayoutView(544, 342);
         const QRect part(37, 81, 120, 45);

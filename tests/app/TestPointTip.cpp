@@ -138,9 +138,9 @@ private slots:
     // The map shows the text when the pointer rests.
     void mapShowsTheTip() {
         QVERIFY(OpenWindow());
-        const QPoint berlin = Form->PaintBox->View.PlaceToView(52.5, 13.4);
-        QHelpEvent help(QEvent::ToolTip, berlin, Form->PaintBox->mapToGlobal(berlin));
-        QCoreApplication::sendEvent(Form->PaintBox, &help);
+        const QPoint berlin = PaintBoxOf(*Form)->View.PlaceToView(52.5, 13.4);
+        QHelpEvent help(QEvent::ToolTip, berlin, PaintBoxOf(*Form)->mapToGlobal(berlin));
+        QCoreApplication::sendEvent(PaintBoxOf(*Form), &help);
         // Berlin or Potsdam, whichever lies nearer the pixel.
         const QRegularExpression expected(QStringLiteral(
             "^(Berlin|Potsdam) area: 13:00 CET \\(UTC\\+1\\), standard time; sunrise 08:\\d\\d, "

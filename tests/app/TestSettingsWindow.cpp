@@ -18,7 +18,7 @@
 
 #include <csignal>
 
-using apptest::TWindowFixture;
+using namespace apptest;
 
 class TestSettingsWindow : public QObject, private TWindowFixture {
     Q_OBJECT
@@ -43,14 +43,15 @@ private slots:
     void firstStartShowsTheSingleLocation() {
         QFile::remove(World->SettingsFile());
         QVERIFY(OpenWindow());
-        QVERIFY(!Form->MultiMode->isChecked());
-        QVERIFY(Form->ShowClock->isChecked());
-        QVERIFY(Form->PanelClock->isVisible());
-        QVERIFY(Form->MIHighlightCities->isChecked());
-        QVERIFY(Form->ShowClouds->isChecked());
-        QCOMPARE(Form->Locations->SingleLocation.Name, QStringLiteral("Melbourne, Australia"));
-        QCOMPARE(Form->Settings.SMUpdate, 600);
-        for (QAction* a : {Form->PIOptions, Form->MIOptions, Form->TBOptions}) {
+        QVERIFY(!ActionOf(*Form, "MultiMode")->isChecked());
+        QVERIFY(ActionOf(*Form, "ShowClock")->isChecked());
+        QVERIFY(WidgetOf(*Form, "PanelClock")->isVisible());
+        QVERIFY(ActionOf(*Form, "MIHighlightCities")->isChecked());
+        QVERIFY(ActionOf(*Form, "ShowClouds")->isChecked());
+        QCOMPARE(LocationsOf(*Form)->SingleLocation.Name, QStringLiteral("Melbourne, Australia"));
+        QCOMPARE(DisplayOf(*Form).SMUpdate, 600);
+        for (QAction* a : {ActionOf(*Form, "PIOptions"), ActionOf(*Form, "MIOptions"),
+                           ActionOf(*Form, "TBOptions")}) {
             QVERIFY(a->isEnabled());
         }
         // Nothing is written until the window closes.
@@ -76,7 +77,7 @@ private slots:
             store.Commit();
         }
         QVERIFY(OpenWindow());
-        QCOMPARE(Form->Locations->Entries().size(), std::size_t{15});
+        QCOMPARE(LocationsOf(*Form)->Entries().size(), std::size_t{15});
         QCOMPARE(Messages->Texts.size(), 1);
         QVERIFY2(
             Messages->Texts[0].startsWith(QStringLiteral("3 places in '") + World->SettingsFile()),
@@ -89,18 +90,18 @@ private slots:
 
     void everythingComesBackAfterARestart() {
         QVERIFY(OpenWindow());
-        Form->Locations->AddLocation(QStringLiteral("Berlin, Germany"), "Europe/Berlin", 52.52,
-                                     13.405);
-        Form->Locations->AddLocation(QStringLiteral("Kolkata"), "Asia/Kolkata", 22.57, 88.36);
-        Form->Locations->AddLocation(QStringLiteral("St. John's"), "America/St_Johns", 47.56,
-                                     -52.71);
-        Form->ShowClock->trigger();
-        Form->MIHighlightCities->trigger();
-        Form->ShowSM1->trigger();
+        LocationsOf(*Form)->AddLocation(QStringLiteral("Berlin, Germany"), "Europe/Berlin", 52.52,
+                                        13.405);
+        LocationsOf(*Form)->AddLocation(QStringLiteral("Kolkata"), "Asia/Kolkata", 22.57, 88.36);
+        LocationsOf(*Form)->AddLocation(QStringLiteral("St. John's"), "America/St_Johns", 47.56,
+                                        -52.71);
+        ActionOf(*Form, "ShowClock")->trigger();
+        ActionOf(*Form, "MIHighlightCities")->trigger();
+        ActionOf(*Form, "ShowSM1")->trigger();
 
         // The options: the interval in minutes, a clock format, the width.
         int shown = 0;
-        Form->ShowModal = [&](QDialog& dialog) {
+        Form->SetShowModal([&](QDialog& dialog) {
             ++shown;
             dialog.show();
             dialog.findChild<QLineEdit*>(QStringLiteral("Edit1"))->setText(QStringLiteral("5"));
@@ -111,29 +112,29 @@ private slots:
             QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("ButtonOK")),
                               Qt::LeftButton);
             return dialog.result();
-        };
-        Form->TBOptions->trigger();
+        });
+        ActionOf(*Form, "TBOptions")->trigger();
         QCOMPARE(shown, 1);
-        QCOMPARE(Form->Settings.SMUpdate, 300);
-        QCOMPARE(Form->Settings.ShadowRefreshCounter, 300);
+        QCOMPARE(DisplayOf(*Form).SMUpdate, 300);
+        QCOMPARE(DisplayOf(*Form).ShadowRefreshCounter, 300);
         QVERIFY(Messages->Texts.isEmpty());
 
         Restart();
-        QCOMPARE(Form->Locations->Count(), 3);
-        QCOMPARE(Form->Locations->Entries()[0].Name, QStringLiteral("Berlin, Germany"));
-        QCOMPARE(Form->Locations->Entries()[2].ZoneName, QStringLiteral("America/St_Johns"));
-        QCOMPARE(Form->Locations->Entries()[2].Longitude, -52.71);
-        QVERIFY(Form->MultiMode->isChecked());
-        QVERIFY(Form->ShowClock->isChecked());
-        QVERIFY(Form->PanelClock->isVisible());
-        QVERIFY(Form->MIHighlightCities->isChecked());
-        QVERIFY(!Form->ShowSM1->isChecked());
-        QVERIFY(!Form->Settings.ShowSM);
-        QCOMPARE(Form->Settings.SMUpdate, 300);
-        QCOMPARE(Form->Settings.ShadowRefreshCounter, 299);
-        QCOMPARE(Form->Settings.WallpaperWidth, 2048);
-        QVERIFY(Form->Settings.CShowCty);
-        QVERIFY(Form->Settings.ShowSA);
+        QCOMPARE(LocationsOf(*Form)->Count(), 3);
+        QCOMPARE(LocationsOf(*Form)->Entries()[0].Name, QStringLiteral("Berlin, Germany"));
+        QCOMPARE(LocationsOf(*Form)->Entries()[2].ZoneName, QStringLiteral("America/St_Johns"));
+        QCOMPARE(LocationsOf(*Form)->Entries()[2].Longitude, -52.71);
+        QVERIFY(ActionOf(*Form, "MultiMode")->isChecked());
+        QVERIFY(ActionOf(*Form, "ShowClock")->isChecked());
+        QVERIFY(WidgetOf(*Form, "PanelClock")->isVisible());
+        QVERIFY(ActionOf(*Form, "MIHighlightCities")->isChecked());
+        QVERIFY(!ActionOf(*Form, "ShowSM1")->isChecked());
+        QVERIFY(!DisplayOf(*Form).ShowSM);
+        QCOMPARE(DisplayOf(*Form).SMUpdate, 300);
+        QCOMPARE(DisplayOf(*Form).ShadowRefreshCounter, 299);
+        QCOMPARE(DisplayOf(*Form).WallpaperWidth, 2048);
+        QVERIFY(DisplayOf(*Form).CShowCty);
+        QVERIFY(DisplayOf(*Form).ShowSA);
         QVERIFY(Messages->Texts.isEmpty());
     }
 
@@ -142,7 +143,7 @@ private slots:
     // refresh counter is left alone.
     void theWindowKeepsEveryValueTheDialogSets() {
         QVERIFY(OpenWindow());
-        app::TSettingsHost& host = *Form->StoredSettings;
+        app::TSettingsHost& host = *SettingsOf(*Form);
         app::TSettingsValues v;
         v.SMUpdate = 42;
         v.WallpaperWidth = 2048;
@@ -160,12 +161,12 @@ private slots:
         v.ProxyPort = 8080;
         v.CloudSource = QStringLiteral("file:///clouds.jpg");
         v.CloudIntensity = 40;
-        Form->Settings.ShadowRefreshCounter = 7;
+        DisplayOf(*Form).ShadowRefreshCounter = 7;
         host.SetValues(v);
         QVERIFY(host.Values() == v);
-        QVERIFY(static_cast<const app::TDisplayValues&>(Form->Settings) == v);
-        QCOMPARE(Form->Settings.ShadowRefreshCounter, 7);
-        QCOMPARE(Form->ShowSM1->isChecked(), v.ShowSM);
+        QVERIFY(static_cast<const app::TDisplayValues&>(DisplayOf(*Form)) == v);
+        QCOMPARE(DisplayOf(*Form).ShadowRefreshCounter, 7);
+        QCOMPARE(ActionOf(*Form, "ShowSM1")->isChecked(), v.ShowSM);
     }
 
     // The session's autostart entry of the program's former desktop name
@@ -203,40 +204,42 @@ private slots:
         } else {
             QVERIFY2(text.contains("\nIcon=io.github.chronara.Chronara\n"), text.constData());
             QVERIFY2(text.contains("\nExec=" +
-                                   QFile::encodeName(Form->OptionsDialog->AutostartProgram) + "\n"),
+                                   QFile::encodeName(Part<app::Toptions>(*Form)->AutostartProgram) +
+                                   "\n"),
                      text.constData());
         }
         // The options show the entry.
-        Form->OptionsDialog->FormShow();
-        QVERIFY(Form->OptionsDialog->findChild<QCheckBox*>(QStringLiteral("CheckBoxAutostart"))
+        Part<app::Toptions>(*Form)->FormShow();
+        QVERIFY(Part<app::Toptions>(*Form)
+                    ->findChild<QCheckBox*>(QStringLiteral("CheckBoxAutostart"))
                     ->isChecked());
     }
 
     void singleModeComesBack() {
         QVERIFY(OpenWindow());
-        Form->Locations->AddLocation(QStringLiteral("Kolkata"), "Asia/Kolkata", 22.57, 88.36);
-        Form->MultiMode->trigger(); // off: the clock and highlighting go on
-        Form->Locations->AddLocation(QStringLiteral("Berlin, Germany"), "Europe/Berlin", 52.52,
-                                     13.405);
+        LocationsOf(*Form)->AddLocation(QStringLiteral("Kolkata"), "Asia/Kolkata", 22.57, 88.36);
+        ActionOf(*Form, "MultiMode")->trigger(); // off: the clock and highlighting go on
+        LocationsOf(*Form)->AddLocation(QStringLiteral("Berlin, Germany"), "Europe/Berlin", 52.52,
+                                        13.405);
         Restart();
-        QVERIFY(!Form->MultiMode->isChecked());
-        QCOMPARE(Form->Locations->SingleLocation.Name, QStringLiteral("Berlin, Germany"));
-        QCOMPARE(Form->Locations->Count(), 1); // the list stays behind the single location
-        QVERIFY(Form->ShowClock->isChecked());
+        QVERIFY(!ActionOf(*Form, "MultiMode")->isChecked());
+        QCOMPARE(LocationsOf(*Form)->SingleLocation.Name, QStringLiteral("Berlin, Germany"));
+        QCOMPARE(LocationsOf(*Form)->Count(), 1); // the list stays behind the single location
+        QVERIFY(ActionOf(*Form, "ShowClock")->isChecked());
         // Stored as highlighted, and the single mode switched it on before:
         // the stored toggle flips it back, as it always has.
-        QVERIFY(!Form->MIHighlightCities->isChecked());
+        QVERIFY(!ActionOf(*Form, "MIHighlightCities")->isChecked());
     }
 
     void optionsClosedByItsBoxChangeNothing() {
         QVERIFY(OpenWindow());
         const QByteArray before = StoredText();
-        Form->ShowModal = [](QDialog& dialog) {
+        Form->SetShowModal([](QDialog& dialog) {
             dialog.findChild<QLineEdit*>(QStringLiteral("Edit1"))->setText(QStringLiteral("1"));
             return int(QDialog::Rejected);
-        };
-        Form->PIOptions->trigger();
-        QCOMPARE(Form->Settings.SMUpdate, 600);
+        });
+        ActionOf(*Form, "PIOptions")->trigger();
+        QCOMPARE(DisplayOf(*Form).SMUpdate, 600);
         QCOMPARE(StoredText(), before);
     }
 
@@ -255,11 +258,11 @@ private slots:
     void aQuitSignalPutsTheWallpaperBackBeforeReportingAFailedSave() {
         QVERIFY(OpenWindow());
         {
-            const QSignalBlocker quiet(Form->Wallpaper);
-            Form->Wallpaper->setChecked(true);
+            const QSignalBlocker quiet(ActionOf(*Form, "Wallpaper"));
+            ActionOf(*Form, "Wallpaper")->setChecked(true);
         }
         app::CloseOnQuitSignals(Form.get(), [this] { Form->CloseOnSignal(); });
-        Form->Locations->AddLocation(QStringLiteral("Kolkata"), "Asia/Kolkata", 22.57, 88.36);
+        LocationsOf(*Form)->AddLocation(QStringLiteral("Kolkata"), "Asia/Kolkata", 22.57, 88.36);
         QString text;
         QStringList desktopAtReport;
         const auto previous = app::SetMessageAnswerer([&](app::TMessageKind, const QString& t) {
@@ -284,7 +287,7 @@ private slots:
     void killedProgramSavesTheList() {
         QVERIFY(OpenWindow());
         app::CloseOnQuitSignals(Form.get());
-        Form->Locations->AddLocation(QStringLiteral("Kolkata"), "Asia/Kolkata", 22.57, 88.36);
+        LocationsOf(*Form)->AddLocation(QStringLiteral("Kolkata"), "Asia/Kolkata", 22.57, 88.36);
         QSignalSpy closed(Form.get(), &app::TFormChronara::Closed);
         std::raise(SIGTERM);
         QTRY_COMPARE(closed.count(), 1);

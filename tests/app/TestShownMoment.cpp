@@ -68,7 +68,7 @@ private:
 
     // Types a wall-clock date and time into the control's field.
     void Type(const QDateTime& local) {
-        QDateTimeEdit* edit = Form->MomentBar->Edit;
+        QDateTimeEdit* edit = MomentBarOf(*Form)->Edit;
         edit->setDateTime(local);
         emit edit->editingFinished();
     }
@@ -76,7 +76,7 @@ private:
     // Types a date and time into the control's field as a user does: a click
     // into it, the keys, Enter.
     void TypeKeys(const QString& text) {
-        QDateTimeEdit* edit = Form->MomentBar->Edit;
+        QDateTimeEdit* edit = MomentBarOf(*Form)->Edit;
         Form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(Form.get()));
         // The clicks land on the field's text, a line edit of its own; a
@@ -90,22 +90,22 @@ private:
     }
 
     void Hover(double lat, double lon) {
-        const QPoint p = Form->PaintBox->View.PlaceToView(lat, lon);
-        Form->PaintBox->PointerPos = p;
-        Form->PaintBox->PointerInside = true;
-        Form->PaintBox->PanelPaintBoxMouseMove(Qt::NoButton, p.x(), p.y());
+        const QPoint p = PaintBoxOf(*Form)->View.PlaceToView(lat, lon);
+        PaintBoxOf(*Form)->PointerPos = p;
+        PaintBoxOf(*Form)->PointerInside = true;
+        PaintBoxOf(*Form)->PanelPaintBoxMouseMove(Qt::NoButton, p.x(), p.y());
     }
 
     // What the read-outs say at a point for a moment, asked directly.
     app::TPointReadouts ReadoutsAt(double lat, double lon, kiv::TDateTime utc) {
         app::TReadoutWorld world;
         world.Database = &kiv::ZoneDB;
-        world.ZoneImage = &Form->ZoneImage;
-        world.ShadowMap = Form->ShadowMap.get();
-        world.MapW = Form->PaintBox->View.MapW();
-        world.MapH = Form->PaintBox->View.MapH();
-        const QPoint p = Form->PaintBox->View.PlaceToView(lat, lon);
-        return app::PointReadouts(world, Form->PaintBox->View.ViewToMap(p.x(), p.y()), utc, 0);
+        world.ZoneImage = &MapOf(*Form)->ZoneImage();
+        world.ShadowMap = ShadowMapOf(*Form);
+        world.MapW = PaintBoxOf(*Form)->View.MapW();
+        world.MapH = PaintBoxOf(*Form)->View.MapH();
+        const QPoint p = PaintBoxOf(*Form)->View.PlaceToView(lat, lon);
+        return app::PointReadouts(world, PaintBoxOf(*Form)->View.ViewToMap(p.x(), p.y()), utc, 0);
     }
 
     // The darkness of the shadow of a moment at a map pixel, computed apart.
@@ -172,20 +172,20 @@ private slots:
     // middle is the present again.
     void sliderStepsKeysAndWheel() {
         Open();
-        app::TMomentControl& bar = *Form->MomentBar;
+        app::TMomentControl& bar = *MomentBarOf(*Form);
         const kiv::TDateTime now = Clock->UtcNow();
         QTest::keyClick(bar.Slider, Qt::Key_Right);
-        QVERIFY(!Form->Moment->IsPresent());
-        QVERIFY(SameInstant(Form->Moment->Utc(), kiv::IncMinute(now, 15)));
+        QVERIFY(!MomentOf(*Form)->IsPresent());
+        QVERIFY(SameInstant(MomentOf(*Form)->Utc(), kiv::IncMinute(now, 15)));
         QTest::keyClick(bar.Slider, Qt::Key_PageUp);
-        QVERIFY(SameInstant(Form->Moment->Utc(), kiv::IncMinute(now, 15 + 1440)));
+        QVERIFY(SameInstant(MomentOf(*Form)->Utc(), kiv::IncMinute(now, 15 + 1440)));
         QWheelEvent notch(QPointF(5, 5), bar.Slider->mapToGlobal(QPointF(5, 5)), QPoint(),
                           QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QCoreApplication::sendEvent(bar.Slider, &notch);
-        QVERIFY(SameInstant(Form->Moment->Utc(), kiv::IncMinute(now, 1440)));
+        QVERIFY(SameInstant(MomentOf(*Form)->Utc(), kiv::IncMinute(now, 1440)));
         QTest::keyClick(bar.Slider, Qt::Key_PageDown);
-        QVERIFY(Form->Moment->IsPresent());
-        QVERIFY(!Form->MomentBar->MINow->isEnabled());
+        QVERIFY(MomentOf(*Form)->IsPresent());
+        QVERIFY(!MomentBarOf(*Form)->MINow->isEnabled());
     }
 
     // Berlin is listed; the moment picked lies in its summer time, the present
@@ -193,38 +193,38 @@ private slots:
     void everyReadoutFollowsTheMomentAcrossAChange() {
         Open();
         TFormChronara& form = *Form;
-        form.Settings.ShowZA = true;
-        form.Settings.CShowZA = true;
-        form.ShowClock->trigger();
+        DisplayOf(form).ShowZA = true;
+        DisplayOf(form).CShowZA = true;
+        ActionOf(form, "ShowClock")->trigger();
         // Room on the clock line for the mark and the abbreviation.
         form.resize(1400, form.height());
-        form.Locations->AddLocation(QStringLiteral("Berlin, Germany"),
-                                    QStringLiteral("Europe/Berlin"), 52.5, 13.4);
-        form.TimerTimer();
-        const app::TLocationEntry& row = form.Locations->Entries().front();
+        LocationsOf(form)->AddLocation(QStringLiteral("Berlin, Germany"),
+                                       QStringLiteral("Europe/Berlin"), 52.5, 13.4);
+        RunTick(form);
+        const app::TLocationEntry& row = LocationsOf(form)->Entries().front();
         QCOMPARE(row.Abbreviation, QStringLiteral("CET"));
         QCOMPARE(row.UtcOffset, 60);
 
         const kiv::TDateTime moment = EncodeDateTime(2027, 7, 1, 0, 0, 0, 0);
         // The flight to the new row is over.
-        form.PaintBox->TimerZoomTo->stop();
+        PaintBoxOf(form)->TimerZoomTo->stop();
         Hover(0, 170);
         Type(QDateTime(QDate(2027, 7, 1), QTime(0, 0), Qt::UTC));
-        QVERIFY(SameInstant(form.Moment->Utc(), moment));
+        QVERIFY(SameInstant(MomentOf(form)->Utc(), moment));
 
         // The row and the clock line: the moment's local time and its CEST.
         QVERIFY(SameInstant(row.LocalTime, EncodeDateTime(2027, 7, 1, 2, 0, 0, 0)));
         QCOMPARE(row.Abbreviation, QStringLiteral("CEST"));
         QVERIFY2(row.TimeLabel->text().contains(QStringLiteral("(CEST)")),
                  qPrintable(row.TimeLabel->text()));
-        QVERIFY2(form.ClockLabel->text().startsWith(QStringLiteral("Berlin: ")) &&
-                     form.ClockLabel->text().contains(QStringLiteral("(CEST)")),
-                 qPrintable(form.ClockLabel->text()));
+        QVERIFY2(ClockLabelOf(form)->text().startsWith(QStringLiteral("Berlin: ")) &&
+                     ClockLabelOf(form)->text().contains(QStringLiteral("(CEST)")),
+                 qPrintable(ClockLabelOf(form)->text()));
         // What is stored stays the present's offset.
         QCOMPARE(row.UtcOffset, 60);
         // The tray tooltip, with the mark in front.
-        QVERIFY2(form.TrayIcon->toolTip().startsWith(QStringLiteral("[+191 d 12 h] Berlin")),
-                 qPrintable(form.TrayIcon->toolTip()));
+        QVERIFY2(TrayOf(form)->toolTip().startsWith(QStringLiteral("[+191 d 12 h] Berlin")),
+                 qPrintable(TrayOf(form)->toolTip()));
 
         // The pointer read-outs, for the moment: it is noon near the date line
         // then, midnight now.
@@ -232,18 +232,20 @@ private slots:
         const app::TPointReadouts then = ReadoutsAt(0, 170, moment);
         const app::TPointReadouts present = ReadoutsAt(0, 170, Clock->UtcNow());
         QVERIFY(then.SunAngle != present.SunAngle);
-        QCOMPARE(form.StatusPanelText(5), then.SunAngle);
-        QCOMPARE(form.StatusPanelText(2), then.SunRise);
-        QCOMPARE(form.StatusPanelText(1), then.LocalTime);
+        QCOMPARE(StatusText(form, 5), then.SunAngle);
+        QCOMPARE(StatusText(form, 2), then.SunRise);
+        QCOMPARE(StatusText(form, 1), then.LocalTime);
 
         // The shadow on the map: the moment's, at one point.
-        QTRY_VERIFY_WITH_TIMEOUT(form.PaintBox->View.MapImage() == &form.MomentImage, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(PaintBoxOf(form)->View.MapImage() == &MapOf(form)->MomentImage(),
+                                 30000);
         const int x = 1000;
         const int y = 256;
-        QCOMPARE(form.MomentShadow->Shadow.Row(y)[x], DarknessAt(moment, x, y));
+        QCOMPARE(Part<app::TMomentShadow>(form, "MomentShadow")->Shadow.Row(y)[x],
+                 DarknessAt(moment, x, y));
         QVERIFY(DarknessAt(moment, x, y) < 40);
         QVERIFY(DarknessAt(Clock->UtcNow(), x, y) > 200);
-        QVERIFY(form.MomentImage.GetPixel(x, y).R >= 50);
+        QVERIFY(MapOf(form)->MomentImage().GetPixel(x, y).R >= 50);
     }
 
     // The mark comes with a picked moment typed into the field and goes with
@@ -259,82 +261,88 @@ private slots:
         QFETCH(QString, way);
         Open();
         TFormChronara& form = *Form;
-        form.ShowClock->trigger();
-        form.Locations->AddLocation(QStringLiteral("Kolkata, India"),
-                                    QStringLiteral("Asia/Kolkata"), 22.57, 88.36);
-        QVERIFY(form.MomentMark->isHidden());
-        QVERIFY(!form.MomentBar->MINow->isEnabled());
+        ActionOf(form, "ShowClock")->trigger();
+        LocationsOf(form)->AddLocation(QStringLiteral("Kolkata, India"),
+                                       QStringLiteral("Asia/Kolkata"), 22.57, 88.36);
+        QVERIFY(Part<QLabel>(form, "MomentMark")->isHidden());
+        QVERIFY(!MomentBarOf(form)->MINow->isEnabled());
         TypeKeys(QStringLiteral("202612241800"));
-        QVERIFY(form.MomentMark->isVisible());
-        QVERIFY2(form.MomentMark->text().startsWith(QStringLiteral("Shown: ")) &&
-                     form.MomentMark->text().endsWith(QStringLiteral("(+3 d 6 h)")),
-                 qPrintable(form.MomentMark->text()));
-        QVERIFY(form.MomentBar->MINow->isEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(form.PaintBox->View.MapImage() == &form.MomentImage, 30000);
+        QVERIFY(Part<QLabel>(form, "MomentMark")->isVisible());
+        QVERIFY2(
+            Part<QLabel>(form, "MomentMark")->text().startsWith(QStringLiteral("Shown: ")) &&
+                Part<QLabel>(form, "MomentMark")->text().endsWith(QStringLiteral("(+3 d 6 h)")),
+            qPrintable(Part<QLabel>(form, "MomentMark")->text()));
+        QVERIFY(MomentBarOf(form)->MINow->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(PaintBoxOf(form)->View.MapImage() == &MapOf(form)->MomentImage(),
+                                 30000);
 
         if (way == QLatin1String("now")) {
-            QTest::mouseClick(form.MomentBar->NowButton, Qt::LeftButton);
+            QTest::mouseClick(MomentBarOf(form)->NowButton, Qt::LeftButton);
         } else if (way == QLatin1String("idle")) {
             // Nine minutes and the difference moves on; the tenth brings the
             // present back.
             Clock->AdvanceSeconds(9 * 60);
-            form.TimerTimer();
-            QVERIFY(!form.Moment->IsPresent());
-            QVERIFY2(form.MomentMark->text().endsWith(QStringLiteral("(+3 d 5 h 51 min)")),
-                     qPrintable(form.MomentMark->text()));
+            RunTick(form);
+            QVERIFY(!MomentOf(form)->IsPresent());
+            QVERIFY2(Part<QLabel>(form, "MomentMark")
+                         ->text()
+                         .endsWith(QStringLiteral("(+3 d 5 h 51 min)")),
+                     qPrintable(Part<QLabel>(form, "MomentMark")->text()));
             Clock->AdvanceSeconds(60);
-            form.TimerTimer();
+            RunTick(form);
         } else {
-            form.PIShowMap->trigger();
+            ActionOf(form, "PIShowMap")->trigger();
         }
-        QVERIFY(form.Moment->IsPresent());
-        QVERIFY(form.MomentMark->isHidden());
-        QVERIFY(!form.MomentBar->MINow->isEnabled());
-        QCOMPARE(form.MomentBar->Slider->value(), 0);
-        QDateTimeEdit* field = form.MomentBar->Edit;
+        QVERIFY(MomentOf(form)->IsPresent());
+        QVERIFY(Part<QLabel>(form, "MomentMark")->isHidden());
+        QVERIFY(!MomentBarOf(form)->MINow->isEnabled());
+        QCOMPARE(MomentBarOf(form)->Slider->value(), 0);
+        QDateTimeEdit* field = MomentBarOf(form)->Edit;
         QCOMPARE(field->dateTime(),
                  QDateTime(QDate(2026, 12, 21), QTime(12, way == "idle" ? 10 : 0), Qt::UTC));
         QCOMPARE(field->text(), field->dateTime().toString(field->displayFormat()));
         if (field->isVisible()) {
             QTest::keyClick(field, Qt::Key_Return);
-            QVERIFY(form.Moment->IsPresent());
+            QVERIFY(MomentOf(form)->IsPresent());
         }
-        const app::TLocationEntry& row = form.Locations->Entries().front();
+        const app::TLocationEntry& row = LocationsOf(form)->Entries().front();
         QVERIFY(SameInstant(row.LocalTime, kiv::IncMinute(Clock->UtcNow(), 330)));
-        QVERIFY(!form.TrayIcon->toolTip().startsWith(QLatin1Char('[')));
-        QCOMPARE(form.PaintBox->View.MapImage(), &form.DayImage);
+        QVERIFY(!TrayOf(form)->toolTip().startsWith(QLatin1Char('[')));
+        QCOMPARE(PaintBoxOf(form)->View.MapImage(), &MapOf(form)->DayImage());
         // The moment's map and shadow are let go until the next moment.
-        QVERIFY(form.MomentImage.Empty());
-        QVERIFY(form.MomentShadow->Shadow.Empty());
+        QVERIFY(MapOf(form)->MomentImage().Empty());
+        QVERIFY(Part<app::TMomentShadow>(form, "MomentShadow")->Shadow.Empty());
     }
 
     // Using the control restarts the ten minutes.
     void usingTheControlKeepsTheMoment() {
         Open();
         TFormChronara& form = *Form;
-        QTest::keyClick(form.MomentBar->Slider, Qt::Key_Right);
+        QTest::keyClick(MomentBarOf(form)->Slider, Qt::Key_Right);
         Clock->AdvanceSeconds(8 * 60);
-        QTest::keyClick(form.MomentBar->Slider, Qt::Key_Right);
+        QTest::keyClick(MomentBarOf(form)->Slider, Qt::Key_Right);
         Clock->AdvanceSeconds(8 * 60);
-        form.TimerTimer();
-        QVERIFY(!form.Moment->IsPresent());
+        RunTick(form);
+        QVERIFY(!MomentOf(form)->IsPresent());
     }
 
     // A drag over many steps: the map ends at the moment the slider stopped on.
     void aDragEndsOnTheMapOfItsLastStep() {
         Open();
         TFormChronara& form = *Form;
-        app::TMomentSlider* slider = form.MomentBar->Slider;
+        app::TMomentSlider* slider = MomentBarOf(form)->Slider;
         slider->setSliderDown(true);
         for (int step = 1; step <= 40; ++step) {
             slider->setValue(step);
         }
         slider->setSliderDown(false);
         const kiv::TDateTime last = kiv::IncMinute(Clock->UtcNow(), 40 * 15);
-        QVERIFY(SameInstant(form.Moment->Utc(), last));
-        QTRY_VERIFY_WITH_TIMEOUT(SameInstant(form.MomentImageMoment, last), 30000);
-        QCOMPARE(form.PaintBox->View.MapImage(), &form.MomentImage);
-        QVERIFY(form.MomentShadow->Computed.load() + form.MomentShadow->Dropped.load() == 40);
+        QVERIFY(SameInstant(MomentOf(form)->Utc(), last));
+        QTRY_VERIFY_WITH_TIMEOUT(SameInstant(MapOf(form)->MomentImageMoment(), last), 30000);
+        QCOMPARE(PaintBoxOf(form)->View.MapImage(), &MapOf(form)->MomentImage());
+        QVERIFY(Part<app::TMomentShadow>(form, "MomentShadow")->Computed.load() +
+                    Part<app::TMomentShadow>(form, "MomentShadow")->Dropped.load() ==
+                40);
     }
 
     // Requests made while a map is being computed: only the newest of them
@@ -382,23 +390,25 @@ private slots:
     void wallpaperAndStoredSettingsKeepThePresent() {
         Open();
         TFormChronara& form = *Form;
-        form.Locations->AddLocation(QStringLiteral("Berlin, Germany"),
-                                    QStringLiteral("Europe/Berlin"), 52.5, 13.4);
-        form.Settings.WallpaperWidth = 256;
-        form.Wallpaper->trigger();
+        LocationsOf(form)->AddLocation(QStringLiteral("Berlin, Germany"),
+                                       QStringLiteral("Europe/Berlin"), 52.5, 13.4);
+        DisplayOf(form).WallpaperWidth = 256;
+        ActionOf(form, "Wallpaper")->trigger();
         // Twelve hours on: the night lies over Greenwich then.
         Type(QDateTime(QDate(2027, 7, 1), QTime(0, 0), Qt::UTC));
-        QTRY_VERIFY_WITH_TIMEOUT(form.PaintBox->View.MapImage() == &form.MomentImage, 30000);
-        QSignalSpy built(form.Desktop, &app::TDesktopIntegration::WallpaperBuilt);
-        form.TimerTimer();
-        form.TimerTimer();
-        QVERIFY(form.ShadowMap->Busy());
+        QTRY_VERIFY_WITH_TIMEOUT(PaintBoxOf(form)->View.MapImage() == &MapOf(form)->MomentImage(),
+                                 30000);
+        QSignalSpy built(Part<app::TDesktopIntegration>(form),
+                         &app::TDesktopIntegration::WallpaperBuilt);
+        RunTick(form);
+        RunTick(form);
+        QVERIFY(ShadowMapOf(form)->Busy());
         QVERIFY(built.wait(30000));
         // The composed present (what the wallpaper is made from) has daylight
         // at Greenwich; the view still shows the moment's night there.
-        QVERIFY(form.DayImage.GetPixel(512, 256).R >= 50);
-        QVERIFY(form.MomentImage.GetPixel(512, 256).R < 10);
-        QCOMPARE(form.PaintBox->View.MapImage(), &form.MomentImage);
+        QVERIFY(MapOf(form)->DayImage().GetPixel(512, 256).R >= 50);
+        QVERIFY(MapOf(form)->MomentImage().GetPixel(512, 256).R < 10);
+        QCOMPARE(PaintBoxOf(form)->View.MapImage(), &MapOf(form)->MomentImage());
 
         form.close();
         QFile stored(World->SettingsFile());

@@ -57,12 +57,13 @@ private:
     bool Released = false;
 };
 
-// Drops the shadow map's completions posted to the window: the computation then
-// stays under way for as long as the test needs.
+// Drops the shadow map's completions posted to the map controller: the
+// computation then stays under way for as long as the test needs.
 class TCompletionHold : public QObject {
 public:
     explicit TCompletionHold(TFormChronara* window) : QObject(window) {
-        window->findChild<platform::TPostedCalls*>(QString(), Qt::FindDirectChildrenOnly)
+        apptest::MapOf(*window)
+            ->findChild<platform::TPostedCalls*>(QString(), Qt::FindDirectChildrenOnly)
             ->installEventFilter(this);
     }
 
@@ -142,9 +143,9 @@ private:
 
     // A shadow refresh started, still under way.
     void StartRefresh() {
-        Form->Settings.ShadowRefreshCounter = 700;
-        Form->TimerTimer();
-        QVERIFY(Form->ShadowMap->Busy());
+        DisplayOf(*Form).ShadowRefreshCounter = 700;
+        RunTick(*Form);
+        QVERIFY(ShadowMapOf(*Form)->Busy());
     }
 
     // The settings as stored: whole, with the window's state.
@@ -168,8 +169,8 @@ private:
     }
 
     void AddKolkata() {
-        Form->Locations->AddLocation(QStringLiteral("Kolkata"), QStringLiteral("Asia/Kolkata"),
-                                     22.57, 88.36);
+        LocationsOf(*Form)->AddLocation(QStringLiteral("Kolkata"), QStringLiteral("Asia/Kolkata"),
+                                        22.57, 88.36);
     }
 
     static void Ways() {
@@ -194,7 +195,7 @@ private slots:
         CheckStore(600, false);
         // The completion that comes after the close changes nothing stored and
         // shows nothing; the window then goes while nothing runs.
-        QTRY_VERIFY(!Form->ShadowMap->Busy());
+        QTRY_VERIFY(!ShadowMapOf(*Form)->Busy());
         QCoreApplication::processEvents();
         Form.reset();
         QVERIFY(Messages->Texts.isEmpty());
@@ -211,11 +212,11 @@ private slots:
         QVERIFY(OpenWindow());
         AddKolkata();
         {
-            const QSignalBlocker quiet(Form->Wallpaper);
-            Form->Wallpaper->setChecked(true);
+            const QSignalBlocker quiet(ActionOf(*Form, "Wallpaper"));
+            ActionOf(*Form, "Wallpaper")->setChecked(true);
         }
         StartRefresh();
-        QTRY_VERIFY(!Form->ShadowMap->Busy());
+        QTRY_VERIFY(!ShadowMapOf(*Form)->Busy());
         QTRY_VERIFY(held->BuildEntered());
         QSignalSpy closed(Form.get(), &TFormChronara::Closed);
         CloseBy(way);
@@ -248,15 +249,15 @@ private slots:
         QFETCH(bool, waiting);
         QVERIFY(OpenWindow());
         AddKolkata();
-        app::TMomentShadow& shadow = *Form->MomentShadow;
+        app::TMomentShadow& shadow = *Part<app::TMomentShadow>(*Form, "MomentShadow");
         TMomentGate gate;
         auto open = qScopeGuard([&] { gate.Open(); });
         shadow.BeforeCompute = [&gate](kiv::TDateTime) { gate.Wait(); };
         QSignalSpy ready(&shadow, &app::TMomentShadow::Ready);
-        QTest::keyClick(Form->MomentBar->Slider, Qt::Key_Right);
+        QTest::keyClick(MomentBarOf(*Form)->Slider, Qt::Key_Right);
         QVERIFY(gate.Reached(1));
         if (waiting) {
-            QTest::keyClick(Form->MomentBar->Slider, Qt::Key_Right);
+            QTest::keyClick(MomentBarOf(*Form)->Slider, Qt::Key_Right);
         }
         QSignalSpy closed(Form.get(), &TFormChronara::Closed);
         CloseBy(way);
@@ -288,13 +289,14 @@ private slots:
         QVERIFY(OpenWindow());
         AddKolkata();
         QVERIFY(QFile::remove(World->DataFile(QStringLiteral("earth_day.png"))));
-        QSignalSpy failed(Form->MomentComposer, &app::TMapComposer::Failed);
+        QSignalSpy failed(Part<app::TMapComposer>(*Form, "MomentComposer"),
+                          &app::TMapComposer::Failed);
         QSignalSpy closed(Form.get(), &TFormChronara::Closed);
         // Closed the moment the shadow is handed on, after the window asked
         // for the map (its own handler comes first).
-        connect(Form->MomentShadow, &app::TMomentShadow::Ready, Form.get(),
-                [this] { Form->close(); });
-        QTest::keyClick(Form->MomentBar->Slider, Qt::Key_Right);
+        connect(Part<app::TMomentShadow>(*Form, "MomentShadow"), &app::TMomentShadow::Ready,
+                Form.get(), [this] { Form->close(); });
+        QTest::keyClick(MomentBarOf(*Form)->Slider, Qt::Key_Right);
         QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, 30000);
         QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, 30000);
         QCoreApplication::processEvents();
@@ -309,7 +311,7 @@ private slots:
         AddKolkata();
         app::CloseOnQuitSignals(Form.get());
         QSignalSpy closed(Form.get(), &TFormChronara::Closed);
-        Form->ShowModal = [](QDialog& dialog) {
+        Form->SetShowModal([](QDialog& dialog) {
             dialog.show();
             dialog.findChild<QLineEdit*>(QStringLiteral("Edit1"))->setText(QStringLiteral("5"));
             // The signal comes while the dialog saves: it is taken up between
@@ -318,7 +320,7 @@ private slots:
             QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("ButtonOK")),
                               Qt::LeftButton);
             return dialog.result();
-        };
+        });
         QVERIFY(TriggerAction(Form.get(), "PIOptions"));
         QTRY_COMPARE(closed.count(), 1);
         Form.reset();
@@ -349,12 +351,12 @@ private slots:
             }
             return QMessageBox::Ok;
         });
-        Form->ShowModal = [](QDialog& dialog) {
+        Form->SetShowModal([](QDialog& dialog) {
             dialog.show();
             QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("ButtonOK")),
                               Qt::LeftButton);
             return dialog.result();
-        };
+        });
         QVERIFY(TriggerAction(Form.get(), "PIOptions"));
         QCOMPARE(closed.count(), 1);
         QCOMPARE(Messages->Texts.size(), 2);
@@ -382,7 +384,7 @@ private slots:
         QTimer::singleShot(100, [] { std::raise(SIGTERM); });
         QVERIFY(TriggerAction(Form.get(), "PIExit"));
         QCOMPARE(closed.count(), 1);
-        QVERIFY(Form->ShadowMap->Busy());
+        QVERIFY(ShadowMapOf(*Form)->Busy());
         CheckStore(600, false);
         delete hold;
         Form.reset();

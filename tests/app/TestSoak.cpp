@@ -197,11 +197,11 @@ private:
     // database of the system.
     bool TickAt(std::int64_t unixMs) {
         Clock->SetUtc(ToDateTime(unixMs));
-        Form->TimerTimer();
+        RunTick(*Form);
         QCoreApplication::processEvents();
         ++Ticks;
         const QDateTime utc = QDateTime::fromMSecsSinceEpoch(unixMs, QTimeZone::utc());
-        const auto& entries = Form->Locations->Entries();
+        const auto& entries = LocationsOf(*Form)->Entries();
         for (std::size_t i = 0; i < entries.size(); ++i) {
             const app::TLocationEntry& entry = entries[i];
             const QString fault = RowMismatch(entry, Zones[i], utc);
@@ -269,15 +269,15 @@ private slots:
         // Rows wide enough for the whole time text; the shadow map refreshed
         // often, so its worker runs all month.
         Form->resize(900, Form->height());
-        Form->Settings.SMUpdate = 30;
-        AddPlaces(*Form->Locations, SoakPlaces);
-        QCOMPARE(Form->Locations->Count(), 15);
+        DisplayOf(*Form).SMUpdate = 30;
+        AddPlaces(*LocationsOf(*Form), SoakPlaces);
+        QCOMPARE(LocationsOf(*Form)->Count(), 15);
         QVERIFY(Messages->Texts.isEmpty());
 
         TUsage afterDayOne;
         // The shadow computation under way finishes and hands over.
         const auto settle = [this] {
-            const bool idle = QTest::qWaitFor([this] { return !Form->ShadowMap->Busy(); });
+            const bool idle = QTest::qWaitFor([this] { return !ShadowMapOf(*Form)->Busy(); });
             QCoreApplication::processEvents();
             return idle;
         };

@@ -133,12 +133,12 @@ private:
 
     // A shadow refresh, run to its end (the map rebuild included).
     void Refresh() {
-        if (!Form->ShadowMap) {
+        if (!ShadowMapOf(*Form)) {
             return;
         }
-        Form->Settings.ShadowRefreshCounter = 700;
-        Form->TimerTimer();
-        QTRY_VERIFY(!Form->ShadowMap->Busy());
+        DisplayOf(*Form).ShadowRefreshCounter = 700;
+        RunTick(*Form);
+        QTRY_VERIFY(!ShadowMapOf(*Form)->Busy());
         QCoreApplication::processEvents();
     }
 
@@ -148,35 +148,35 @@ private:
     void UseTheWindow() {
         TFormChronara& form = *Form;
         // A first start (a settings file without settings) is in single mode.
-        if (!form.MultiMode->isChecked()) {
+        if (!ActionOf(form, "MultiMode")->isChecked()) {
             QVERIFY(TriggerAction(&form, "MultiMode"));
         }
         for (int i = 0; i < 3; ++i) {
-            form.TimerTimer();
+            RunTick(form);
         }
         Refresh();
-        form.PaintBox->PointerPos = QPoint(200, 150);
-        form.PaintBox->PointerInside = true;
-        form.PaintBox->PanelPaintBoxMouseMove(Qt::NoButton, 200, 150);
-        form.PaintBox->PanelPaintBoxMouseMove(Qt::LeftButton, 220, 160);
-        form.PaintBox->repaint();
+        PaintBoxOf(form)->PointerPos = QPoint(200, 150);
+        PaintBoxOf(form)->PointerInside = true;
+        PaintBoxOf(form)->PanelPaintBoxMouseMove(Qt::NoButton, 200, 150);
+        PaintBoxOf(form)->PanelPaintBoxMouseMove(Qt::LeftButton, 220, 160);
+        PaintBoxOf(form)->repaint();
         QVERIFY(TriggerAction(&form, "MIZoomIn"));
         QVERIFY(TriggerAction(&form, "N4"));
         QVERIFY(TriggerAction(&form, "MIHighlightCities"));
         QVERIFY(TriggerAction(&form, "MIHighlightCities"));
-        emit form.PopupMenu2->aboutToShow();
-        form.Locations->AddLocation(QStringLiteral("Kolkata"), QStringLiteral("Asia/Kolkata"),
-                                    22.57, 88.36);
-        form.TimerTimer();
-        QCOMPARE(form.Locations->Entries().size(), std::size_t{1});
+        emit MenuOf(form, "PopupMenu2")->aboutToShow();
+        LocationsOf(form)->AddLocation(QStringLiteral("Kolkata"), QStringLiteral("Asia/Kolkata"),
+                                       22.57, 88.36);
+        RunTick(form);
+        QCOMPARE(LocationsOf(form)->Entries().size(), std::size_t{1});
         if (!kiv::ZoneDB.Zones.empty()) {
-            QVERIFY(form.Locations->Entries()[0].TimeValid);
+            QVERIFY(LocationsOf(form)->Entries()[0].TimeValid);
         }
-        form.ShowModal = [](QDialog&) { return int(QDialog::Rejected); };
+        form.SetShowModal([](QDialog&) { return int(QDialog::Rejected); });
         QVERIFY(TriggerAction(&form, "PIOptions"));
         QVERIFY(TriggerAction(&form, "MIAddLocation"));
-        form.PaintBox->TimerZoomTo->stop();
-        form.PaintBox->repaint();
+        PaintBoxOf(form)->TimerZoomTo->stop();
+        PaintBoxOf(form)->repaint();
     }
 
     // Closes the window; its settings must then be stored whole.
@@ -265,8 +265,8 @@ private slots:
         QVERIFY(OpenWindow());
         if (file == QLatin1String("mask.png")) {
             // The mask is read only for the wallpaper.
-            const QSignalBlocker quiet(Form->Wallpaper);
-            Form->Wallpaper->setChecked(true);
+            const QSignalBlocker quiet(ActionOf(*Form, "Wallpaper"));
+            ActionOf(*Form, "Wallpaper")->setChecked(true);
         }
         UseTheWindow();
         // The wallpaper's error comes back from its own thread.
@@ -386,8 +386,8 @@ private slots:
         }
         QVERIFY2(!text.contains(QChar(0)), qPrintable(text));
         if (record) {
-            const QSignalBlocker quiet(Form->Wallpaper);
-            Form->Wallpaper->setChecked(true);
+            const QSignalBlocker quiet(ActionOf(*Form, "Wallpaper"));
+            ActionOf(*Form, "Wallpaper")->setChecked(true);
         }
         UseTheWindow();
         QCOMPARE(Messages->Texts.size(), 1);
@@ -591,7 +591,7 @@ private slots:
             store.write(content);
         }
         QVERIFY(OpenWindow());
-        QVERIFY(!Form->MultiMode->isChecked());
+        QVERIFY(!ActionOf(*Form, "MultiMode")->isChecked());
         UseTheWindow();
         QVERIFY2(Messages->Texts.isEmpty(), qPrintable(Messages->Texts.join(QLatin1String(" | "))));
         CloseAndCheckTheStore();
@@ -622,8 +622,8 @@ private slots:
         });
         QVERIFY(OpenWindow());
         {
-            const QSignalBlocker quiet(Form->Wallpaper);
-            Form->Wallpaper->setChecked(true);
+            const QSignalBlocker quiet(ActionOf(*Form, "Wallpaper"));
+            ActionOf(*Form, "Wallpaper")->setChecked(true);
         }
         UseTheWindow();
         QTRY_VERIFY(Desktop->Recorded().contains(QStringLiteral("set Wallpaper.bmp")));

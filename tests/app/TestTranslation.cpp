@@ -165,30 +165,32 @@ private slots:
         // Texts that change while the program runs.
         QVERIFY(TriggerAction(Form.get(), "MIHighlightCities"));
         QVERIFY(TriggerAction(Form.get(), "MIHighlightCities"));
-        Form->Locations->AddPlace(0);
+        LocationsOf(*Form)->AddPlace(0);
         QVERIFY(TriggerAction(Form.get(), "PIClearList"));
 
         // A few of them by name: the wiring, not only the absence of English.
         QCOMPARE(FindAction(Form.get(), "MIAbout")->text(), QStringLiteral("Info..."));
         QCOMPARE(FindAction(Form.get(), "TBAbout")->toolTip(), QStringLiteral("Info"));
-        QCOMPARE(Form->StatusPanelText(0),
+        QCOMPARE(StatusText(*Form, 0),
                  QStringLiteral("Tipp: Zum Verschieben die linke Maustaste gedr\u00fcckt halten!"));
         QCOMPARE(Messages->Texts.value(0),
                  QStringLiteral("Damit wird Ihre Ortsliste geleert. Sind Sie sicher?"));
-        QCOMPARE(Form->Wizard2->findChild<QPushButton*>(QStringLiteral("ButtonBack"))->text(),
+        QCOMPARE(Part<app::TWizard2>(*Form)
+                     ->findChild<QPushButton*>(QStringLiteral("ButtonBack"))
+                     ->text(),
                  QStringLiteral("<< Zur\u00fcck"));
         // What a screen reader reads of the time control.
         const auto spoken = [](QWidget* w) {
             return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
         };
-        QCOMPARE(spoken(Form->MomentBar->Slider), QStringLiteral("Angezeigter Zeitpunkt"));
-        QCOMPARE(spoken(Form->MomentBar->Edit), QStringLiteral("Angezeigtes Datum und Uhrzeit"));
-        QCOMPARE(spoken(Form->MomentBar->NowButton), QStringLiteral("Jetzt"));
+        QCOMPARE(spoken(MomentBarOf(*Form)->Slider), QStringLiteral("Angezeigter Zeitpunkt"));
+        QCOMPARE(spoken(MomentBarOf(*Form)->Edit), QStringLiteral("Angezeigtes Datum und Uhrzeit"));
+        QCOMPARE(spoken(MomentBarOf(*Form)->NowButton), QStringLiteral("Jetzt"));
 
         QList<TText> shown;
         Collect(Form.get(), shown);
-        Collect(Form->Wizard1, shown);
-        Collect(Form->Wizard2, shown);
+        Collect(Part<app::TWizard1>(*Form), shown);
+        Collect(Part<app::TWizard2>(*Form), shown);
         app::TFormAboutBox about(Form.get());
         Collect(&about, shown);
         app::TWorkingHoursDialog hours(QStringLiteral("London"), {}, Form.get());
@@ -196,10 +198,10 @@ private slots:
         Options.reset();
         Collect(OptionsDialog(), shown);
         for (int i = 0; i < 8; ++i) {
-            shown.append({QStringLiteral("TFormChronara"), Form->StatusPanelText(i)});
+            shown.append({QStringLiteral("TFormChronara"), StatusText(*Form, i)});
         }
-        shown.append({QStringLiteral("TFormChronara"), Form->ClockLabel->text()});
-        shown.append({QStringLiteral("TFormChronara"), Form->TrayIcon->toolTip()});
+        shown.append({QStringLiteral("TFormChronara"), ClockLabelOf(*Form)->text()});
+        shown.append({QStringLiteral("TFormChronara"), TrayOf(*Form)->toolTip()});
         for (const QString& message : Messages->Texts) {
             shown.append({QStringLiteral("STRING_TABLE"), message});
         }

@@ -24,26 +24,28 @@ private slots:
 
     void DesktopCommandsAreReady() {
         QVERIFY(OpenWindow());
-        for (QAction* a : {Form->Wallpaper, Form->Stayontop1, Form->PIStayOnTop}) {
+        for (QAction* a : {ActionOf(*Form, "Wallpaper"), ActionOf(*Form, "Stayontop1"),
+                           ActionOf(*Form, "PIStayOnTop")}) {
             QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
         }
         // The recording desktop has no icon list, like every desktop but Windows.
-        QVERIFY(!Form->TranspDesk->isEnabled());
-        QCOMPARE(Form->PISetDesktopIconTextColor->toolTip(), app::NoIconListTip);
-        QVERIFY(Form->PopupMenu2->toolTipsVisible());
+        QVERIFY(!ActionOf(*Form, "TranspDesk")->isEnabled());
+        QCOMPARE(ActionOf(*Form, "PISetDesktopIconTextColor")->toolTip(), app::NoIconListTip);
+        QVERIFY(MenuOf(*Form, "PopupMenu2")->toolTipsVisible());
     }
 
     // On: the message and a refresh on the tick after next; each rebuild hands
     // the wallpaper over; closing puts the user's back.
     void WallpaperModeFollowsTheRebuildsAndCloseRestores() {
         QVERIFY(OpenWindow());
-        Form->Settings.WallpaperWidth = 256;
-        Form->Wallpaper->trigger();
+        DisplayOf(*Form).WallpaperWidth = 256;
+        ActionOf(*Form, "Wallpaper")->trigger();
         QCOMPARE(Messages->Texts, QStringList{app::WallpaperModeMessage});
-        QCOMPARE(Form->Settings.ShadowRefreshCounter, Form->Settings.SMUpdate - 1);
+        QCOMPARE(DisplayOf(*Form).ShadowRefreshCounter, DisplayOf(*Form).SMUpdate - 1);
 
-        QSignalSpy built(Form->Desktop, &TDesktopIntegration::WallpaperBuilt);
-        Form->MapRebuild();
+        QSignalSpy built(Part<app::TDesktopIntegration>(*Form),
+                         &TDesktopIntegration::WallpaperBuilt);
+        MapOf(*Form)->MapRebuild();
         QVERIFY(built.wait(30000));
         QCOMPARE(built.at(0).at(1).toString(), QString());
         Form->close();
@@ -56,38 +58,39 @@ private slots:
     // mode as on: the next start is in wallpaper mode without the message.
     void ClosingWithTheModeOnKeepsItForTheNextStart() {
         QVERIFY(OpenWindow());
-        Form->Wallpaper->trigger();
+        ActionOf(*Form, "Wallpaper")->trigger();
         Form->close();
         QCOMPARE(Desktop->Recorded(), QStringList{QStringLiteral("restore mine.png")});
         Form.reset();
         Messages->Texts.clear();
 
         QVERIFY(OpenWindow());
-        QVERIFY(Form->Wallpaper->isChecked());
+        QVERIFY(ActionOf(*Form, "Wallpaper")->isChecked());
         QVERIFY(Messages->Texts.isEmpty());
-        QSignalSpy built(Form->Desktop, &TDesktopIntegration::WallpaperBuilt);
-        Form->Settings.WallpaperWidth = 128;
-        Form->MapRebuild();
+        QSignalSpy built(Part<app::TDesktopIntegration>(*Form),
+                         &TDesktopIntegration::WallpaperBuilt);
+        DisplayOf(*Form).WallpaperWidth = 128;
+        MapOf(*Form)->MapRebuild();
         QVERIFY(built.wait(30000));
         QCOMPARE(Desktop->Recorded().last(), QStringLiteral("set Wallpaper.bmp"));
     }
 
     void StayOnTopIsCheckedInBothMenus() {
         QVERIFY(OpenWindow());
-        Form->Stayontop1->trigger();
-        QVERIFY(Form->PIStayOnTop->isChecked());
+        ActionOf(*Form, "Stayontop1")->trigger();
+        QVERIFY(ActionOf(*Form, "PIStayOnTop")->isChecked());
         QVERIFY(Form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-        Form->PIStayOnTop->trigger();
-        QVERIFY(!Form->Stayontop1->isChecked());
+        ActionOf(*Form, "PIStayOnTop")->trigger();
+        QVERIFY(!ActionOf(*Form, "Stayontop1")->isChecked());
         QVERIFY(!Form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     }
 
     // Arrows pan by 10 map pixels; only the keypad's minus and plus zoom.
     void KeysPanAndZoomTheMap() {
         QVERIFY(OpenWindow());
-        app::TMapView& view = Form->PaintBox->View;
+        app::TMapView& view = PaintBoxOf(*Form)->View;
         view.SetView(300, 100, 0.5f);
-        Form->PaintBox->LayoutView(false);
+        PaintBoxOf(*Form)->LayoutView(false);
         const float x = view.OffsetX.Value;
         const float y = view.OffsetY.Value;
         Key(Qt::Key_Right);
@@ -112,7 +115,7 @@ private slots:
     // Any key lays the view out again: a view left beyond its bounds comes back.
     void AnUnlistedKeyLaysOutTheView() {
         QVERIFY(OpenWindow());
-        app::TMapView& view = Form->PaintBox->View;
+        app::TMapView& view = PaintBoxOf(*Form)->View;
         view.SetView(-5000, -5000, view.Zoom.Value);
         Key(Qt::Key_A);
         QVERIFY(view.OffsetX.Value > -5000);

@@ -150,8 +150,8 @@ private:
         app::TStartOptions options;
         options.ProgramDir = World->ProgramDir();
         Form = std::make_unique<app::TFormChronara>(options);
-        QVERIFY2(Form->CreationError.isEmpty(), qPrintable(Form->CreationError));
-        Form->ShowModal = [this](QDialog& page) {
+        QVERIFY2(Form->CreationError().isEmpty(), qPrintable(Form->CreationError()));
+        Form->SetShowModal([this](QDialog& page) {
             Shown.push_back(&page);
             page.show();
             if (Shown.size() <= Script.size()) {
@@ -161,11 +161,11 @@ private:
                 page.reject();
             }
             return page.result();
-        };
+        });
     }
 
-    TWizard1& Page1() { return *Form->Wizard1; }
-    TWizard2& Page2() { return *Form->Wizard2; }
+    TWizard1& Page1() { return *Part<app::TWizard1>(*Form); }
+    TWizard2& Page2() { return *Part<app::TWizard2>(*Form); }
 
     // Page-1 and page-2 steps of a script.
     TStep ChooseCountry(const QString& typed) {
@@ -706,19 +706,20 @@ private slots:
 
     void pagesAreMadeOnceAfterTheDatabaseAndTheCommandsWork() {
         OpenWindow();
-        QVERIFY(Form->Wizard1 != nullptr && Form->Wizard2 != nullptr);
+        QVERIFY(Part<app::TWizard1>(*Form) != nullptr && Part<app::TWizard2>(*Form) != nullptr);
         QCOMPARE(Page1().parent(), Form.get());
         QCOMPARE(Captions(Page1().ListView),
                  QStringList({"Australia", "Canada", "Germany", "India"}));
-        for (QAction* a : {Form->MIAddLocation, Form->AddLocationWizard1, Form->TBAddLocation}) {
+        for (QAction* a : {ActionOf(*Form, "MIAddLocation"), ActionOf(*Form, "AddLocationWizard1"),
+                           ActionOf(*Form, "TBAddLocation")}) {
             QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
         }
-        TWizard1* first = Form->Wizard1;
+        TWizard1* first = Part<app::TWizard1>(*Form);
 
         Run("MIAddLocation", {ChooseCountry("ger"), ChooseCity("potsd")});
         QCOMPARE(Shown, std::vector<QDialog*>({&Page1(), &Page2()}));
-        QCOMPARE(Form->Locations->Entries().size(), std::size_t(1));
-        const app::TLocationEntry& added = Form->Locations->Entries()[0];
+        QCOMPARE(LocationsOf(*Form)->Entries().size(), std::size_t(1));
+        const app::TLocationEntry& added = LocationsOf(*Form)->Entries()[0];
         QCOMPARE(added.Name, QStringLiteral("Potsdam, Germany"));
         QCOMPARE(added.ZoneName, QStringLiteral("Europe/Berlin"));
         QCOMPARE(added.Latitude, 52.4);
@@ -726,12 +727,12 @@ private slots:
 
         // The map menu's command and the toolbar button run the same pages.
         Run("AddLocationWizard1", {ChooseCountry("ind"), ChooseCity("kol")});
-        QCOMPARE(Form->Locations->Entries().size(), std::size_t(2));
-        QCOMPARE(Form->Locations->Entries()[1].Name, QStringLiteral("Kolkata, India"));
+        QCOMPARE(LocationsOf(*Form)->Entries().size(), std::size_t(2));
+        QCOMPARE(LocationsOf(*Form)->Entries()[1].Name, QStringLiteral("Kolkata, India"));
         Run("TBAddLocation", {ChooseCountry("can"), ChooseCity("john")});
-        QCOMPARE(Form->Locations->Entries().size(), std::size_t(3));
-        QCOMPARE(Form->Locations->Entries()[2].ZoneName, QStringLiteral("America/St_Johns"));
-        QCOMPARE(Form->Wizard1, first);
+        QCOMPARE(LocationsOf(*Form)->Entries().size(), std::size_t(3));
+        QCOMPARE(LocationsOf(*Form)->Entries()[2].ZoneName, QStringLiteral("America/St_Johns"));
+        QCOMPARE(Part<app::TWizard1>(*Form), first);
         QVERIFY(Messages->Texts.isEmpty());
     }
 
@@ -741,7 +742,7 @@ private slots:
         QCOMPARE(Shown.size(), std::size_t(1));
         Run("MIAddLocation", {ChooseCountry("aus"), [](QDialog&) {}});
         QCOMPARE(Shown.size(), std::size_t(2));
-        QVERIFY(Form->Locations->Entries().empty());
+        QVERIFY(LocationsOf(*Form)->Entries().empty());
     }
 
     void backKeepsPageOnesStateAndTheZoneErrorKeepsPageTwo() {
@@ -770,9 +771,9 @@ private slots:
         QVERIFY(nextAfterBack);
         QCOMPARE(Shown, std::vector<QDialog*>({&Page1(), &Page2(), &Page1(), &Page2()}));
         QCOMPARE(Messages->Texts, QStringList({"Could not locate Zone for \"melb\""}));
-        QCOMPARE(Form->Locations->Entries().size(), std::size_t(1));
-        QCOMPARE(Form->Locations->Entries()[0].Name, QStringLiteral("Australia/Melbourne"));
-        QCOMPARE(Form->Locations->Entries()[0].Latitude, -37.81667);
+        QCOMPARE(LocationsOf(*Form)->Entries().size(), std::size_t(1));
+        QCOMPARE(LocationsOf(*Form)->Entries()[0].Name, QStringLiteral("Australia/Melbourne"));
+        QCOMPARE(LocationsOf(*Form)->Entries()[0].Latitude, -37.81667);
     }
 
     void anEmptyDisplayNameIsAdded() {
@@ -782,42 +783,43 @@ private slots:
                                   Retype(Page2().Edit3, QString());
                                   Page2().ButtonAdd->click();
                               }});
-        QCOMPARE(Form->Locations->Entries().size(), std::size_t(1));
-        QCOMPARE(Form->Locations->Entries()[0].Name, QString());
-        QCOMPARE(Form->Locations->Entries()[0].ZoneName, QStringLiteral("Asia/Kolkata"));
+        QCOMPARE(LocationsOf(*Form)->Entries().size(), std::size_t(1));
+        QCOMPARE(LocationsOf(*Form)->Entries()[0].Name, QString());
+        QCOMPARE(LocationsOf(*Form)->Entries()[0].ZoneName, QStringLiteral("Asia/Kolkata"));
     }
 
     void changeLocationReplacesTheSingleLocationEvenWithFifteenPlaces() {
         OpenWindow();
         for (int i = 0; i < app::MaxLocations; ++i) {
-            Form->Locations->AddLocation(QStringLiteral("Place %1").arg(i),
-                                         QStringLiteral("Europe/Berlin"), 10 + i, 20 + i);
+            LocationsOf(*Form)->AddLocation(QStringLiteral("Place %1").arg(i),
+                                            QStringLiteral("Europe/Berlin"), 10 + i, 20 + i);
         }
-        QCOMPARE(Form->Locations->Entries().size(), std::size_t(app::MaxLocations));
+        QCOMPARE(LocationsOf(*Form)->Entries().size(), std::size_t(app::MaxLocations));
         QVERIFY(TriggerAction(Form.get(), "MultiMode"));
-        QCOMPARE(Form->AddLocationWizard1->text(), QStringLiteral("Change Location..."));
-        QCOMPARE(Form->MIAddLocation->text(), QStringLiteral("Add Location..."));
+        QCOMPARE(ActionOf(*Form, "AddLocationWizard1")->text(),
+                 QStringLiteral("Change Location..."));
+        QCOMPARE(ActionOf(*Form, "MIAddLocation")->text(), QStringLiteral("Add Location..."));
 
         Run("AddLocationWizard1", {ChooseCountry("ind"), ChooseCity("kolk")});
-        QCOMPARE(Form->Locations->SingleLocation.Name, QStringLiteral("Kolkata, India"));
-        QCOMPARE(Form->Locations->SingleLocation.ZoneName, QStringLiteral("Asia/Kolkata"));
-        QCOMPARE(Form->Locations->SingleLocation.Latitude, 22.57);
-        QCOMPARE(Form->Locations->SingleLocation.Longitude, 88.36);
-        QCOMPARE(Form->Locations->Entries().size(), std::size_t(app::MaxLocations));
+        QCOMPARE(LocationsOf(*Form)->SingleLocation.Name, QStringLiteral("Kolkata, India"));
+        QCOMPARE(LocationsOf(*Form)->SingleLocation.ZoneName, QStringLiteral("Asia/Kolkata"));
+        QCOMPARE(LocationsOf(*Form)->SingleLocation.Latitude, 22.57);
+        QCOMPARE(LocationsOf(*Form)->SingleLocation.Longitude, 88.36);
+        QCOMPARE(LocationsOf(*Form)->Entries().size(), std::size_t(app::MaxLocations));
         QVERIFY(Messages->Texts.isEmpty());
 
         // Back in list mode a sixteenth place is refused.
         QVERIFY(TriggerAction(Form.get(), "MultiMode"));
-        QCOMPARE(Form->AddLocationWizard1->text(), QStringLiteral("Add Location..."));
+        QCOMPARE(ActionOf(*Form, "AddLocationWizard1")->text(), QStringLiteral("Add Location..."));
         Run("MIAddLocation", {ChooseCountry("aus"), ChooseCity("geel")});
-        QCOMPARE(Form->Locations->Entries().size(), std::size_t(app::MaxLocations));
+        QCOMPARE(LocationsOf(*Form)->Entries().size(), std::size_t(app::MaxLocations));
         QCOMPARE(Messages->Texts.size(), 1);
-        QCOMPARE(Form->Locations->SingleLocation.Name, QStringLiteral("Kolkata, India"));
+        QCOMPARE(LocationsOf(*Form)->SingleLocation.Name, QStringLiteral("Kolkata, India"));
     }
 
     void runsAsRealModalPages() {
         OpenWindow();
-        Form->ShowModal = app::TFormChronara::DefaultShowModal;
+        Form->SetShowModal(app::TFormChronara::DefaultShowModal);
         // Each step runs inside the page's own loop; page 1's step queues the
         // next, which runs once page 2's loop has started.
         QTimer::singleShot(0, Form.get(), [this] {
@@ -830,9 +832,9 @@ private slots:
         });
         QVERIFY(TriggerAction(Form.get(), "TBAddLocation"));
         QVERIFY(!Page1().isVisible() && !Page2().isVisible());
-        QCOMPARE(Form->Locations->Entries().size(), std::size_t(1));
-        QCOMPARE(Form->Locations->Entries()[0].Name, QStringLiteral("St. John's, Canada"));
-        QCOMPARE(Form->Locations->Entries()[0].ZoneName, QStringLiteral("America/St_Johns"));
+        QCOMPARE(LocationsOf(*Form)->Entries().size(), std::size_t(1));
+        QCOMPARE(LocationsOf(*Form)->Entries()[0].Name, QStringLiteral("St. John's, Canada"));
+        QCOMPARE(LocationsOf(*Form)->Entries()[0].ZoneName, QStringLiteral("America/St_Johns"));
     }
 };
 

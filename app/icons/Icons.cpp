@@ -1,4 +1,4 @@
-#include "app/window/Icons.h"
+#include "app/icons/Icons.h"
 
 #include <QPainter>
 #include <QPainterPath>
