@@ -32,6 +32,30 @@ int FindContaining(const std::vector<std::string>& foldedNames, std::string_view
 
 const char* const LinkError = "There is a link error in the database";
 
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Whether the ASCII text, folded (capitals to small letters), contains the
+// folded ASCII key.
+bool ContainsFoldedAscii(std::string_view text, std::string_view key) {
+    const auto folded = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (key.size() > text.size()) {
+        return false;
+    }
+    for (std::size_t at = 0; at + key.size() <= text.size(); ++at) {
+        std::size_t n = 0;
+        while (n < key.size() && folded(text[at + n]) == key[n]) {
+            ++n;
+        }
+        if (n == key.size()) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Runs one line's parse; an error that does not yet say where it came from
 // gets the file and line added, so the user learns which file is damaged. The
 // error keeps its kind.
@@ -153,11 +177,21 @@ int TTimeZone::ZoneIndexOfKey(std::string_view zoneKey) const {
         return -1;
     }
     const std::string key = FoldCase(zoneKey);
+    const bool asciiKey = IsAscii(key);
     std::string name;
     for (std::size_t i = 0; i < Zones.size(); ++i) {
-        name.clear();
-        AppendFoldCase(Zones[i].ZoneName, name);
-        if (name.find(key) != std::string::npos) {
+        const std::string& zoneName = Zones[i].ZoneName;
+        bool contains = false;
+        if (IsAscii(zoneName)) {
+            // An ASCII name folds to ASCII: it holds no other key, and is
+            // searched as it is, its capitals read as small letters.
+            contains = asciiKey && ContainsFoldedAscii(zoneName, key);
+        } else {
+            name.clear();
+            AppendFoldCase(zoneName, name);
+            contains = name.find(key) != std::string::npos;
+        }
+        if (contains) {
             return static_cast<int>(i);
         }
     }
