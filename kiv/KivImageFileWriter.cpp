@@ -3,6 +3,7 @@
 // and the writing of a picture made strip by strip on several threads.
 #include "kiv/KivFastDibLoaders.h"
 
+#include "kiv/KivBands.h"
 #include "kiv/KivErrors.h"
 #include "kiv/KivImageCodec.h"
 #include "kiv/KivStream.h"
@@ -400,14 +401,7 @@ void SaveImageFileInStrips(const std::string& fileName, int width, int height,
         return;
     }
     work(0);
-    for (std::thread& helper : helpers) {
-        helper.join();
-    }
-    for (const std::exception_ptr& error : errors) {
-        if (error) {
-            std::rethrow_exception(error);
-        }
-    }
+    JoinAndRaise(helpers, errors);
     writer.Finish(TWholeFileWriter::TCommitMode::Quick);
 }
 

@@ -77,6 +77,19 @@ template <class Parse> void AtLine(const TLineSource& source, Parse&& parse) {
     }
 }
 
+// Fills `records` from the lines of a table, the first of them line
+// `firstLine` of the file: parse(record, line, index, source) for each line.
+// The array keeps its full length when a line is refused.
+template <class Record, class Parse>
+void ParseLines(std::vector<Record>& records, const TStringList& lines, const std::string& file,
+                int firstLine, Parse&& parse) {
+    records.resize(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const TLineSource at{file, static_cast<int>(i) + firstLine};
+        AtLine(at, [&] { parse(records[i], lines[i], static_cast<int>(i), at); });
+    }
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -101,19 +114,14 @@ void TTimeZone::LoadDatabase(const std::string& dir, int ruleYear) {
 
     std::string file = ProgramPath(datafiles::ZoneColors, dir);
     LoadDataList(lines, file);
-    Colors.resize(lines.size());
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const TLineSource at{file, static_cast<int>(i) + 1};
-        AtLine(at, [&] { ParseColor(Colors[i], lines[i], at); });
-    }
+    ParseLines(Colors, lines, file, 1,
+               [](TTimeZoneColor& color, std::string_view line, int, const TLineSource& at) {
+                   ParseColor(color, line, at);
+               });
 
     file = ProgramPath(datafiles::Places, dir);
     LoadDataList(lines, file);
-    Places.resize(lines.size());
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const TLineSource at{file, static_cast<int>(i) + 1};
-        AtLine(at, [&] { ParsePlace(Places[i], lines[i], static_cast<int>(i), at); });
-    }
+    ParseLines(Places, lines, file, 1, ParsePlace);
 
     file = ProgramPath(datafiles::Zones, dir);
     LoadDataList(lines, file);
@@ -122,19 +130,13 @@ void TTimeZone::LoadDatabase(const std::string& dir, int ruleYear) {
     }
     ShippedRelease = ReleaseOfHeader(lines.front());
     lines.erase(lines.begin()); // the header line
-    Zones.resize(lines.size());
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const TLineSource at{file, static_cast<int>(i) + 2};
-        AtLine(at, [&] { ParseZone(Zones[i], lines[i], static_cast<int>(i), at); });
-    }
+    ParseLines(Zones, lines, file, 2, ParseZone);
 
     file = ProgramPath(datafiles::DaylightRules, dir);
     LoadDataList(lines, file);
-    Rules.resize(lines.size());
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const TLineSource at{file, static_cast<int>(i) + 1};
-        AtLine(at, [&] { CompileRule(Rules[i], lines[i], ruleYear, at); });
-    }
+    ParseLines(Rules, lines, file, 1,
+               [ruleYear](TTimeZoneDSTRule& rule, std::string_view line, int,
+                          const TLineSource& at) { CompileRule(rule, line, ruleYear, at); });
 
     // Every place must link to a zone. Places share their keys, so each
     // distinct key is searched once, in names folded once.
