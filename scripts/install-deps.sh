@@ -17,6 +17,8 @@ packages=(
 # The machine's zone database at run time: date/tz over the compiled zone files
 # (zic, which the tests use to build databases of their own, comes with libc-bin).
 packages+=(libhowardhinnant-date-dev)
+# The meeting's calendar file (iCalendar) is made and, in the tests, read back by libical.
+packages+=(libical-dev)
 # Desktop back-end tests: a private D-Bus session with the real settings stores
 # (GSettings over dconf, xfconf) and the Qt D-Bus module.
 packages+=(

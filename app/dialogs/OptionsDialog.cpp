@@ -1,6 +1,7 @@
 #include "app/dialogs/OptionsDialog.h"
 
 #include "app/settings/ColorWord.h"
+#include "app/settings/SettingsTable.h"
 #include "app/settings/StoredSettings.h"
 #include "app/text/Messages.h"
 #include "app/text/StringTable.h"
@@ -209,10 +210,11 @@ void Toptions::ButtonOKClick() {
     if (!ReadInteger(Form->Edit1, minutes) || !ReadInteger(Form->LabeledEdit1, width)) {
         return;
     }
-    if (width < MinWallpaperWidth || width > MaxWallpaperWidth) {
+    const TBounds widths = BoundsOf(&TSettingsValues::WallpaperWidth);
+    if (!widths.Contains(width)) {
         ShowError(this, TranslateMessage(QString::fromUtf8(strings::WallpaperWidthRange))
-                            .arg(MinWallpaperWidth)
-                            .arg(MaxWallpaperWidth));
+                            .arg(widths.Min)
+                            .arg(widths.Max));
         Form->LabeledEdit1->setFocus();
         Form->LabeledEdit1->selectAll();
         return;

@@ -1,12 +1,16 @@
 #include "app/moment/MomentControl.h"
 
 #include "app/moment/ShownMoment.h"
+#include "app/planner/OverlapBand.h"
 
 #include <QAction>
 #include <QDateTimeEdit>
 #include <QHBoxLayout>
 #include <QToolButton>
+#include <QVBoxLayout>
 #include <QWheelEvent>
+
+#include <vector>
 
 namespace app {
 
@@ -62,7 +66,16 @@ TMomentControl::TMomentControl(TShownMoment& moment, QWidget* parent)
     Slider->setToolTip(QStringLiteral("Show the world at another moment: a quarter of an hour "
                                       "per step, a day with Page Up and Page Down"));
     Slider->setAccessibleName(QStringLiteral("Moment shown"));
-    row->addWidget(Slider, 1);
+    // The slider with the overlap band along it.
+    auto* column = new QVBoxLayout;
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(1);
+    column->addWidget(Slider);
+    Band = new TOverlapBand(this);
+    Band->FollowSlider(Slider);
+    Band->hide();
+    column->addWidget(Band);
+    row->addLayout(column, 1);
 
     Edit = new QDateTimeEdit(this);
     Edit->setObjectName(QStringLiteral("MomentEdit"));
@@ -136,8 +149,34 @@ void TMomentControl::NowClick() {
     Synchronise();
 }
 
+kiv::TDateTime TMomentControl::MomentAtStep(int steps) const {
+    const kiv::TDateTime anchor = AnchorIsPresent && Moment.IsPresent() ? PresentUtc() : Anchor;
+    return SteppedMoment(anchor, steps);
+}
+
+void TMomentControl::FollowRange() {
+    const kiv::TDateTime anchor = AnchorIsPresent && Moment.IsPresent() ? PresentUtc() : Anchor;
+    const kiv::TDateTime next = SteppedMoment(anchor, 1);
+    // While the present is the anchor, the band counts again when it enters
+    // another quarter hour, not every second; its own cell keeps the moment
+    // it was counted at, a moment of the same quarter hour.
+    if (next == BandNext && (AnchorIsPresent || anchor == BandAnchor)) {
+        return;
+    }
+    BandNext = next;
+    BandAnchor = anchor;
+    std::vector<kiv::TDateTime> moments;
+    moments.reserve(2 * StepsEachWay + 1);
+    for (int steps = -StepsEachWay; steps <= StepsEachWay; ++steps) {
+        moments.push_back(SteppedMoment(anchor, steps));
+    }
+    Band->SetMoments(std::move(moments));
+}
+
 void TMomentControl::Synchronise() {
     const bool present = Moment.IsPresent();
+    FollowRange();
+    Band->SetShown(Moment.Utc());
     MINow->setEnabled(!present);
     // The field of a picked moment wears the mark's amber.
     QPalette look;

@@ -21,6 +21,7 @@ class QToolButton;
 
 namespace app {
 
+class TOverlapBand;
 class TShownMoment;
 
 // A slider that moves one step per wheel notch (a plain slider moves several).
@@ -50,6 +51,12 @@ public:
     QToolButton* NowButton;
     // "Now": shows the present again.
     QAction* MINow;
+    // Under the slider, hidden until the window gives it places: how many are
+    // within their working hours at each of the slider's moments.
+    TOverlapBand* Band;
+
+    // The moment a position of the slider stands for.
+    kiv::TDateTime MomentAtStep(int steps) const;
 
     // Follows the moment shown: the slider's position, the field's text, and
     // whether "Now" can be used. While the present is shown the field follows
@@ -61,6 +68,8 @@ private:
     void SliderMoved(int steps);
     void EditFinished();
     void NowClick();
+    // Gives the band the slider's moments when they have moved on.
+    void FollowRange();
 
     TShownMoment& Moment;
     // Where the slider's steps count from, and whether that is the present (the
@@ -71,6 +80,9 @@ private:
     QDateTime FieldValue;
     // Whether the present was shown when the control last followed the moment.
     bool ShownPresent = true;
+    // The quarter hour after the anchor and the anchor the band last counted for.
+    kiv::TDateTime BandNext = -1;
+    kiv::TDateTime BandAnchor = -1;
 };
 
 } // namespace app

@@ -52,6 +52,11 @@ struct TStoredLocation {
     bool operator==(const TStoredLocation&) const = default;
 };
 
+// The single location the window starts with.
+inline const TStoredLocation DefaultSingleLocation{QStringLiteral("Melbourne, Australia"),
+                                                   QStringLiteral("Australia/Melbourne"), -37.81667,
+                                                   144.96667, 0};
+
 // The user's own desktop wallpaper values, captured when the settings are
 // loaded so that switching wallpaper mode off can put them back.
 struct TSavedWallpaper {

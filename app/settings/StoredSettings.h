@@ -1,7 +1,6 @@
-// The settings and the list of places in the store: which values there are,
-// their kinds and their order, and reading them into the main window and
-// writing them from it. No widgets: the options dialog calls these, and so do
-// the tests and benchmarks without a window.
+// The settings and the list of places in the store, read into the main window
+// and written from it through the settings table. No widgets: the options
+// dialog calls these, and so do the tests and benchmarks without a window.
 #pragma once
 
 #include "app/settings/SettingsHost.h"
@@ -20,10 +19,6 @@ inline const std::string SettingsKey = "\\Software\\Kiv\\Chronara\\Data";
 // The user's own desktop wallpaper values, on a system with a registry.
 inline const std::string DesktopKey = "\\Control Panel\\Desktop";
 
-// The wallpaper widths the program builds.
-constexpr int MinWallpaperWidth = 16;
-constexpr int MaxWallpaperWidth = 16384;
-
 struct TLoadReport {
     // No settings were stored yet: the first-run toggles were run.
     bool FirstRun = false;
@@ -37,9 +32,9 @@ struct TLoadReport {
 
 // Reads the stored settings into the host: the values in the store's order,
 // the places through AddLocation (in list mode, in subkey order), then the
-// stored check marks through the commands, and the shadow-refresh counter.
-// Each value is read on its own: a missing or unreadable one keeps the value
-// the host has and loading goes on. A place without a zone is not listed; one
+// stored check marks, and the shadow-refresh counter. Each value is read on
+// its own: a missing or unreadable one keeps the value the host has, one out
+// of its bounds takes its default, and loading goes on. A place without a zone is not listed; one
 // without coordinates takes its zone's, one without a name its zone's name
 // (each noted as a problem). Without a settings key (a first start) it
 // runs the first-start toggles instead. Never throws a store error.

@@ -102,6 +102,24 @@ inline constexpr const char* NoneToday = "none today";
 inline constexpr const char* Unknown = "unknown";
 inline constexpr const char* MoreThanADay = "more than 24 hours";
 
+// Planning a meeting across the places: working hours, the overlap band, the
+// found moment and the calendar file.
+inline constexpr const char* WorkingHoursOf = "Working hours of %1, in its local time:";
+inline constexpr const char* OverlapBandName = "Places within working hours";
+inline constexpr const char* OverlapCount = "%1 of %2 places within working hours at %3";
+inline constexpr const char* WithinHours = "within working hours";
+inline constexpr const char* OutsideHours = "outside working hours";
+inline constexpr const char* Tomorrow = "tomorrow";
+inline constexpr const char* Yesterday = "yesterday";
+inline constexpr const char* SameTime = "same time";
+inline constexpr const char* NoCommonHour =
+    "No quarter hour in the next 14 days suits every place. Shown is the first one that suits "
+    "the most: %1 of %2.";
+inline constexpr const char* MeetingSummary = "Meeting";
+inline constexpr const char* CalendarFilter = "Calendar files (*.ics)";
+inline constexpr const char* CalendarNotSaved =
+    "The calendar event could not be saved as '%1' (%2).";
+
 inline constexpr std::array All = {About,
                                    PercentUsed,
                                    NotConnected,
@@ -166,6 +184,18 @@ inline constexpr std::array All = {About,
                                    ZoneFileUnreadable,
                                    ZoneFileNotZoneFile,
                                    ZoneFileTruncated,
-                                   ZoneFileDamaged};
+                                   ZoneFileDamaged,
+                                   WorkingHoursOf,
+                                   OverlapBandName,
+                                   OverlapCount,
+                                   WithinHours,
+                                   OutsideHours,
+                                   Tomorrow,
+                                   Yesterday,
+                                   SameTime,
+                                   NoCommonHour,
+                                   MeetingSummary,
+                                   CalendarFilter,
+                                   CalendarNotSaved};
 
 } // namespace app::strings

@@ -13,8 +13,7 @@ namespace apptest {
 class TFakeSettingsHost : public app::TSettingsHost {
 public:
     app::TSettingsValues V;
-    app::TStoredLocation Single{QStringLiteral("Melbourne, Australia"),
-                                QStringLiteral("Australia/Melbourne"), -37.81667, 144.96667, 0};
+    app::TStoredLocation Single = app::DefaultSingleLocation;
     std::vector<app::TStoredLocation> List;
     bool Clock = false, Multi = true, Wallpaper = false, Transp = false, Clouds = false,
          Highlight = false;

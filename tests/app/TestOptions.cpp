@@ -174,6 +174,8 @@ void TestOptions::everyNumberIsCheckedFirst_data() {
                                     << "abc" << notInteger.arg("abc");
     QTest::newRow("width zero") << "LabeledEdit1"
                                 << "0" << width;
+    QTest::newRow("width just too small") << "LabeledEdit1"
+                                          << "15" << width;
     QTest::newRow("width negative") << "LabeledEdit1"
                                     << "-1024" << width;
     QTest::newRow("width too large") << "LabeledEdit1"

@@ -9,6 +9,7 @@
 #include "app/dialogs/AddLocationPage2.h"
 #include "app/dialogs/OptionsDialog.h"
 #include "app/moment/MomentControl.h"
+#include "app/planner/WorkingHoursDialog.h"
 #include "app/text/StringTable.h"
 #include "app/text/Translation.h"
 
@@ -89,6 +90,7 @@ class TestTranslation : public QObject, public TWindowFixture {
             return {};
         }
         app::TFormAboutBox about(Form.get());
+        app::TWorkingHoursDialog hours(QStringLiteral("London"), {}, Form.get());
         OptionsDialog();
         QList<TText> texts = recorder.Texts;
         for (const char* text : app::strings::All) {
@@ -189,6 +191,8 @@ private slots:
         Collect(Form->Wizard2, shown);
         app::TFormAboutBox about(Form.get());
         Collect(&about, shown);
+        app::TWorkingHoursDialog hours(QStringLiteral("London"), {}, Form.get());
+        Collect(&hours, shown);
         Options.reset();
         Collect(OptionsDialog(), shown);
         for (int i = 0; i < 8; ++i) {

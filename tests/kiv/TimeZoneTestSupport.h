@@ -4,6 +4,7 @@
 
 #include "kiv/KivDateTime.h"
 #include "kiv/KivStream.h"
+#include "kiv/KivTimeZone.h"
 
 #include <gtest/gtest.h>
 
@@ -144,5 +145,22 @@ inline bool Zic(const std::filesystem::path& dir, std::string_view source, bool 
     return status == 0;
 }
 #endif
+
+// Adds a zone of made-up data to a database (its Index its position).
+inline void AddZone(kiv::TTimeZone& db, const char* name, double offset, const char* rule,
+                    const char* format) {
+    kiv::TZoneData z;
+    z.ZoneName = name;
+    z.UtcOffset = offset;
+    z.RuleName = rule;
+    z.AbbrevFormat = format;
+    z.Index = static_cast<std::int32_t>(db.Zones.size());
+    db.Zones.push_back(z);
+}
+// Adds a rule line of tz_dst.dat, compiled for the year.
+inline void AddRule(kiv::TTimeZone& db, const char* line, int year) {
+    db.Rules.emplace_back();
+    kiv::CompileRule(db.Rules.back(), line, year);
+}
 
 } // namespace kivtest
