@@ -36,6 +36,11 @@ void RunInBands(int rows, int bands, const std::function<void(int first, int las
         runBand(band);
     }
     runBand(0);
+    JoinAndRaise(helpers, errors);
+}
+
+void JoinAndRaise(std::vector<std::thread>& helpers,
+                  const std::vector<std::exception_ptr>& errors) {
     for (std::thread& helper : helpers) {
         helper.join();
     }

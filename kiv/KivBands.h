@@ -1,7 +1,10 @@
 // Work split into bands of rows that threads fill side by side.
 #pragma once
 
+#include <exception>
 #include <functional>
+#include <thread>
+#include <vector>
 
 namespace kiv {
 
@@ -11,5 +14,9 @@ namespace kiv {
 // exception thrown by any band is raised here, on the calling thread, after
 // all bands have ended; when several throw, the first band's wins.
 void RunInBands(int rows, int bands, const std::function<void(int first, int last)>& work);
+
+// Waits for every helper thread, then raises the first error kept (in the
+// order of `errors`), if any.
+void JoinAndRaise(std::vector<std::thread>& helpers, const std::vector<std::exception_ptr>& errors);
 
 } // namespace kiv

@@ -1,7 +1,9 @@
-// The check of a compiled zone file's bytes, the words for its faults and the
-// machine's own zone name: shared by every build, so the fuzz target and the
-// tests run them anywhere.
+// The check of a compiled zone file's bytes, the words for its faults, the
+// machine's own zone name and whether a zone is known: shared by every build,
+// so the fuzz target and the tests run them anywhere.
 #include "kiv/KivZoneRules.h"
+
+#include "kiv/KivClock.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -193,6 +195,11 @@ bool TZoneRules::CheckZoneFile(std::string_view bytes, TZoneFileFault& fault, TF
         *facts = {second.Times > 0, second.LastTime, std::string(footer.substr(1, footerEnd - 1))};
     }
     return true;
+}
+
+bool TZoneRules::Knows(std::string_view zoneName) const {
+    TZoneState state;
+    return StateAt(zoneName, CurrentClock().UtcNow(), state);
 }
 
 } // namespace kiv

@@ -42,10 +42,6 @@ bool TZoneRules::NextChange(std::string_view, TDateTime, TDateTime&, TZoneState&
     return false;
 }
 
-bool TZoneRules::Knows(std::string_view) const {
-    return false;
-}
-
 void TZoneRules::Refresh() const {}
 
 std::vector<TZoneFileProblem> TZoneRules::TakeProblems() const {

@@ -16,6 +16,8 @@
 
 #include "kiv/KivClock.h"
 #include "kiv/KivData.h"
+#include "kiv/KivDataFiles.h"
+#include "kiv/KivZoneSpans.h"
 #include "kiv/KivZoneText.h"
 
 #include <date/tz.h>
@@ -42,21 +44,9 @@ namespace kiv {
 namespace {
 
 namespace fs = std::filesystem;
-using TSeconds = std::int64_t; // since 1970-01-01 00:00 UTC
+using namespace zonespans;
 
-constexpr std::int64_t MSecsAt1970 = 2209161600000LL; // 1899-12-30 to 1970-01-01
-constexpr std::uintmax_t MostFileSize = 4u << 20;     // tzdata.zi is about 110 KiB
-constexpr TSeconds NoEnd = std::numeric_limits<TSeconds>::max();
-constexpr const char* FileName = "tzdata.zi";
-
-TSeconds SecondsOf(TDateTime utc) {
-    const std::int64_t ms = DateTimeToMSecs(utc) - MSecsAt1970;
-    return ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
-}
-
-TDateTime DateTimeOfSeconds(TSeconds seconds) {
-    return MSecsToDateTime(seconds * 1000 + MSecsAt1970);
-}
+constexpr std::uintmax_t MostFileSize = 4u << 20; // tzdata.zi is about 110 KiB
 
 // The library's database is one for the process: who has it, and a lock
 // over it and every TZoneRules.
@@ -136,15 +126,21 @@ TStamp StampOf(const fs::path& file) {
     return stamp;
 }
 
-struct TSpan {
-    TSeconds Begin = 0;
-    TSeconds End = 0; // exclusive
-    TZoneState State;
-};
-
-struct TZoneEntry {
+// A zone of the library's database.
+struct TZoneEntry : TZoneSpans {
     const date::time_zone* Zone = nullptr; // of the library's database while it is ours
-    std::optional<TSpan> Last;             // the span of the last answer
+
+protected:
+    bool ReadSpan(TSeconds at, TSpan& span) override {
+        date::sys_info info;
+        try {
+            info = Zone->get_info(date::sys_seconds{std::chrono::seconds{at}});
+        } catch (const std::exception&) {
+            return false;
+        }
+        span = SpanOfInfo(info, at);
+        return true;
+    }
 };
 
 } // namespace
@@ -229,7 +225,7 @@ struct TZoneRules::TImpl {
     }
 
     void RefreshIfDue() {
-        if (std::abs(CurrentClock().UtcNow() - LastRefresh) * MinsPerDay >= 1.0) {
+        if (RefreshDue(LastRefresh)) {
             Refresh();
         }
     }
@@ -265,28 +261,6 @@ struct TZoneRules::TImpl {
         return it->second.Zone != nullptr ? &it->second : nullptr;
     }
 
-    static bool SpanAt(TZoneEntry& entry, TSeconds at, TSpan& span) {
-        if (entry.Last && entry.Last->Begin <= at && at < entry.Last->End) {
-            span = *entry.Last;
-            return true;
-        }
-        date::sys_info info;
-        try {
-            info = entry.Zone->get_info(date::sys_seconds{std::chrono::seconds{at}});
-        } catch (const std::exception&) {
-            return false;
-        }
-        span.Begin = info.begin.time_since_epoch().count();
-        span.End = info.end.time_since_epoch().count();
-        if (span.End <= at) {
-            span.End = NoEnd;
-        }
-        span.State = {static_cast<std::int32_t>(info.offset.count()), info.save.count() != 0,
-                      info.abbrev};
-        entry.Last = span;
-        return true;
-    }
-
     // The zone at the instant, with the library's database made ours.
     TZoneEntry* Ready(std::string_view zoneName) {
         RefreshIfDue();
@@ -300,7 +274,7 @@ bool TZoneRules::Supported() {
 
 TZoneRules::TZoneRules(std::string folder)
     : FolderName(std::move(folder)), Impl(std::make_unique<TImpl>()) {
-    Impl->File = fs::path(FolderName) / FileName;
+    Impl->File = fs::path(FolderName) / datafiles::ZoneText;
     const std::lock_guard guard(LibraryLock());
     Impl->Refresh();
 }
@@ -338,17 +312,7 @@ bool TZoneRules::StateAt(std::string_view zoneName, TDateTime utc, TZoneState& s
     }
     const std::lock_guard guard(LibraryLock());
     TZoneEntry* entry = Impl->Ready(zoneName);
-    TSpan span;
-    if (entry == nullptr || !TImpl::SpanAt(*entry, SecondsOf(utc), span)) {
-        return false;
-    }
-    state = span.State;
-    return true;
-}
-
-bool TZoneRules::Knows(std::string_view zoneName) const {
-    TZoneState state;
-    return StateAt(zoneName, CurrentClock().UtcNow(), state);
+    return entry != nullptr && entry->StateAt(utc, state);
 }
 
 bool TZoneRules::NextChange(std::string_view zoneName, TDateTime utc, TDateTime& when,
@@ -358,25 +322,7 @@ bool TZoneRules::NextChange(std::string_view zoneName, TDateTime utc, TDateTime&
     }
     const std::lock_guard guard(LibraryLock());
     TZoneEntry* entry = Impl->Ready(zoneName);
-    const TSeconds start = SecondsOf(utc);
-    const TSeconds limit = start + static_cast<TSeconds>(years) * 366 * 86400;
-    TSpan span;
-    if (entry == nullptr || !TImpl::SpanAt(*entry, start, span)) {
-        return false;
-    }
-    // Changes of name or daylight state alone are passed over.
-    for (int step = 0; step < 64 && span.End != NoEnd && span.End <= limit; ++step) {
-        const TSeconds moment = span.End;
-        if (!TImpl::SpanAt(*entry, moment, span)) {
-            return false;
-        }
-        if (span.State.OffsetSeconds != before.OffsetSeconds) {
-            when = DateTimeOfSeconds(moment);
-            after = span.State;
-            return true;
-        }
-    }
-    return false;
+    return entry != nullptr && entry->NextChange(utc, years, before, when, after);
 }
 
 std::vector<TZoneFileProblem> TZoneRules::TakeProblems() const {

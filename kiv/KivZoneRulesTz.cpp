@@ -15,6 +15,8 @@
 #include "kiv/KivZoneRules.h"
 
 #include "kiv/KivClock.h"
+#include "kiv/KivDataFiles.h"
+#include "kiv/KivZoneSpans.h"
 #include "kiv/KivZoneText.h"
 
 #include <date/tz.h>
@@ -54,20 +56,9 @@ namespace kiv {
 
 namespace {
 
-using TSeconds = std::int64_t; // since 1970-01-01 00:00 UTC
+using namespace zonespans;
 
-constexpr std::int64_t MSecsAt1970 = 2209161600000LL; // 1899-12-30 to 1970-01-01
-constexpr std::size_t MostFileSize = 1 << 20;         // real ones are a few KiB
-constexpr TSeconds NoEnd = std::numeric_limits<TSeconds>::max();
-
-TSeconds SecondsOf(TDateTime utc) {
-    const std::int64_t ms = DateTimeToMSecs(utc) - MSecsAt1970;
-    return ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
-}
-
-TDateTime DateTimeOfSeconds(TSeconds seconds) {
-    return MSecsToDateTime(seconds * 1000 + MSecsAt1970);
-}
+constexpr std::size_t MostFileSize = 1 << 20; // real ones are a few KiB
 
 // What identifies one version of a file: replaced files differ in one of these.
 struct TStamp {
@@ -127,13 +118,9 @@ const std::string& LibraryRootPrefix() {
     return prefix;
 }
 
-struct TSpan {
-    TSeconds Begin = 0;
-    TSeconds End = 0; // exclusive
-    TZoneState State;
-};
-
-struct TZoneEntry {
+// A zone's file as read: the library's zone for the instants up to its last
+// transition, and the file's closing rule for those after it.
+struct TZoneEntry : TZoneSpans {
     TStamp Stamp;
     bool Good = false;
     std::unique_ptr<date::time_zone> Zone;
@@ -141,7 +128,27 @@ struct TZoneEntry {
     bool FooterUnread = false; // a footer with rules the reader did not take
     bool HasTransitions = false;
     TSeconds LastTransition = 0;
-    std::optional<TSpan> Last; // the span of the last answer
+
+protected:
+    bool ReadSpan(TSeconds at, TSpan& span) override {
+        using namespace std::chrono;
+        const bool after = !HasTransitions || at >= LastTransition;
+        date::sys_info info;
+        if (after && Footer) {
+            info = Footer->get_info(date::sys_seconds{seconds{at}});
+            if (HasTransitions && info.begin.time_since_epoch().count() < LastTransition) {
+                info.begin = date::sys_seconds{seconds{LastTransition}};
+            }
+        } else if (after && FooterUnread) {
+            return false;
+        } else {
+            info = Zone->get_info(date::sys_seconds{seconds{at}});
+        }
+        // Before the last transition the library's span ends there at the
+        // latest: what comes after is the footer's.
+        span = SpanOfInfo(info, at, !after && Footer ? LastTransition : NoEnd);
+        return true;
+    }
 };
 
 // Hands checked bytes to the library; null when it refuses them.
@@ -185,10 +192,6 @@ std::unique_ptr<date::time_zone> LoadIntoLibrary(const std::string& bytes,
     return zone;
 }
 
-TZoneState StateOf(const date::sys_info& info) {
-    return {static_cast<std::int32_t>(info.offset.count()), info.save.count() != 0, info.abbrev};
-}
-
 } // namespace
 
 struct TZoneRules::TImpl {
@@ -215,7 +218,7 @@ struct TZoneRules::TImpl {
 
     // At most once a minute of the clock, either way (it may be set back).
     void RefreshIfDue(const std::string& folder) {
-        if (std::abs(CurrentClock().UtcNow() - LastRefresh) * MinsPerDay >= 1.0) {
+        if (RefreshDue(LastRefresh)) {
             Refresh(folder);
         }
     }
@@ -230,7 +233,7 @@ struct TZoneRules::TImpl {
     static std::string ReadRelease(const std::string& folder) {
         std::string line;
         {
-            std::ifstream zi(folder + "/tzdata.zi");
+            std::ifstream zi(folder + "/" + datafiles::ZoneText);
             if (zi && std::getline(zi, line) && line.rfind("# version ", 0) == 0) {
                 line.erase(0, 10);
             } else {
@@ -321,42 +324,6 @@ struct TZoneRules::TImpl {
         }
         return true;
     }
-
-    // The span of the zone's clock that holds the instant; false when the
-    // file cannot say.
-    static bool SpanAt(TZoneEntry& entry, TSeconds at, TSpan& span) {
-        if (entry.Last && entry.Last->Begin <= at && at < entry.Last->End) {
-            span = *entry.Last;
-            return true;
-        }
-        using namespace std::chrono;
-        const bool after = !entry.HasTransitions || at >= entry.LastTransition;
-        date::sys_info info;
-        if (after && entry.Footer) {
-            info = entry.Footer->get_info(date::sys_seconds{seconds{at}});
-            if (entry.HasTransitions &&
-                info.begin.time_since_epoch().count() < entry.LastTransition) {
-                info.begin = date::sys_seconds{seconds{entry.LastTransition}};
-            }
-        } else if (after && entry.FooterUnread) {
-            return false;
-        } else {
-            info = entry.Zone->get_info(date::sys_seconds{seconds{at}});
-        }
-        span.Begin = info.begin.time_since_epoch().count();
-        span.End = info.end.time_since_epoch().count();
-        // Before the last transition the library's span ends there at the
-        // latest: what comes after is the footer's.
-        if (!after && entry.Footer && span.End > entry.LastTransition) {
-            span.End = entry.LastTransition;
-        }
-        if (span.End <= at) {
-            span.End = NoEnd;
-        }
-        span.State = StateOf(info);
-        entry.Last = span;
-        return true;
-    }
 };
 
 bool TZoneRules::Supported() {
@@ -406,17 +373,7 @@ bool TZoneRules::StateAt(std::string_view zoneName, TDateTime utc, TZoneState& s
         return false;
     }
     TZoneEntry& entry = Impl->Entry(FolderName, zoneName);
-    TSpan span;
-    if (!entry.Good || !TImpl::SpanAt(entry, SecondsOf(utc), span)) {
-        return false;
-    }
-    state = span.State;
-    return true;
-}
-
-bool TZoneRules::Knows(std::string_view zoneName) const {
-    TZoneState state;
-    return StateAt(zoneName, CurrentClock().UtcNow(), state);
+    return entry.Good && entry.StateAt(utc, state);
 }
 
 bool TZoneRules::NextChange(std::string_view zoneName, TDateTime utc, TDateTime& when,
@@ -426,26 +383,7 @@ bool TZoneRules::NextChange(std::string_view zoneName, TDateTime utc, TDateTime&
     }
     const std::lock_guard guard(Impl->Lock);
     TZoneEntry& entry = Impl->Entry(FolderName, zoneName);
-    const TSeconds start = SecondsOf(utc);
-    const TSeconds limit = start + static_cast<TSeconds>(years) * 366 * 86400;
-    TSpan span;
-    if (!entry.Good || !TImpl::SpanAt(entry, start, span)) {
-        return false;
-    }
-    // Changes of name or daylight state alone are passed over; at most a few
-    // a year, so the walk is short.
-    for (int step = 0; step < 64 && span.End != NoEnd && span.End <= limit; ++step) {
-        const TSeconds moment = span.End;
-        if (!TImpl::SpanAt(entry, moment, span)) {
-            return false;
-        }
-        if (span.State.OffsetSeconds != before.OffsetSeconds) {
-            when = DateTimeOfSeconds(moment);
-            after = span.State;
-            return true;
-        }
-    }
-    return false;
+    return entry.Good && entry.NextChange(utc, years, before, when, after);
 }
 
 std::vector<TZoneFileProblem> TZoneRules::TakeProblems() const {

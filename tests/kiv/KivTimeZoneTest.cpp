@@ -632,6 +632,21 @@ TEST_F(ZoneDbTest, LinkRuleTakesTheFirstZoneContainingTheKey) {
     EXPECT_EQ(&Db.FindZone("europe/berlin"), &Db.Zones[0]);
 }
 
+TEST(KivTimeZone, LinkKeysAreFoldedBeyondAscii) {
+    TTimeZone db;
+    db.Zones.resize(2);
+    db.Zones[0].ZoneName = "Area/\xc3\x84rzte"; // "Area/Ärzte"
+    db.Zones[1].ZoneName = "Area/KELVIN_Point";
+    EXPECT_EQ(db.ZoneIndexOfKey("\xc3\xa4RZ"), 0) << "capital and small umlaut";
+    EXPECT_EQ(db.ZoneIndexOfKey("\xe2\x84\xaa"
+                                "elvin_p"),
+              1)
+        << "the Kelvin sign folds to k";
+    EXPECT_EQ(db.ZoneIndexOfKey("n_POINT"), 1);
+    EXPECT_EQ(db.ZoneIndexOfKey("\xc3\xa9"), -1) << "no name holds an e with acute";
+    EXPECT_EQ(db.ZoneIndexOfKey("area/kelvin_point_"), -1) << "longer than every name";
+}
+
 TEST_F(ZoneDbTest, PlacesWithoutZoneFailTheLinkCheck) {
     Places = std::string(PlacesText) + "\nNowhere\t1\t1\tNowhere\n";
     EXPECT_THAT(LoadError<EKivError>(), StartsWith("There is a link error in the database ("));
@@ -710,6 +725,27 @@ TEST(KivTimeZone, NearestPlaceTiesAndTheDateLine) {
     db.Nearest = 2;
     EXPECT_TRUE(db.FindNearestPlace(10, 179, 20));
     EXPECT_EQ(db.Nearest, 1);
+}
+
+TEST_F(ZoneDbTest, NearestPlaceAnswersWithoutChangingTheDatabase) {
+    Load();
+    const TTimeZone before = Db;
+    const TNearestPlace near = FindNearestPlace(Db.Places, 52.5, 13.4, 41.0);
+    EXPECT_EQ(near.Index, 0);
+    EXPECT_EQ(near.Distance, FlatDistance(Db.Places[0], 52.5, 13.4));
+    EXPECT_FALSE(near.InRange(Db.Places[4])) << "Tehran lies about 41.5 degrees away";
+    EXPECT_NEAR(near.DistanceTo(Db.Places[4]), std::hypot(35.6892 - 52.5, 51.389 - 13.4), 1e-12);
+    EXPECT_EQ(Db.Nearest, before.Nearest);
+    for (std::size_t i = 0; i < Db.Places.size(); ++i) {
+        EXPECT_EQ(Db.Places[i].Distance, before.Places[i].Distance) << i;
+        EXPECT_EQ(Db.Places[i].InRange, before.Places[i].InRange) << i;
+    }
+    EXPECT_EQ(FindNearestPlace({}, 0, 0, 20).Index, -1) << "no places, no answer";
+
+    // The record's own query keeps the same answer in its fields.
+    Db.FindNearestPlace(52.5, 13.4, 41.0);
+    EXPECT_EQ(PlaceMenuOrder(Db.Places, near), Db.PlaceMenuOrder());
+    EXPECT_EQ(Db.PlaceTitle(near.Index), Db.NearestPlaceTitle());
 }
 
 TEST(KivTimeZone, MapGrid) {
