@@ -3,6 +3,7 @@
 // size, zoom and offsets, so it works without a window.
 #pragma once
 
+#include "app/locations/PlaceMarks.h"
 #include "kiv/KivFastDIB.h"
 #include "solar/Limiter.h"
 
@@ -27,14 +28,6 @@ struct TTimeZone;
 }
 
 namespace app {
-
-// A listed place as the view marks it.
-struct TViewPlace {
-    QString Name;
-    double Latitude = 0;
-    double Longitude = 0;
-    bool operator==(const TViewPlace&) const = default;
-};
 
 // What a paint draws besides the map.
 struct TViewOverlay {
