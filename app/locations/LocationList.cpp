@@ -1,6 +1,5 @@
 #include "app/locations/LocationList.h"
 
-#include "app/map/Readouts.h"
 #include "app/text/Messages.h"
 #include "app/text/StringTable.h"
 #include "kiv/KivErrors.h"

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "app/locations/LocationRow.h"
-#include "app/map/MapView.h"
+#include "app/locations/PlaceMarks.h"
 
 #include <QObject>
 #include <QPointer>

@@ -4,6 +4,7 @@
 // moment, it returns the panel texts.
 #pragma once
 
+#include "app/locations/PlaceMarks.h"
 #include "kiv/KivDateTime.h"
 
 #include <QPointF>
@@ -69,9 +70,6 @@ const kiv::TTimeZoneColor* ZoneColorAt(const TReadoutWorld& world, QPointF mapPo
 // it is another place than before, gives its title; false when it is unchanged.
 bool NearestPlaceReadout(kiv::TTimeZone& database, const solar::TShadowMap& map, QPointF mapPoint,
                          QString& title);
-
-// The radius, in degrees, of the places near a point.
-constexpr double NearestPlaceRadius = 20.0;
 
 // "hh:mm" of a minute count, as sunrise, sunset and day length show: negative
 // counts wrap forward a day, counts above a day wrap back.

@@ -296,7 +296,7 @@ private slots:
     // The view image, whole and in parts, holds exactly what its sampling
     // describes: views wide enough to be resampled on two threads, widths
     // that are no multiple of four, and views against the map's edges, after
-    // zooms and resizes of the same view.
+    // pans, zooms and resizes of the same view.
     void viewImageIsItsSampling_data() {
         QTest::addColumn<float>("zoom");
         QTest::addColumn<QPointF>("offset");
@@ -336,6 +336,15 @@ private slots:
         mapView.SetView(static_cast<float>(offset.x()), static_cast<float>(offset.y()), zoom);
         mapView.LayoutView(view.width(), view.height());
         check("laid out");
+        // Pans by whole view pixels keep the view image and sample only the
+        // strips that came into view.
+        for (const QPoint by : {QPoint(7, -3), QPoint(-19, 11), QPoint(0, 2)}) {
+            mapView.SetView(mapView.OffsetX.Value + static_cast<float>(by.x()) * mapView.Zoom.Value,
+                            mapView.OffsetY.Value + static_cast<float>(by.y()) * mapView.Zoom.Value,
+                            mapView.Zoom.Value);
+            mapView.LayoutView(view.width(), view.height());
+            check("panned");
+        }
         mapView.ZoomBy(-0.013f);
         mapView.LayoutView(view.width(), view.height());
         check("zoomed in");
