@@ -5,7 +5,7 @@
 #include "app/moment/ShownMoment.h"
 #include "app/planner/CalendarEvent.h"
 #include "app/planner/MeetingPlanner.h"
-#include "app/planner/OverlapBand.h"
+#include "app/moment/OverlapBand.h"
 #include "app/planner/WorkingHoursDialog.h"
 #include "kiv/KivClock.h"
 #include "kiv/KivErrors.h"

@@ -1,4 +1,4 @@
-#include "app/planner/OverlapBand.h"
+#include "app/moment/OverlapBand.h"
 
 #include "app/moment/ShownMoment.h"
 #include "app/text/StringTable.h"
