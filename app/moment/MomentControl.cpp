@@ -1,7 +1,7 @@
 #include "app/moment/MomentControl.h"
 
-#include "app/moment/ShownMoment.h"
 #include "app/moment/OverlapBand.h"
+#include "app/moment/ShownMoment.h"
 
 #include <QAction>
 #include <QDateTimeEdit>

@@ -2,10 +2,10 @@
 // and by a reader of the test's own), the overlap band along the time control,
 // and the working-hours dialog.
 #include "app/moment/MomentControl.h"
+#include "app/moment/OverlapBand.h"
 #include "app/moment/ShownMoment.h"
 #include "app/planner/CalendarEvent.h"
 #include "app/planner/MeetingPlanner.h"
-#include "app/moment/OverlapBand.h"
 #include "app/planner/WorkingHoursDialog.h"
 #include "kiv/KivClock.h"
 #include "kiv/KivErrors.h"
