@@ -93,8 +93,10 @@ void TFormChronara::ConnectCommands() {
         connect(a, &QAction::triggered, this, [this, handler] { Guarded(this, handler); });
     };
     auto onChecked = [this](QAction* a, void (TWindowModes::*apply)(bool)) {
-        connect(a, &QAction::triggered, Modes,
-                [this, apply](bool checked) { Guarded(this, [&] { (Modes->*apply)(checked); }); });
+        connect(a, &QAction::triggered, Modes, [this, apply](bool checked) {
+            TWindowModes* modes = Modes;
+            Guarded(this, [modes, apply, checked] { (modes->*apply)(checked); });
+        });
     };
     on(MIZoomIn, [this] { PaintBox->MIZoomInClick(); });
     on(MIZoomOut, [this] { PaintBox->MIZoomOutClick(); });
