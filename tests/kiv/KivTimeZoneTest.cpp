@@ -1014,17 +1014,9 @@ TEST(KivTimeZone, TheEighthRuleFieldIsTheTimeOfTheChange) {
 TEST(KivTimeZone, TheTimeOfTheChangeCountsInBothComparisons) {
     TTimeZone db;
     const auto zone = [&db](const char* name, double offset, const char* rule, const char* format) {
-        TZoneData z;
-        z.ZoneName = name;
-        z.UtcOffset = offset;
-        z.RuleName = rule;
-        z.AbbrevFormat = format;
-        db.Zones.push_back(z);
+        kivtest::AddZone(db, name, offset, rule, format);
     };
-    const auto rule = [&db](const char* line) {
-        db.Rules.emplace_back();
-        CompileRule(db.Rules.back(), line, 2026);
-    };
+    const auto rule = [&db](const char* line) { kivtest::AddRule(db, line, 2026); };
     zone("Europe/Paris", 1, "EU", "CE%sT");
     zone("America/New_York", -5, "US", "E%sT");
     zone("America/Standard_End", -5, "USs", "E%sT");
